@@ -1,0 +1,155 @@
+#include "cli/CliContext.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include "db/AppConfig.h"
+
+namespace svod::cli {
+
+std::unique_ptr<db::Connection> CliContext::connect() const {
+    QString text = connectionString;
+    if (text.isEmpty())
+        text = readAppConfig(iniPath).connectionString;
+    if (text.isEmpty())
+        throw Error(QStringLiteral("Не задана строка соединения: укажите --db или [connect] string в ") + iniPath);
+    db::ConnectionSpec spec = db::parseConnectionString(text);
+    for (const QString& warning : spec.warnings)
+        out.message(QStringLiteral("warning"), warning);
+    auto connection = std::make_unique<db::Connection>();
+    connection->open(spec, qEnvironmentVariable("SVOD_USER"), qEnvironmentVariable("SVOD_PASSWORD"));
+    connection->setCommandTimeout(db::Timeouts::CommandAfterStart);
+    return connection;
+}
+
+QString CliContext::tablesOwnerPrefix(const db::Dialect& dialect) const {
+    const QString o = ownerGiven ? owner : readAppConfig(iniPath).tablesOwner;
+    return dialect.ownerPrefix(o);
+}
+
+bool ArgReader::flag(const QString& name) {
+    const qsizetype i = args_.indexOf(name);
+    if (i < 0)
+        return false;
+    args_.removeAt(i);
+    return true;
+}
+
+QString ArgReader::option(const QString& name) {
+    for (qsizetype i = 0; i < args_.size(); ++i) {
+        if (args_[i] == name) {
+            if (i + 1 >= args_.size())
+                throw UsageError(QStringLiteral("Не указано значение параметра ") + name);
+            const QString value = args_[i + 1];
+            args_.remove(i, 2);
+            return value;
+        }
+        if (args_[i].startsWith(name + u'=')) {
+            const QString value = args_[i].mid(name.size() + 1);
+            args_.removeAt(i);
+            return value;
+        }
+    }
+    return {};
+}
+
+QStringList ArgReader::options(const QString& name) {
+    QStringList values;
+    for (;;) {
+        const qsizetype before = args_.size();
+        const QString value = option(name);
+        if (args_.size() == before)
+            return values;
+        values << value;
+    }
+}
+
+QStringList ArgReader::positional() const {
+    for (const QString& a : args_)
+        if (a.startsWith(QLatin1String("--")))
+            throw UsageError(QStringLiteral("Неизвестный параметр ") + a);
+    return args_;
+}
+
+namespace {
+void printUsage(CliOutput& out) {
+    out.line(QStringLiteral("usage: svod-cli [--ini FILE] [--db CONNECTION] [--owner OWNER] [--json] COMMAND ..."));
+    for (const CommandEntry& c : commands())
+        out.line(QStringLiteral("  ") + QString::fromUtf8(c.usage));
+}
+} // namespace
+
+int runCli(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments().mid(1);
+
+    bool json = false;
+    QString iniPath = defaultIniPath();
+    QString db;
+    QString owner;
+    bool ownerGiven = false;
+    QString usageError;
+    // Global options come before the command.
+    while (!args.isEmpty() && args.front().startsWith(QLatin1String("--"))) {
+        const QString a = args.takeFirst();
+        auto takeValue = [&](const QString& name) -> QString {
+            if (a.startsWith(name + u'='))
+                return a.mid(name.size() + 1);
+            if (args.isEmpty()) {
+                usageError = QStringLiteral("Не указано значение параметра ") + name;
+                return {};
+            }
+            return args.takeFirst();
+        };
+        if (a == QLatin1String("--json"))
+            json = true;
+        else if (a == QLatin1String("--ini") || a.startsWith(QLatin1String("--ini=")))
+            iniPath = takeValue(QStringLiteral("--ini"));
+        else if (a == QLatin1String("--db") || a.startsWith(QLatin1String("--db=")))
+            db = takeValue(QStringLiteral("--db"));
+        else if (a == QLatin1String("--owner") || a.startsWith(QLatin1String("--owner="))) {
+            owner = takeValue(QStringLiteral("--owner"));
+            ownerGiven = true;
+        } else if (a == QLatin1String("--help"))
+            args.prepend(QStringLiteral("help"));
+        else
+            usageError = QStringLiteral("Неизвестный параметр ") + a;
+        if (!usageError.isEmpty() || (!args.isEmpty() && args.front() == QLatin1String("help")))
+            break;
+    }
+
+    CliOutput out(json);
+    if (args.isEmpty() || args.front() == QLatin1String("help") || !usageError.isEmpty()) {
+        if (!usageError.isEmpty())
+            out.message(QStringLiteral("error"), usageError);
+        printUsage(out);
+        return usageError.isEmpty() && !args.isEmpty() ? ExitDone : ExitUsage;
+    }
+
+    const QString name = args.takeFirst();
+    CliContext context{iniPath, db, owner, ownerGiven, out};
+    for (const CommandEntry& c : commands()) {
+        if (name != QLatin1String(c.name))
+            continue;
+        try {
+            return c.run(context, args);
+        } catch (const UsageError& e) {
+            out.message(QStringLiteral("error"), e.message());
+            out.line(QStringLiteral("usage: svod-cli ") + QString::fromUtf8(c.usage));
+            return ExitUsage;
+        } catch (const Error& e) {
+            out.message(QStringLiteral("error"), e.message());
+            out.result(QStringLiteral("failed"), ExitFailed);
+            return ExitFailed;
+        } catch (const std::exception& e) {
+            out.message(QStringLiteral("error"), QString::fromLocal8Bit(e.what()));
+            out.result(QStringLiteral("failed"), ExitFailed);
+            return ExitFailed;
+        }
+    }
+    out.message(QStringLiteral("error"), QStringLiteral("Неизвестная команда ") + name);
+    printUsage(out);
+    return ExitUsage;
+}
+
+} // namespace svod::cli

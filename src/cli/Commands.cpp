@@ -1,0 +1,14 @@
+#include "cli/CliContext.h"
+#include "cli/DatabaseCommands.h"
+
+namespace svod::cli {
+
+const QList<CommandEntry>& commands() {
+    static const QList<CommandEntry> list = {
+        {"init-db", &initDbCommand, "init-db [--demo DIR]"},
+        {"sql", &sqlCommand, "sql TEXT"},
+    };
+    return list;
+}
+
+} // namespace svod::cli

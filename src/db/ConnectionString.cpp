@@ -1,0 +1,320 @@
+#include "db/ConnectionString.h"
+
+#include <QRegularExpression>
+#include <QUrl>
+#include <QUrlQuery>
+
+#include "db/Error.h"
+
+namespace svod::db {
+
+QString backendName(Backend backend) {
+    switch (backend) {
+    case Backend::SQLite:
+        return QStringLiteral("SQLite");
+    case Backend::PostgreSQL:
+        return QStringLiteral("PostgreSQL");
+    case Backend::SqlServer:
+        return QStringLiteral("Microsoft SQL Server");
+    }
+    return {};
+}
+
+QList<QPair<QString, QString>> splitKeyValues(const QString& text) {
+    QList<QPair<QString, QString>> result;
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n) {
+        while (i < n && (text[i] == u';' || text[i].isSpace()))
+            ++i;
+        if (i >= n)
+            break;
+        const qsizetype eq = text.indexOf(u'=', i);
+        if (eq < 0) {
+            result.append({text.mid(i).trimmed(), QString()});
+            break;
+        }
+        const QString key = text.mid(i, eq - i).trimmed();
+        i = eq + 1;
+        while (i < n && text[i] == u' ')
+            ++i;
+        QString value;
+        if (i < n && (text[i] == u'{' || text[i] == u'"' || text[i] == u'\'')) {
+            const QChar close = text[i] == u'{' ? u'}' : text[i];
+            ++i;
+            while (i < n) {
+                if (text[i] == close) {
+                    // A doubled closing character stands for itself.
+                    if (i + 1 < n && text[i + 1] == close) {
+                        value += close;
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                value += text[i++];
+            }
+            while (i < n && text[i] != u';')
+                ++i;
+        } else {
+            const qsizetype semi = text.indexOf(u';', i);
+            const qsizetype end = semi < 0 ? n : semi;
+            value = text.mid(i, end - i).trimmed();
+            i = end;
+        }
+        result.append({key, value});
+    }
+    return result;
+}
+
+namespace {
+
+bool hasKey(const QList<QPair<QString, QString>>& pairs, const QString& key) {
+    for (const auto& [k, v] : pairs)
+        if (k.compare(key, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+QString odbcValue(const QString& value) {
+    // Braces protect ';' and '}' inside ODBC values.
+    if (value.contains(u';') || value.contains(u'{') || value.contains(u'}') || value.startsWith(u' ') ||
+        value.endsWith(u' ')) {
+        QString escaped = value;
+        escaped.replace(u'}', QStringLiteral("}}"));
+        return u'{' + escaped + u'}';
+    }
+    return value;
+}
+
+bool isSqlServerProvider(const QString& provider) {
+    const QString p = provider.toUpper();
+    return p.startsWith(QLatin1String("SQLOLEDB")) || p.startsWith(QLatin1String("SQLNCLI")) ||
+           p.startsWith(QLatin1String("MSOLEDBSQL"));
+}
+
+ConnectionSpec sqliteSpec(const QString& path) {
+    ConnectionSpec spec;
+    spec.backend = Backend::SQLite;
+    spec.driver = QStringLiteral("QSQLITE");
+    spec.databaseName = path;
+    return spec;
+}
+
+ConnectionSpec odbcSpec(const QString& odbc) {
+    ConnectionSpec spec;
+    spec.backend = Backend::SqlServer;
+    spec.driver = QStringLiteral("QODBC");
+    spec.databaseName = odbc;
+    return spec;
+}
+
+ConnectionSpec postgresFromUri(const QString& text) {
+    const QUrl url(text);
+    if (!url.isValid())
+        throw Error(QStringLiteral("Неверная строка соединения PostgreSQL: ") + url.errorString());
+    ConnectionSpec spec;
+    spec.backend = Backend::PostgreSQL;
+    spec.driver = QStringLiteral("QPSQL");
+    spec.host = url.host();
+    spec.port = url.port(-1);
+    spec.user = url.userName(QUrl::FullyDecoded);
+    spec.password = url.password(QUrl::FullyDecoded);
+    spec.databaseName = url.path(QUrl::FullyDecoded).mid(1);
+    const QUrlQuery query(url);
+    for (const auto& [key, value] : query.queryItems(QUrl::FullyDecoded)) {
+        if (key == QLatin1String("host"))
+            spec.host = value;
+        else if (key == QLatin1String("port"))
+            spec.port = value.toInt();
+        else if (key == QLatin1String("user"))
+            spec.user = value;
+        else if (key == QLatin1String("password"))
+            spec.password = value;
+        else if (key == QLatin1String("dbname"))
+            spec.databaseName = value;
+        else
+            spec.options << key + u'=' + value;
+    }
+    return spec;
+}
+
+QList<QPair<QString, QString>> splitPostgresKeywords(const QString& text) {
+    // key = value pairs separated by blanks; values may be single-quoted with \' and \\.
+    QList<QPair<QString, QString>> result;
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n) {
+        while (i < n && text[i].isSpace())
+            ++i;
+        if (i >= n)
+            break;
+        const qsizetype eq = text.indexOf(u'=', i);
+        if (eq < 0)
+            throw Error(QStringLiteral("Неверная строка соединения PostgreSQL: ") + text.mid(i));
+        const QString key = text.mid(i, eq - i).trimmed();
+        i = eq + 1;
+        while (i < n && text[i].isSpace())
+            ++i;
+        QString value;
+        if (i < n && text[i] == u'\'') {
+            ++i;
+            while (i < n && text[i] != u'\'') {
+                if (text[i] == u'\\' && i + 1 < n)
+                    ++i;
+                value += text[i++];
+            }
+            ++i;
+        } else {
+            while (i < n && !text[i].isSpace())
+                value += text[i++];
+        }
+        result.append({key, value});
+    }
+    return result;
+}
+
+ConnectionSpec postgresFromKeywords(const QString& text) {
+    ConnectionSpec spec;
+    spec.backend = Backend::PostgreSQL;
+    spec.driver = QStringLiteral("QPSQL");
+    for (const auto& [key, value] : splitPostgresKeywords(text)) {
+        if (key == QLatin1String("host") || key == QLatin1String("hostaddr"))
+            spec.host = value;
+        else if (key == QLatin1String("port"))
+            spec.port = value.toInt();
+        else if (key == QLatin1String("user"))
+            spec.user = value;
+        else if (key == QLatin1String("password"))
+            spec.password = value;
+        else if (key == QLatin1String("dbname"))
+            spec.databaseName = value;
+        else
+            spec.options << key + u'=' + value;
+    }
+    return spec;
+}
+
+bool looksLikePostgresKeywords(const QString& text) {
+    static const QRegularExpression re(QStringLiteral("(^|\\s)(dbname|host|hostaddr|port|user)\\s*="));
+    return !text.contains(u';') && re.match(text).hasMatch();
+}
+
+bool looksLikeSqliteFile(const QString& text) {
+    static const QStringList suffixes = {QStringLiteral(".db"), QStringLiteral(".sqlite"),
+                                         QStringLiteral(".sqlite3"), QStringLiteral(".db3")};
+    for (const QString& suffix : suffixes)
+        if (text.endsWith(suffix, Qt::CaseInsensitive))
+            return true;
+    return text == QLatin1String(":memory:");
+}
+
+} // namespace
+
+QString adoToOdbc(const QString& ado, QStringList* warnings) {
+    // Keys an ADO string may carry that mean nothing to an ODBC connection; dropped quietly.
+    static const QStringList harmless = {
+        QStringLiteral("Persist Security Info"),      QStringLiteral("Auto Translate"),
+        QStringLiteral("Packet Size"),                QStringLiteral("Workstation ID"),
+        QStringLiteral("Use Procedure for Prepare"),  QStringLiteral("Use Encryption for Data"),
+        QStringLiteral("Tag with column collation when possible"), QStringLiteral("Provider")};
+    QString server;
+    QString port;
+    QString database;
+    QString user;
+    QString password;
+    bool integrated = false;
+    for (const auto& [key, value] : splitKeyValues(ado)) {
+        const QString k = key.trimmed();
+        auto is = [&](const char* name) { return k.compare(QLatin1String(name), Qt::CaseInsensitive) == 0; };
+        if (is("Data Source") || is("Server") || is("Address") || is("Addr") || is("Network Address")) {
+            server = value;
+        } else if (is("Initial Catalog") || is("Database")) {
+            database = value;
+        } else if (is("User ID") || is("UID") || is("User")) {
+            user = value;
+        } else if (is("Password") || is("PWD")) {
+            password = value;
+        } else if (is("Integrated Security") || is("Trusted_Connection")) {
+            const QString v = value.toUpper();
+            integrated = v == QLatin1String("SSPI") || v == QLatin1String("TRUE") || v == QLatin1String("YES");
+        } else {
+            bool known = false;
+            for (const QString& h : harmless)
+                known = known || k.compare(h, Qt::CaseInsensitive) == 0;
+            if (!known && warnings)
+                warnings->append(QStringLiteral("Параметр строки соединения не используется: ") + k);
+        }
+    }
+    // "host,port" is ADO's way to name a port; "host\instance" is kept for FreeTDS.
+    const qsizetype comma = server.indexOf(u',');
+    if (comma >= 0) {
+        port = server.mid(comma + 1).trimmed();
+        server = server.left(comma).trimmed();
+    }
+    if (server == QLatin1String(".") || server.compare(QLatin1String("(local)"), Qt::CaseInsensitive) == 0)
+        server = QStringLiteral("localhost");
+    QStringList parts;
+    parts << QStringLiteral("Driver={FreeTDS}");
+    if (!server.isEmpty())
+        parts << QStringLiteral("Server=") + odbcValue(server);
+    if (!port.isEmpty())
+        parts << QStringLiteral("Port=") + odbcValue(port);
+    if (!database.isEmpty())
+        parts << QStringLiteral("Database=") + odbcValue(database);
+    if (integrated) {
+        parts << QStringLiteral("Trusted_Connection=Yes");
+    } else {
+        if (!user.isEmpty())
+            parts << QStringLiteral("UID=") + odbcValue(user);
+        if (!password.isEmpty())
+            parts << QStringLiteral("PWD=") + odbcValue(password);
+    }
+    parts << QStringLiteral("TDS_Version=7.4") << QStringLiteral("ClientCharset=UTF-8");
+    return parts.join(u';');
+}
+
+ConnectionSpec parseConnectionString(const QString& input) {
+    const QString text = input.trimmed();
+    if (text.isEmpty())
+        throw Error(QStringLiteral("Не задана строка соединения с базой данных"));
+    if (text.startsWith(QLatin1String("sqlite:"), Qt::CaseInsensitive))
+        return sqliteSpec(text.mid(7));
+    if (text.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
+        text.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive))
+        return postgresFromUri(text);
+    if ((text.contains(u'=') && text.contains(u';')) || text.startsWith(QLatin1String("Provider="), Qt::CaseInsensitive) ||
+        text.startsWith(QLatin1String("Driver="), Qt::CaseInsensitive) ||
+        text.startsWith(QLatin1String("DSN="), Qt::CaseInsensitive)) {
+        const auto pairs = splitKeyValues(text);
+        if (hasKey(pairs, QStringLiteral("Provider"))) {
+            QString provider;
+            for (const auto& [k, v] : pairs)
+                if (k.compare(QLatin1String("Provider"), Qt::CaseInsensitive) == 0)
+                    provider = v;
+            if (provider.startsWith(QLatin1String("MSDASQL"), Qt::CaseInsensitive)) {
+                // The ODBC provider: the rest of the string is ODBC already.
+                QStringList rest;
+                for (const auto& [k, v] : pairs)
+                    if (k.compare(QLatin1String("Provider"), Qt::CaseInsensitive) != 0)
+                        rest << k + u'=' + odbcValue(v);
+                return odbcSpec(rest.join(u';'));
+            }
+            if (!isSqlServerProvider(provider))
+                throw Error(QStringLiteral("Неподдерживаемый поставщик данных в строке соединения: ") + provider);
+            ConnectionSpec spec = odbcSpec(QString());
+            spec.databaseName = adoToOdbc(text, &spec.warnings);
+            return spec;
+        }
+        if (hasKey(pairs, QStringLiteral("Driver")) || hasKey(pairs, QStringLiteral("DSN")))
+            return odbcSpec(text);
+    }
+    if (looksLikePostgresKeywords(text))
+        return postgresFromKeywords(text);
+    if (looksLikeSqliteFile(text))
+        return sqliteSpec(text);
+    throw Error(QStringLiteral("Неизвестный формат строки соединения: ") + text);
+}
+
+} // namespace svod::db

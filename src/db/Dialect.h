@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+#include "db/ConnectionString.h"
+#include "db/DateValue.h"
+
+namespace svod::db {
+
+// Column kinds of the central tables; each backend declares them in its own words.
+enum class ColumnType { Code, Key, Text, LongText, DateTime, Amount, Integer, Identity, Blob };
+
+// Builds SQL text for one backend. The SQL Server dialect writes the statements exactly as the
+// reference system sends them; SQLite and PostgreSQL write statements with the same meaning.
+// Temporary table names are given without the leading '#': tempTable("TEMP1").
+class Dialect {
+public:
+    virtual ~Dialect() = default;
+
+    virtual Backend backend() const = 0;
+
+    // --- blocks ---------------------------------------------------------------------------
+    // A connection-private temporary table as referenced in statements ("#TEMP1").
+    virtual QString tempTable(const QString& name) const = 0;
+    // An empty copy of `model` (its columns in its order) named `target`: "select top 0 * into".
+    virtual QString selectTop0Into(const QString& target, const QString& model) const = 0;
+    // The same into a connection-private temporary table.
+    virtual QString selectTop0IntoTemp(const QString& name, const QString& model) const = 0;
+    // A date literal of the date part (time of day dropped).
+    virtual QString dateLiteral(const DateValue& date) const = 0;
+    // The literal of `date` moved by whole days: on SQL Server the literal followed by "-1"/"+1".
+    virtual QString dateLiteralPlusDays(const DateValue& date, int days) const = 0;
+    // A date expression moved by whole days.
+    virtual QString addDays(const QString& expression, int days) const = 0;
+    // isnull(a,b); `upper` writes ISNULL as some statements do.
+    virtual QString isnull(const QString& value, const QString& replacement, bool upper = false) const = 0;
+    // A one-row query whose column RESULT is 1 when the user table exists, else 0.
+    virtual QString tableExistsQuery(const QString& qualifiedName) const = 0;
+    // The owner prefix of staging tables: "dbo." for owner "dbo", empty for no owner.
+    virtual QString ownerPrefix(const QString& owner) const;
+    // The accepted balance as of the day before `periodStart`, NULL read as 0:
+    // ISNULL(dbo.OSTAT(A.ID,<literal>-1,1),0).
+    virtual QString ostat(const QString& idExpression, const DateValue& periodStart, int plane) const = 0;
+    // An amount expression whose value compares exactly with 0 and with other amounts.
+    virtual QString exactAmount(const QString& expression) const = 0;
+    // "select top n <rest>" / "select <rest> limit n"; rest starts with the column list.
+    virtual QString selectTop(int rows, const QString& rest) const = 0;
+    // Text concatenation.
+    virtual QString concat(const QStringList& parts) const = 0;
+    // A text value for SQL text: quotes doubled.
+    QString quote(const QString& value) const;
+
+    // --- schema ---------------------------------------------------------------------------
+    virtual QString columnType(ColumnType type, int width = 0) const = 0;
+    // Statements creating the table when it is missing.
+    virtual QStringList createTableIfMissing(const QString& table, const QString& columnsSql) const = 0;
+    virtual QStringList createIndexIfMissing(const QString& table, const QString& index, const QString& columns,
+                                             bool unique) const = 0;
+    // The administration batch: when `target` is missing, create it as an empty copy of `model`
+    // with a unique index over ID, KOD_F, DD, TYP.
+    virtual QStringList createBalanceTableCopy(const QString& target, const QString& model,
+                                               const QString& indexName) const = 0;
+    // Creates or replaces the balance function OSTAT; empty where the dialect inlines it.
+    virtual QStringList createOstatFunction() const = 0;
+    // Statements run after a bulk load into a temporary table (indexes for the checks).
+    virtual QStringList indexTempTable(const QString& name, const QStringList& columns) const;
+    // Converts a value bound into a statement to what the column keeps (dates on SQLite).
+    virtual QVariant toDbValue(const QVariant& value) const;
+};
+
+std::unique_ptr<Dialect> makeDialect(Backend backend);
+
+// Table or column name for SQL text; fixed names of the database contract pass unchanged.
+QString fullTableName(const QString& prefix, const QString& name);
+
+} // namespace svod::db

@@ -1,0 +1,150 @@
+#include "db/dialects/SqliteDialect.h"
+
+#include <QDateTime>
+
+#include "db/SqlHelpers.h"
+
+namespace svod::db {
+
+namespace {
+const QString IsoDateTime = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+
+QString isoLiteral(const DateValue& date) {
+    return u'\'' + QDateTime(date.date(), QTime(0, 0)).toString(IsoDateTime) + u'\'';
+}
+
+// "TEMP1" from "temp.TEMP1" or "#TEMP1".
+QString bareName(const QString& name) {
+    QString bare = name;
+    if (bare.startsWith(u'#'))
+        bare.remove(0, 1);
+    const qsizetype dot = bare.lastIndexOf(u'.');
+    return dot >= 0 ? bare.mid(dot + 1) : bare;
+}
+} // namespace
+
+QString SqliteDialect::tempTable(const QString& name) const { return QStringLiteral("temp.") + name; }
+
+QString SqliteDialect::selectTop0Into(const QString& target, const QString& model) const {
+    return QStringLiteral("create table ") + target + QStringLiteral(" as select * from ") + model +
+           QStringLiteral(" where 0");
+}
+
+QString SqliteDialect::selectTop0IntoTemp(const QString& name, const QString& model) const {
+    return QStringLiteral("create temp table ") + name + QStringLiteral(" as select * from ") + model +
+           QStringLiteral(" where 0");
+}
+
+QString SqliteDialect::dateLiteral(const DateValue& date) const { return isoLiteral(date); }
+
+QString SqliteDialect::dateLiteralPlusDays(const DateValue& date, int days) const {
+    return isoLiteral(date.dayOnly().addDays(days));
+}
+
+QString SqliteDialect::addDays(const QString& expression, int days) const {
+    return QStringLiteral("datetime(") + expression + QStringLiteral(",'") +
+           (days < 0 ? QString::number(days) : u'+' + QString::number(days)) + QStringLiteral(" day')");
+}
+
+QString SqliteDialect::isnull(const QString& value, const QString& replacement, bool) const {
+    return QStringLiteral("coalesce(") + value + u',' + replacement + u')';
+}
+
+QString SqliteDialect::tableExistsQuery(const QString& qualifiedName) const {
+    return QStringLiteral("select case when exists (select 1 from sqlite_master where type = 'table' and "
+                          "lower(name) = lower(") +
+           quote(bareName(qualifiedName)) + QStringLiteral(")) then 1 else 0 end AS RESULT");
+}
+
+QString SqliteDialect::ownerPrefix(const QString&) const {
+    // SQLite has no owners: staging tables live in the main database.
+    return {};
+}
+
+QString SqliteDialect::ostat(const QString& idExpression, const DateValue& periodStart, int plane) const {
+    const QString table = plane <= 2 ? QStringLiteral("INV_OST") : QStringLiteral("INV_OST3");
+    return QStringLiteral("coalesce((select O.SALDO from ") + table + QStringLiteral(" O where O.ID = ") +
+           idExpression + QStringLiteral(" and O.TYP = '") + QString::number(plane) +
+           QStringLiteral("' and O.DD < ") + isoLiteral(periodStart) +
+           QStringLiteral(" order by O.DD desc limit 1),0)");
+}
+
+QString SqliteDialect::exactAmount(const QString& expression) const {
+    // Binary doubles leave sums of two-decimal amounts off by ~1e-16; four decimals are exact.
+    return QStringLiteral("round(") + expression + QStringLiteral(",4)");
+}
+
+QString SqliteDialect::selectTop(int rows, const QString& rest) const {
+    return QStringLiteral("select ") + rest + QStringLiteral(" limit ") + QString::number(rows);
+}
+
+QString SqliteDialect::concat(const QStringList& parts) const { return parts.join(QStringLiteral("||")); }
+
+QString SqliteDialect::columnType(ColumnType type, int width) const {
+    switch (type) {
+    case ColumnType::Code:
+    case ColumnType::Key:
+    case ColumnType::Text:
+        return QStringLiteral("VARCHAR(%1)").arg(width > 0 ? width : 254);
+    case ColumnType::LongText:
+        return QStringLiteral("TEXT");
+    case ColumnType::DateTime:
+        return QStringLiteral("DATETIME");
+    case ColumnType::Amount:
+        return QStringLiteral("DECIMAL(19,4)");
+    case ColumnType::Integer:
+        return QStringLiteral("INTEGER");
+    case ColumnType::Identity:
+        return QStringLiteral("INTEGER PRIMARY KEY");
+    case ColumnType::Blob:
+        return QStringLiteral("BLOB");
+    }
+    return {};
+}
+
+QStringList SqliteDialect::createTableIfMissing(const QString& table, const QString& columnsSql) const {
+    return {QStringLiteral("create table if not exists ") + table + QStringLiteral(" (") + columnsSql + u')'};
+}
+
+QStringList SqliteDialect::createIndexIfMissing(const QString& table, const QString& index,
+                                                const QString& columns, bool unique) const {
+    return {QStringLiteral("create ") + (unique ? QStringLiteral("unique ") : QString()) +
+            QStringLiteral("index if not exists ") + index + QStringLiteral(" on ") + table + QStringLiteral(" (") +
+            columns + u')'};
+}
+
+QStringList SqliteDialect::createBalanceTableCopy(const QString& target, const QString& model,
+                                                  const QString& indexName) const {
+    // "create table ... as select" would lose the declared column types; copy the model's own DDL.
+    Q_UNUSED(model);
+    return {QStringLiteral("create table if not exists ") + target +
+                QStringLiteral(" (ID VARCHAR(50), KOD_F VARCHAR(2), DD DATETIME, TYP VARCHAR(1), "
+                               "SALDO DECIMAL(19,4), DELTA DECIMAL(19,4))"),
+            QStringLiteral("create unique index if not exists ") + indexName + QStringLiteral(" on ") + target +
+                QStringLiteral(" (ID,KOD_F,DD,TYP)")};
+}
+
+QStringList SqliteDialect::createOstatFunction() const { return {}; }
+
+QStringList SqliteDialect::indexTempTable(const QString& name, const QStringList& columns) const {
+    const QString bare = bareName(name);
+    return {QStringLiteral("create index if not exists temp.IX_") + bare + u'_' + columns.join(u'_') +
+            QStringLiteral(" on ") + bare + QStringLiteral(" (") + columns.join(u',') + u')'};
+}
+
+QVariant SqliteDialect::toDbValue(const QVariant& value) const {
+    switch (value.metaType().id()) {
+    case QMetaType::QDate:
+        if (value.isNull())
+            return QVariant(QMetaType::fromType<QString>());
+        return QDateTime(value.toDate(), QTime(0, 0)).toString(IsoDateTime);
+    case QMetaType::QDateTime:
+        if (value.isNull())
+            return QVariant(QMetaType::fromType<QString>());
+        return value.toDateTime().toString(IsoDateTime);
+    default:
+        return value;
+    }
+}
+
+} // namespace svod::db
