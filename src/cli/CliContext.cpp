@@ -12,7 +12,8 @@ std::unique_ptr<db::Connection> CliContext::connect() const {
     if (text.isEmpty())
         text = readAppConfig(iniPath).connectionString;
     if (text.isEmpty())
-        throw Error(QStringLiteral("Не задана строка соединения: укажите --db или [connect] string в ") + iniPath);
+        throw Error(QStringLiteral("Не задана строка соединения: укажите --db или [connect] string в ") +
+                    iniPath);
     db::ConnectionSpec spec = db::parseConnectionString(text);
     for (const QString& warning : spec.warnings)
         out.message(QStringLiteral("warning"), warning);
@@ -73,7 +74,8 @@ QStringList ArgReader::positional() const {
 
 namespace {
 void printUsage(CliOutput& out) {
-    out.line(QStringLiteral("usage: svod-cli [--ini FILE] [--db CONNECTION] [--owner OWNER] [--json] COMMAND ..."));
+    out.line(QStringLiteral(
+        "usage: svod-cli [--ini FILE] [--db CONNECTION] [--owner OWNER] [--json] COMMAND ..."));
     for (const CommandEntry& c : commands())
         out.line(QStringLiteral("  ") + QString::fromUtf8(c.usage));
 }

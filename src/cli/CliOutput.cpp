@@ -14,7 +14,9 @@ void CliOutput::jsonObject(const QJsonObject& object) {
     write(QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n');
 }
 
-void CliOutput::line(const QString& text) { write(text.toUtf8() + '\n'); }
+void CliOutput::line(const QString& text) {
+    write(text.toUtf8() + '\n');
+}
 
 void CliOutput::message(const QString& kind, const QString& text) {
     if (json_) {
@@ -84,8 +86,8 @@ void CliOutput::table(const QStringList& columns, const QList<QStringList>& rows
 }
 
 QString csvField(const QString& value, QChar delimiter) {
-    if (!value.contains(delimiter) && !value.contains(u'"') && !value.contains(u'\n') && !value.contains(u'\r') &&
-        !value.startsWith(u' ') && !value.endsWith(u' '))
+    if (!value.contains(delimiter) && !value.contains(u'"') && !value.contains(u'\n') &&
+        !value.contains(u'\r') && !value.startsWith(u' ') && !value.endsWith(u' '))
         return value;
     QString escaped = value;
     escaped.replace(u'"', QStringLiteral("\"\""));

@@ -21,7 +21,8 @@ int initDbCommand(CliContext& context, const QStringList& args) {
     context.out.message(QStringLiteral("info"), QStringLiteral("Таблицы центральной базы созданы."));
     if (demo) {
         db::insertDemoData(*connection);
-        context.out.message(QStringLiteral("info"), QStringLiteral("Добавлены демонстрационные филиалы и переменные."));
+        context.out.message(QStringLiteral("info"),
+                            QStringLiteral("Добавлены демонстрационные филиалы и переменные."));
         if (!demoDir.isEmpty() && !QDir().mkpath(demoDir))
             throw Error(QStringLiteral("Не удалось создать каталог ") + demoDir);
     }

@@ -1,3 +1,5 @@
 #include "cli/CliContext.h"
 
-int main(int argc, char** argv) { return svod::cli::runCli(argc, argv); }
+int main(int argc, char** argv) {
+    return svod::cli::runCli(argc, argv);
+}

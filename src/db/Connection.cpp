@@ -28,7 +28,9 @@ QString errorText(const QSqlError& error) {
 
 Connection::Connection() : name_(uniqueConnectionName()), dialect_(makeDialect(Backend::SQLite)) {}
 
-Connection::~Connection() { close(); }
+Connection::~Connection() {
+    close();
+}
 
 void Connection::open(const QString& connectionString, const QString& user, const QString& password) {
     open(parseConnectionString(connectionString), user, password);
@@ -81,8 +83,9 @@ void Connection::applyBackendSettings() {
     switch (spec_.backend) {
     case Backend::SQLite:
         // WAL keeps readers and the reception apart; a killed process leaves the last commit intact.
-        execute(QStringList{QStringLiteral("pragma journal_mode=WAL"), QStringLiteral("pragma synchronous=NORMAL"),
-                            QStringLiteral("pragma cache_size=-65536"), QStringLiteral("pragma temp_store=FILE")});
+        execute(QStringList{
+            QStringLiteral("pragma journal_mode=WAL"), QStringLiteral("pragma synchronous=NORMAL"),
+            QStringLiteral("pragma cache_size=-65536"), QStringLiteral("pragma temp_store=FILE")});
         break;
     case Backend::PostgreSQL:
         execute(QStringLiteral("set datestyle to ISO, DMY"));
@@ -105,7 +108,9 @@ void Connection::close() {
     inTransaction_ = false;
 }
 
-bool Connection::isOpen() const { return db_.isValid() && db_.isOpen(); }
+bool Connection::isOpen() const {
+    return db_.isValid() && db_.isOpen();
+}
 
 QString Connection::providerDescription() const {
     QString version;
@@ -113,7 +118,8 @@ QString Connection::providerDescription() const {
         auto* self = const_cast<Connection*>(this);
         switch (spec_.backend) {
         case Backend::SQLite:
-            version = QStringLiteral("SQLite ") + self->scalar(QStringLiteral("select sqlite_version()")).toString();
+            version = QStringLiteral("SQLite ") +
+                      self->scalar(QStringLiteral("select sqlite_version()")).toString();
             break;
         case Backend::PostgreSQL:
             version = self->scalar(QStringLiteral("show server_version")).toString();
@@ -220,7 +226,9 @@ void Connection::rollback() {
         fail(db_.lastError(), QStringLiteral("rollback"));
 }
 
-Transaction::Transaction(Connection& connection) : connection_(connection) { connection_.begin(); }
+Transaction::Transaction(Connection& connection) : connection_(connection) {
+    connection_.begin();
+}
 
 Transaction::~Transaction() {
     if (!done_) {

@@ -214,11 +214,14 @@ bool looksLikeSqliteFile(const QString& text) {
 
 QString adoToOdbc(const QString& ado, QStringList* warnings) {
     // Keys an ADO string may carry that mean nothing to an ODBC connection; dropped quietly.
-    static const QStringList harmless = {
-        QStringLiteral("Persist Security Info"),      QStringLiteral("Auto Translate"),
-        QStringLiteral("Packet Size"),                QStringLiteral("Workstation ID"),
-        QStringLiteral("Use Procedure for Prepare"),  QStringLiteral("Use Encryption for Data"),
-        QStringLiteral("Tag with column collation when possible"), QStringLiteral("Provider")};
+    static const QStringList harmless = {QStringLiteral("Persist Security Info"),
+                                         QStringLiteral("Auto Translate"),
+                                         QStringLiteral("Packet Size"),
+                                         QStringLiteral("Workstation ID"),
+                                         QStringLiteral("Use Procedure for Prepare"),
+                                         QStringLiteral("Use Encryption for Data"),
+                                         QStringLiteral("Tag with column collation when possible"),
+                                         QStringLiteral("Provider")};
     QString server;
     QString port;
     QString database;
@@ -238,7 +241,8 @@ QString adoToOdbc(const QString& ado, QStringList* warnings) {
             password = value;
         } else if (is("Integrated Security") || is("Trusted_Connection")) {
             const QString v = value.toUpper();
-            integrated = v == QLatin1String("SSPI") || v == QLatin1String("TRUE") || v == QLatin1String("YES");
+            integrated =
+                v == QLatin1String("SSPI") || v == QLatin1String("TRUE") || v == QLatin1String("YES");
         } else {
             bool known = false;
             for (const QString& h : harmless)
@@ -284,7 +288,8 @@ ConnectionSpec parseConnectionString(const QString& input) {
     if (text.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
         text.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive))
         return postgresFromUri(text);
-    if ((text.contains(u'=') && text.contains(u';')) || text.startsWith(QLatin1String("Provider="), Qt::CaseInsensitive) ||
+    if ((text.contains(u'=') && text.contains(u';')) ||
+        text.startsWith(QLatin1String("Provider="), Qt::CaseInsensitive) ||
         text.startsWith(QLatin1String("Driver="), Qt::CaseInsensitive) ||
         text.startsWith(QLatin1String("DSN="), Qt::CaseInsensitive)) {
         const auto pairs = splitKeyValues(text);
@@ -302,7 +307,8 @@ ConnectionSpec parseConnectionString(const QString& input) {
                 return odbcSpec(rest.join(u';'));
             }
             if (!isSqlServerProvider(provider))
-                throw Error(QStringLiteral("Неподдерживаемый поставщик данных в строке соединения: ") + provider);
+                throw Error(QStringLiteral("Неподдерживаемый поставщик данных в строке соединения: ") +
+                            provider);
             ConnectionSpec spec = odbcSpec(QString());
             spec.databaseName = adoToOdbc(text, &spec.warnings);
             return spec;

@@ -12,14 +12,14 @@ QString backendName(Backend backend);
 // What a connection string says, in the terms of a Qt SQL driver.
 struct ConnectionSpec {
     Backend backend = Backend::SQLite;
-    QString driver;        // QSQLITE, QPSQL or QODBC
-    QString databaseName;  // file path, database name, or the whole ODBC string
+    QString driver;       // QSQLITE, QPSQL or QODBC
+    QString databaseName; // file path, database name, or the whole ODBC string
     QString host;
     int port = -1;
     QString user;
     QString password;
-    QStringList options;   // driver connect options, "KEY=VALUE"
-    QStringList warnings;  // parts of the string that were ignored
+    QStringList options;  // driver connect options, "KEY=VALUE"
+    QStringList warnings; // parts of the string that were ignored
 };
 
 // Accepts a SQLite file ("sqlite:PATH" or a path ending in .db/.sqlite/.sqlite3/.db3),

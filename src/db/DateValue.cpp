@@ -4,7 +4,9 @@
 
 namespace svod {
 
-QDate dateEpoch() { return QDate(1899, 12, 30); }
+QDate dateEpoch() {
+    return QDate(1899, 12, 30);
+}
 
 namespace {
 constexpr qint64 MsPerDay = 86'400'000;
@@ -52,7 +54,9 @@ DateValue DateValue::fromVariant(const QVariant& value) {
     return fromDate(date);
 }
 
-QDate DateValue::date() const { return dateEpoch().addDays(static_cast<qint64>(std::floor(days_))); }
+QDate DateValue::date() const {
+    return dateEpoch().addDays(static_cast<qint64>(std::floor(days_)));
+}
 
 QDateTime DateValue::dateTime() const {
     const double whole = std::floor(days_);
@@ -61,6 +65,8 @@ QDateTime DateValue::dateTime() const {
     return result.addMSecs(ms);
 }
 
-DateValue DateValue::dayOnly() const { return DateValue(std::floor(days_)); }
+DateValue DateValue::dayOnly() const {
+    return DateValue(std::floor(days_));
+}
 
 } // namespace svod

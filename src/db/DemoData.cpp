@@ -15,10 +15,8 @@ struct DemoBranch {
 };
 
 constexpr DemoBranch Branches[] = {
-    {"01", "Центральный офис (Москва)", 0},
-    {"02", "Филиал «Северо-Запад» (Санкт-Петербург)", 0},
-    {"03", "Филиал «Сибирь» (Новосибирск)", 1},
-    {"04", "Филиал «Урал» (Екатеринбург)", 0},
+    {"01", "Центральный офис (Москва)", 0},     {"02", "Филиал «Северо-Запад» (Санкт-Петербург)", 0},
+    {"03", "Филиал «Сибирь» (Новосибирск)", 1}, {"04", "Филиал «Урал» (Екатеринбург)", 0},
     {"05", "Филиал «Юг» (Ростов-на-Дону)", 0},
 };
 } // namespace
@@ -37,13 +35,13 @@ void insertDemoData(Connection& connection) {
         exists.finish();
         if (present)
             continue;
-        connection.execPrepared(insertBranch,
-                                {QString::fromUtf8(b.code), QString::fromUtf8(b.name), start.dateTime(), b.checkType});
+        connection.execPrepared(insertBranch, {QString::fromUtf8(b.code), QString::fromUtf8(b.name),
+                                               start.dateTime(), b.checkType});
     }
 
     QSqlQuery varExists = connection.prepare(QStringLiteral("select count(*) from CLT where LABEL = ?"));
-    QSqlQuery insertVar = connection.prepare(
-        QStringLiteral("insert into CLT (LABEL, NAME, DD, VARVALUE, DVARVALUE, NVARVALUE) values (?, ?, ?, ?, ?, ?)"));
+    QSqlQuery insertVar = connection.prepare(QStringLiteral(
+        "insert into CLT (LABEL, NAME, DD, VARVALUE, DVARVALUE, NVARVALUE) values (?, ?, ?, ?, ?, ?)"));
     const QVariant noText(QMetaType::fromType<QString>());
     const QVariant noDate(QMetaType::fromType<QDateTime>());
     const QVariant noNumber(QMetaType::fromType<double>());
@@ -56,8 +54,8 @@ void insertDemoData(Connection& connection) {
          DateValue::fromYmd(2004, 1, 1).dateTime(), noNumber},
         {QStringLiteral("MIN_DATE_CAN_LOAD_RUB"), QStringLiteral("Минимальная дата приема данных в рублях"),
          DateValue::fromYmd(2004, 1, 1).dateTime(), noNumber},
-        {QStringLiteral("CHECK_ZERO_BST"), QStringLiteral("Проверка нулевой балансовой стоимости (1 - включена)"),
-         noDate, 1.0},
+        {QStringLiteral("CHECK_ZERO_BST"),
+         QStringLiteral("Проверка нулевой балансовой стоимости (1 - включена)"), noDate, 1.0},
     };
     for (const Var& v : vars) {
         connection.execPrepared(varExists, {v.label});

@@ -12,11 +12,17 @@ QString Dialect::ownerPrefix(const QString& owner) const {
     return trimmed.isEmpty() ? QString() : trimmed + u'.';
 }
 
-QString Dialect::quote(const QString& value) const { return sqlQuote(value); }
+QString Dialect::quote(const QString& value) const {
+    return sqlQuote(value);
+}
 
-QStringList Dialect::indexTempTable(const QString&, const QStringList&) const { return {}; }
+QStringList Dialect::indexTempTable(const QString&, const QStringList&) const {
+    return {};
+}
 
-QVariant Dialect::toDbValue(const QVariant& value) const { return value; }
+QVariant Dialect::toDbValue(const QVariant& value) const {
+    return value;
+}
 
 std::unique_ptr<Dialect> makeDialect(Backend backend) {
     switch (backend) {
@@ -30,6 +36,8 @@ std::unique_ptr<Dialect> makeDialect(Backend backend) {
     return nullptr;
 }
 
-QString fullTableName(const QString& prefix, const QString& name) { return prefix + name; }
+QString fullTableName(const QString& prefix, const QString& name) {
+    return prefix + name;
+}
 
 } // namespace svod::db

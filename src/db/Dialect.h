@@ -56,8 +56,8 @@ public:
     virtual QString columnType(ColumnType type, int width = 0) const = 0;
     // Statements creating the table when it is missing.
     virtual QStringList createTableIfMissing(const QString& table, const QString& columnsSql) const = 0;
-    virtual QStringList createIndexIfMissing(const QString& table, const QString& index, const QString& columns,
-                                             bool unique) const = 0;
+    virtual QStringList createIndexIfMissing(const QString& table, const QString& index,
+                                             const QString& columns, bool unique) const = 0;
     // The administration batch: when `target` is missing, create it as an empty copy of `model`
     // with a unique index over ID, KOD_F, DD, TYP.
     virtual QStringList createBalanceTableCopy(const QString& target, const QString& model,

@@ -4,9 +4,13 @@
 
 namespace svod {
 
-QString formatDate(const QDate& date) { return date.toString(formats::ShortDate); }
+QString formatDate(const QDate& date) {
+    return date.toString(formats::ShortDate);
+}
 
-QString formatDate(const DateValue& value) { return formatDate(value.date()); }
+QString formatDate(const DateValue& value) {
+    return formatDate(value.date());
+}
 
 QString formatDateTime(const DateValue& value) {
     const QDateTime dt = value.dateTime();

@@ -34,7 +34,7 @@ IniFile::IniFile(QString path) : path_(std::move(path)) {
     utf8_ = bom_ || isValidUtf8(bytes);
     const QString text = utf8_ ? QString::fromUtf8(bytes) : decodeCodePage(bytes, CodePage::Cp1251);
     lineEnd_ = text.contains(QLatin1String("\r\n")) || !text.contains(u'\n') ? QStringLiteral("\r\n")
-                                                                              : QStringLiteral("\n");
+                                                                             : QStringLiteral("\n");
     trailingLineEnd_ = text.isEmpty() || text.endsWith(u'\n');
     QString normalized = text;
     normalized.replace(QLatin1String("\r\n"), QLatin1String("\n"));
@@ -80,7 +80,8 @@ QString IniFile::value(const QString& section, const QString& key) const {
     const QString& line = lines_[k];
     QString v = line.mid(line.indexOf(u'=') + 1).trimmed();
     // Windows strips one pair of surrounding quotes.
-    if (v.size() >= 2 && ((v.startsWith(u'"') && v.endsWith(u'"')) || (v.startsWith(u'\'') && v.endsWith(u'\''))))
+    if (v.size() >= 2 &&
+        ((v.startsWith(u'"') && v.endsWith(u'"')) || (v.startsWith(u'\'') && v.endsWith(u'\''))))
         v = v.mid(1, v.size() - 2);
     return v;
 }
@@ -115,7 +116,8 @@ void IniFile::save() const {
         bytes.prepend("\xEF\xBB\xBF");
     QSaveFile file(path_);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw Error(QStringLiteral("Не удалось записать файл ") + path_ + QStringLiteral(": ") + file.errorString());
+        throw Error(QStringLiteral("Не удалось записать файл ") + path_ + QStringLiteral(": ") +
+                    file.errorString());
 }
 
 } // namespace svod

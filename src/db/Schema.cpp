@@ -10,9 +10,15 @@ constexpr int IdWidth = 50;
 constexpr int CodeWidth = 2;
 constexpr int TextWidth = 254;
 
-ColumnDef text(const QString& name, int width = TextWidth) { return {name, ColumnType::Text, width}; }
-ColumnDef date(const QString& name) { return {name, ColumnType::DateTime}; }
-ColumnDef amount(const QString& name) { return {name, ColumnType::Amount}; }
+ColumnDef text(const QString& name, int width = TextWidth) {
+    return {name, ColumnType::Text, width};
+}
+ColumnDef date(const QString& name) {
+    return {name, ColumnType::DateTime};
+}
+ColumnDef amount(const QString& name) {
+    return {name, ColumnType::Amount};
+}
 
 TableDef makeBalanceTable(const QString& name) {
     return {name,
@@ -34,38 +40,37 @@ QStringList names(const TableDef& table) {
 } // namespace
 
 const TableDef& invTable() {
-    static const TableDef table{
-        QStringLiteral("INV"),
-        {{QStringLiteral("ID"), ColumnType::Key, IdWidth},
-         {QStringLiteral("KOD_F"), ColumnType::Code, CodeWidth},
-         text(QStringLiteral("TYPEM")),
-         text(QStringLiteral("KARD_NUM")),
-         text(QStringLiteral("INV_NUM")),
-         text(QStringLiteral("VNESH_NUM")),
-         date(QStringLiteral("BEG_DATE")),
-         date(QStringLiteral("END_DATE")),
-         text(QStringLiteral("NAME")),
-         amount(QStringLiteral("PRICEVAL")),
-         amount(QStringLiteral("LOSS")),
-         amount(QStringLiteral("NDS")),
-         amount(QStringLiteral("S_NALOG")),
-         text(QStringLiteral("AMKOD")),
-         text(QStringLiteral("NORM_KOD")),
-         text(QStringLiteral("REMARK")),
-         text(QStringLiteral("N_A")),
-         text(QStringLiteral("KOD_OKOF")),
-         text(QStringLiteral("GROUP1")),
-         text(QStringLiteral("GROUP2")),
-         text(QStringLiteral("GROUP3")),
-         text(QStringLiteral("GROUP4")),
-         text(QStringLiteral("GROUP5")),
-         date(QStringLiteral("SROK_DATE")),
-         text(QStringLiteral("POLUCH")),
-         text(QStringLiteral("VIBIV")),
-         text(QStringLiteral("BSN")),
-         date(QStringLiteral("FACT_DATE")),
-         date(QStringLiteral("SROK_DATE2"))},
-        {}};
+    static const TableDef table{QStringLiteral("INV"),
+                                {{QStringLiteral("ID"), ColumnType::Key, IdWidth},
+                                 {QStringLiteral("KOD_F"), ColumnType::Code, CodeWidth},
+                                 text(QStringLiteral("TYPEM")),
+                                 text(QStringLiteral("KARD_NUM")),
+                                 text(QStringLiteral("INV_NUM")),
+                                 text(QStringLiteral("VNESH_NUM")),
+                                 date(QStringLiteral("BEG_DATE")),
+                                 date(QStringLiteral("END_DATE")),
+                                 text(QStringLiteral("NAME")),
+                                 amount(QStringLiteral("PRICEVAL")),
+                                 amount(QStringLiteral("LOSS")),
+                                 amount(QStringLiteral("NDS")),
+                                 amount(QStringLiteral("S_NALOG")),
+                                 text(QStringLiteral("AMKOD")),
+                                 text(QStringLiteral("NORM_KOD")),
+                                 text(QStringLiteral("REMARK")),
+                                 text(QStringLiteral("N_A")),
+                                 text(QStringLiteral("KOD_OKOF")),
+                                 text(QStringLiteral("GROUP1")),
+                                 text(QStringLiteral("GROUP2")),
+                                 text(QStringLiteral("GROUP3")),
+                                 text(QStringLiteral("GROUP4")),
+                                 text(QStringLiteral("GROUP5")),
+                                 date(QStringLiteral("SROK_DATE")),
+                                 text(QStringLiteral("POLUCH")),
+                                 text(QStringLiteral("VIBIV")),
+                                 text(QStringLiteral("BSN")),
+                                 date(QStringLiteral("FACT_DATE")),
+                                 date(QStringLiteral("SROK_DATE2"))},
+                                {}};
     return table;
 }
 
@@ -80,8 +85,12 @@ const TableDef& balanceTable(const QString& name) {
     return ost;
 }
 
-QStringList invColumnNames() { return names(invTable()); }
-QStringList balanceColumnNames() { return names(balanceTable(QStringLiteral("INV_OST"))); }
+QStringList invColumnNames() {
+    return names(invTable());
+}
+QStringList balanceColumnNames() {
+    return names(balanceTable(QStringLiteral("INV_OST")));
+}
 
 QString columnsSql(const Dialect& dialect, const TableDef& table) {
     QStringList parts;
@@ -126,16 +135,16 @@ QStringList schemaStatements(const Dialect& d) {
                           QStringLiteral("ID")};
 
     QStringList statements;
-    for (const TableDef* table : {&invTable(), &balanceTable(QStringLiteral("INV_OST")), &filials, &clt, &logAccept,
-                                  &report})
+    for (const TableDef* table :
+         {&invTable(), &balanceTable(QStringLiteral("INV_OST")), &filials, &clt, &logAccept, &report})
         statements << d.createTableIfMissing(table->name, columnsSql(d, *table));
     statements << d.createBalanceTableCopy(QStringLiteral("INV_OST3"), QStringLiteral("INV_OST"),
                                            QStringLiteral("IX_INV_OST3"));
     statements << d.createBalanceTableCopy(QStringLiteral("INV_INFL"), QStringLiteral("INV_OST"),
                                            QStringLiteral("IX_INV_INFL"));
     // One row per branch and item; balances looked up by item, plane and date (OSTAT, checks).
-    statements << d.createIndexIfMissing(QStringLiteral("INV"), QStringLiteral("IX_INV"), QStringLiteral("KOD_F,ID"),
-                                         false);
+    statements << d.createIndexIfMissing(QStringLiteral("INV"), QStringLiteral("IX_INV"),
+                                         QStringLiteral("KOD_F,ID"), false);
     statements << d.createIndexIfMissing(QStringLiteral("INV_OST"), QStringLiteral("IX_INV_OST"),
                                          QStringLiteral("ID,KOD_F,DD,TYP"), true);
     statements << d.createIndexIfMissing(QStringLiteral("INV_OST"), QStringLiteral("IX_INV_OST_BAL"),

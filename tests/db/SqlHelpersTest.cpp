@@ -26,7 +26,8 @@ TEST(NormalDir, PosixHasNoDriveLetters) {
 }
 
 TEST(DateToServer, WritesDatePartOnly) {
-    EXPECT_EQ(DateToServer(DateValue::fromYmd(2004, 1, 5)), QStringLiteral("CONVERT(DATETIME,'05.01.2004',104)"));
+    EXPECT_EQ(DateToServer(DateValue::fromYmd(2004, 1, 5)),
+              QStringLiteral("CONVERT(DATETIME,'05.01.2004',104)"));
     const DateValue late = DateValue::fromDateTime(QDateTime(QDate(2003, 12, 31), QTime(23, 59)));
     EXPECT_EQ(DateToServer(late), QStringLiteral("CONVERT(DATETIME,'31.12.2003',104)"));
 }

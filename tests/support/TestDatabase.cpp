@@ -7,12 +7,18 @@
 
 namespace svod::test {
 
-QString postgresTestUrl() { return qEnvironmentVariable("SVOD_TEST_PG"); }
+QString postgresTestUrl() {
+    return qEnvironmentVariable("SVOD_TEST_PG");
+}
 
-std::vector<db::Backend> testBackends() { return {db::Backend::SQLite, db::Backend::PostgreSQL}; }
+std::vector<db::Backend> testBackends() {
+    return {db::Backend::SQLite, db::Backend::PostgreSQL};
+}
 
 std::string backendLabel(db::Backend backend) {
-    return backend == db::Backend::SQLite ? "SQLite" : backend == db::Backend::PostgreSQL ? "PostgreSQL" : "SqlServer";
+    return backend == db::Backend::SQLite       ? "SQLite"
+           : backend == db::Backend::PostgreSQL ? "PostgreSQL"
+                                                : "SqlServer";
 }
 
 TestDatabase::TestDatabase(db::Backend backend) : backend_(backend) {
@@ -38,6 +44,7 @@ TestDatabase::~TestDatabase() {
             connection_->close();
             db::Connection admin;
             admin.open(postgresTestUrl());
+            admin.execute(QStringLiteral("set client_min_messages to warning"));
             admin.execute(QStringLiteral("drop schema if exists ") + schema_ + QStringLiteral(" cascade"));
         } catch (const std::exception& e) {
             ADD_FAILURE() << "dropping the test schema failed: " << e.what();
@@ -51,6 +58,8 @@ std::unique_ptr<db::Connection> TestDatabase::openSecond() const {
     return second;
 }
 
-void TestDatabase::createSchema() { db::createSchema(*connection_); }
+void TestDatabase::createSchema() {
+    db::createSchema(*connection_);
+}
 
 } // namespace svod::test

@@ -44,10 +44,10 @@ private:
 };
 
 // Skips the current test with a visible reason when the backend is not available.
-#define SVOD_REQUIRE_BACKEND(backend)                                                                            \
-    do {                                                                                                        \
-        if ((backend) == ::svod::db::Backend::PostgreSQL && ::svod::test::postgresTestUrl().isEmpty())          \
-            GTEST_SKIP() << "PostgreSQL test server not started (SVOD_TEST_PG unset)";                          \
+#define SVOD_REQUIRE_BACKEND(backend)                                                                        \
+    do {                                                                                                     \
+        if ((backend) == ::svod::db::Backend::PostgreSQL && ::svod::test::postgresTestUrl().isEmpty())       \
+            GTEST_SKIP() << "PostgreSQL test server not started (SVOD_TEST_PG unset)";                       \
     } while (0)
 
 } // namespace svod::test

@@ -21,7 +21,9 @@ QString bareName(const QString& name) {
 }
 } // namespace
 
-QString PostgresDialect::tempTable(const QString& name) const { return QStringLiteral("pg_temp.") + name; }
+QString PostgresDialect::tempTable(const QString& name) const {
+    return QStringLiteral("pg_temp.") + name;
+}
 
 QString PostgresDialect::selectTop0Into(const QString& target, const QString& model) const {
     return QStringLiteral("create table ") + target + QStringLiteral(" as select * from ") + model +
@@ -33,7 +35,9 @@ QString PostgresDialect::selectTop0IntoTemp(const QString& name, const QString& 
            QStringLiteral(" where false");
 }
 
-QString PostgresDialect::dateLiteral(const DateValue& date) const { return timestampLiteral(date); }
+QString PostgresDialect::dateLiteral(const DateValue& date) const {
+    return timestampLiteral(date);
+}
 
 QString PostgresDialect::dateLiteralPlusDays(const DateValue& date, int days) const {
     return timestampLiteral(date.dayOnly().addDays(days));
@@ -54,20 +58,26 @@ QString PostgresDialect::tableExistsQuery(const QString& qualifiedName) const {
            QStringLiteral(") is not null then 1 else 0 end AS RESULT");
 }
 
-QString PostgresDialect::ownerPrefix(const QString& owner) const { return Dialect::ownerPrefix(owner); }
-
-QString PostgresDialect::ostat(const QString& idExpression, const DateValue& periodStart, int plane) const {
-    return QStringLiteral("coalesce(OSTAT(") + idExpression + u',' + dateLiteralPlusDays(periodStart, -1) + u',' +
-           QString::number(plane) + QStringLiteral("),0)");
+QString PostgresDialect::ownerPrefix(const QString& owner) const {
+    return Dialect::ownerPrefix(owner);
 }
 
-QString PostgresDialect::exactAmount(const QString& expression) const { return expression; }
+QString PostgresDialect::ostat(const QString& idExpression, const DateValue& periodStart, int plane) const {
+    return QStringLiteral("coalesce(OSTAT(") + idExpression + u',' + dateLiteralPlusDays(periodStart, -1) +
+           u',' + QString::number(plane) + QStringLiteral("),0)");
+}
+
+QString PostgresDialect::exactAmount(const QString& expression) const {
+    return expression;
+}
 
 QString PostgresDialect::selectTop(int rows, const QString& rest) const {
     return QStringLiteral("select ") + rest + QStringLiteral(" limit ") + QString::number(rows);
 }
 
-QString PostgresDialect::concat(const QStringList& parts) const { return parts.join(QStringLiteral("||")); }
+QString PostgresDialect::concat(const QStringList& parts) const {
+    return parts.join(QStringLiteral("||"));
+}
 
 QString PostgresDialect::columnType(ColumnType type, int width) const {
     switch (type) {
@@ -98,15 +108,15 @@ QStringList PostgresDialect::createTableIfMissing(const QString& table, const QS
 QStringList PostgresDialect::createIndexIfMissing(const QString& table, const QString& index,
                                                   const QString& columns, bool unique) const {
     return {QStringLiteral("create ") + (unique ? QStringLiteral("unique ") : QString()) +
-            QStringLiteral("index if not exists ") + index + QStringLiteral(" on ") + table + QStringLiteral(" (") +
-            columns + u')'};
+            QStringLiteral("index if not exists ") + index + QStringLiteral(" on ") + table +
+            QStringLiteral(" (") + columns + u')'};
 }
 
 QStringList PostgresDialect::createBalanceTableCopy(const QString& target, const QString& model,
                                                     const QString& indexName) const {
     return {QStringLiteral("create table if not exists ") + target + QStringLiteral(" (like ") + model + u')',
-            QStringLiteral("create unique index if not exists ") + indexName + QStringLiteral(" on ") + target +
-                QStringLiteral(" (ID,KOD_F,DD,TYP)")};
+            QStringLiteral("create unique index if not exists ") + indexName + QStringLiteral(" on ") +
+                target + QStringLiteral(" (ID,KOD_F,DD,TYP)")};
 }
 
 QStringList PostgresDialect::createOstatFunction() const {
@@ -124,10 +134,13 @@ QStringList PostgresDialect::createOstatFunction() const {
 
 QStringList PostgresDialect::indexTempTable(const QString& name, const QStringList& columns) const {
     const QString bare = bareName(name);
-    return {QStringLiteral("create index on ") + tempTable(bare) + QStringLiteral(" (") + columns.join(u',') + u')',
+    return {QStringLiteral("create index on ") + tempTable(bare) + QStringLiteral(" (") + columns.join(u',') +
+                u')',
             QStringLiteral("analyze ") + tempTable(bare)};
 }
 
-QVariant PostgresDialect::toDbValue(const QVariant& value) const { return value; }
+QVariant PostgresDialect::toDbValue(const QVariant& value) const {
+    return value;
+}
 
 } // namespace svod::db

@@ -5,7 +5,9 @@
 namespace svod::db {
 
 namespace {
-QString signedDays(int days) { return days < 0 ? QString::number(days) : u'+' + QString::number(days); }
+QString signedDays(int days) {
+    return days < 0 ? QString::number(days) : u'+' + QString::number(days);
+}
 
 QString userTableTest(const QString& name, const QString& catalog) {
     return QStringLiteral("(select * from ") + catalog + QStringLiteral(" where id = object_id(N'") + name +
@@ -13,7 +15,9 @@ QString userTableTest(const QString& name, const QString& catalog) {
 }
 } // namespace
 
-QString SqlServerDialect::tempTable(const QString& name) const { return u'#' + name; }
+QString SqlServerDialect::tempTable(const QString& name) const {
+    return u'#' + name;
+}
 
 QString SqlServerDialect::selectTop0Into(const QString& target, const QString& model) const {
     return QStringLiteral("select top 0 * into ") + target + QStringLiteral(" from ") + model;
@@ -23,7 +27,9 @@ QString SqlServerDialect::selectTop0IntoTemp(const QString& name, const QString&
     return selectTop0Into(tempTable(name), model);
 }
 
-QString SqlServerDialect::dateLiteral(const DateValue& date) const { return DateToServer(date); }
+QString SqlServerDialect::dateLiteral(const DateValue& date) const {
+    return DateToServer(date);
+}
 
 QString SqlServerDialect::dateLiteralPlusDays(const DateValue& date, int days) const {
     return DateToServer(date) + signedDays(days);
@@ -34,7 +40,8 @@ QString SqlServerDialect::addDays(const QString& expression, int days) const {
 }
 
 QString SqlServerDialect::isnull(const QString& value, const QString& replacement, bool upper) const {
-    return (upper ? QStringLiteral("ISNULL(") : QStringLiteral("isnull(")) + value + u',' + replacement + u')';
+    return (upper ? QStringLiteral("ISNULL(") : QStringLiteral("isnull(")) + value + u',' + replacement +
+           u')';
 }
 
 QString SqlServerDialect::tableExistsQuery(const QString& qualifiedName) const {
@@ -47,13 +54,17 @@ QString SqlServerDialect::ostat(const QString& idExpression, const DateValue& pe
            QStringLiteral("-1,") + QString::number(plane) + QStringLiteral("),0)");
 }
 
-QString SqlServerDialect::exactAmount(const QString& expression) const { return expression; }
+QString SqlServerDialect::exactAmount(const QString& expression) const {
+    return expression;
+}
 
 QString SqlServerDialect::selectTop(int rows, const QString& rest) const {
     return QStringLiteral("select top ") + QString::number(rows) + u' ' + rest;
 }
 
-QString SqlServerDialect::concat(const QStringList& parts) const { return parts.join(u'+'); }
+QString SqlServerDialect::concat(const QStringList& parts) const {
+    return parts.join(u'+');
+}
 
 QString SqlServerDialect::columnType(ColumnType type, int width) const {
     switch (type) {
@@ -86,8 +97,8 @@ QStringList SqlServerDialect::createIndexIfMissing(const QString& table, const Q
                                                    const QString& columns, bool unique) const {
     return {QStringLiteral("if not exists (select * from sysindexes where name = N'") + index +
             QStringLiteral("') create ") + (unique ? QStringLiteral("unique ") : QString()) +
-            QStringLiteral("index ") + index + QStringLiteral(" on ") + table + QStringLiteral(" (") + columns +
-            u')'};
+            QStringLiteral("index ") + index + QStringLiteral(" on ") + table + QStringLiteral(" (") +
+            columns + u')'};
 }
 
 QStringList SqlServerDialect::createBalanceTableCopy(const QString& target, const QString& model,
@@ -95,9 +106,9 @@ QStringList SqlServerDialect::createBalanceTableCopy(const QString& target, cons
     const QString crlf = QStringLiteral("\r\n");
     return {QStringLiteral("if not exists ") + userTableTest(target, QStringLiteral("dbo.sysobjects")) +
             QStringLiteral(" ") + crlf + QStringLiteral("begin ") + crlf + QStringLiteral("  ") +
-            selectTop0Into(target, model) + QStringLiteral(" ") + crlf + QStringLiteral("  create unique index ") +
-            indexName + QStringLiteral(" on ") + target + QStringLiteral(" (ID,KOD_F,DD,TYP) ") + crlf +
-            QStringLiteral("end ") + crlf};
+            selectTop0Into(target, model) + QStringLiteral(" ") + crlf +
+            QStringLiteral("  create unique index ") + indexName + QStringLiteral(" on ") + target +
+            QStringLiteral(" (ID,KOD_F,DD,TYP) ") + crlf + QStringLiteral("end ") + crlf};
 }
 
 QStringList SqlServerDialect::createOstatFunction() const {

@@ -23,7 +23,9 @@ QString bareName(const QString& name) {
 }
 } // namespace
 
-QString SqliteDialect::tempTable(const QString& name) const { return QStringLiteral("temp.") + name; }
+QString SqliteDialect::tempTable(const QString& name) const {
+    return QStringLiteral("temp.") + name;
+}
 
 QString SqliteDialect::selectTop0Into(const QString& target, const QString& model) const {
     return QStringLiteral("create table ") + target + QStringLiteral(" as select * from ") + model +
@@ -35,7 +37,9 @@ QString SqliteDialect::selectTop0IntoTemp(const QString& name, const QString& mo
            QStringLiteral(" where 0");
 }
 
-QString SqliteDialect::dateLiteral(const DateValue& date) const { return isoLiteral(date); }
+QString SqliteDialect::dateLiteral(const DateValue& date) const {
+    return isoLiteral(date);
+}
 
 QString SqliteDialect::dateLiteralPlusDays(const DateValue& date, int days) const {
     return isoLiteral(date.dayOnly().addDays(days));
@@ -78,7 +82,9 @@ QString SqliteDialect::selectTop(int rows, const QString& rest) const {
     return QStringLiteral("select ") + rest + QStringLiteral(" limit ") + QString::number(rows);
 }
 
-QString SqliteDialect::concat(const QStringList& parts) const { return parts.join(QStringLiteral("||")); }
+QString SqliteDialect::concat(const QStringList& parts) const {
+    return parts.join(QStringLiteral("||"));
+}
 
 QString SqliteDialect::columnType(ColumnType type, int width) const {
     switch (type) {
@@ -109,8 +115,8 @@ QStringList SqliteDialect::createTableIfMissing(const QString& table, const QStr
 QStringList SqliteDialect::createIndexIfMissing(const QString& table, const QString& index,
                                                 const QString& columns, bool unique) const {
     return {QStringLiteral("create ") + (unique ? QStringLiteral("unique ") : QString()) +
-            QStringLiteral("index if not exists ") + index + QStringLiteral(" on ") + table + QStringLiteral(" (") +
-            columns + u')'};
+            QStringLiteral("index if not exists ") + index + QStringLiteral(" on ") + table +
+            QStringLiteral(" (") + columns + u')'};
 }
 
 QStringList SqliteDialect::createBalanceTableCopy(const QString& target, const QString& model,
@@ -120,11 +126,13 @@ QStringList SqliteDialect::createBalanceTableCopy(const QString& target, const Q
     return {QStringLiteral("create table if not exists ") + target +
                 QStringLiteral(" (ID VARCHAR(50), KOD_F VARCHAR(2), DD DATETIME, TYP VARCHAR(1), "
                                "SALDO DECIMAL(19,4), DELTA DECIMAL(19,4))"),
-            QStringLiteral("create unique index if not exists ") + indexName + QStringLiteral(" on ") + target +
-                QStringLiteral(" (ID,KOD_F,DD,TYP)")};
+            QStringLiteral("create unique index if not exists ") + indexName + QStringLiteral(" on ") +
+                target + QStringLiteral(" (ID,KOD_F,DD,TYP)")};
 }
 
-QStringList SqliteDialect::createOstatFunction() const { return {}; }
+QStringList SqliteDialect::createOstatFunction() const {
+    return {};
+}
 
 QStringList SqliteDialect::indexTempTable(const QString& name, const QStringList& columns) const {
     const QString bare = bareName(name);
