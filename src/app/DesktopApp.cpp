@@ -1,0 +1,90 @@
+#include "app/DesktopApp.h"
+
+#include <QApplication>
+#include <QLocale>
+
+#include "app/MainWindow.h"
+#include "app/MessageConventions.h"
+#include "db/Connection.h"
+#include "db/Error.h"
+
+namespace svod::app {
+
+void applyProcessFormats() {
+    // Russian conventions: "," decimals, "dd.mm.yyyy" dates; our own formatters follow the same.
+    QLocale locale(QLocale::Russian, QLocale::Russia);
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    QLocale::setDefault(locale);
+}
+
+DesktopApp::DesktopApp(QString iniPath, Messages& messages, LoginPrompt login)
+    : iniPath_(std::move(iniPath)), messages_(messages), login_(std::move(login)),
+      connection_(std::make_unique<db::Connection>()) {}
+
+DesktopApp::~DesktopApp() {
+    close();
+}
+
+bool DesktopApp::start() {
+    window_ = std::make_unique<MainWindow>(messages_);
+    inDir_.clear();
+    window_->setWindowTitle(MainWindowCaption);
+    QGuiApplication::setApplicationDisplayName(ApplicationTitle);
+    applyProcessFormats();
+
+    config_ = readAppConfig(iniPath_);
+    inDir_ = config_.inDir;
+
+    const bool open = openConnection();
+    connection_->setCommandTimeout(db::Timeouts::CommandAfterStart);
+    if (!open) {
+        closed_ = true;
+        return false;
+    }
+    window_->loadreportsMENU(connection_.get());
+    return true;
+}
+
+bool DesktopApp::openConnection() {
+    try {
+        const db::ConnectionSpec spec = db::parseConnectionString(config_.connectionString);
+        QString user;
+        QString password;
+        // An embedded file database has no login to ask for.
+        if (config_.loginPrompt() && spec.backend != db::Backend::SQLite) {
+            loginAsked_ = true;
+            const auto credentials = login_ ? login_(spec.databaseName, spec.user) : std::nullopt;
+            if (!credentials)
+                throw Error(QStringLiteral("Вход в базу данных отменен пользователем"));
+            user = credentials->user;
+            password = credentials->password;
+        }
+        connection_->open(spec, user, password);
+        window_->setProviderText(connection_->providerDescription());
+        return true;
+    } catch (const Error& e) {
+        messages_.plain(e.message());
+    }
+    if (!connection_->isOpen()) {
+        messages_.plain(QStringLiteral(
+            "Не удалось установить соединение с сервером.\r\nОбратитесь к системному администратору"));
+        return false;
+    }
+    return true;
+}
+
+void DesktopApp::close() {
+    if (closed_)
+        return;
+    closed_ = true;
+    if (!inDir_.isEmpty()) {
+        try {
+            writeInDir(iniPath_, inDir_);
+        } catch (const Error& e) {
+            messages_.error(e.message());
+        }
+    }
+    connection_->close();
+}
+
+} // namespace svod::app

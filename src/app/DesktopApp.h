@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "app/LoginDialog.h"
+#include "db/AppConfig.h"
+
+namespace svod::db {
+class Connection;
+}
+
+namespace svod::app {
+
+class MainWindow;
+class Messages;
+
+// The start-up and close sequences around the main window and the one connection.
+class DesktopApp {
+public:
+    using LoginPrompt =
+        std::function<std::optional<Credentials>(const QString& database, const QString& user)>;
+
+    // `messages` shows what start-up tells the user; `login` asks for a user name and password.
+    DesktopApp(QString iniPath, Messages& messages, LoginPrompt login);
+    ~DesktopApp();
+
+    // Creates the main window, reads the configuration, opens the connection and fills the
+    // reports menu. False when the connection could not be opened: the program is to end.
+    bool start();
+    // Writes in_dir back and closes the connection (the main window's close).
+    void close();
+
+    MainWindow& mainWindow() { return *window_; }
+    db::Connection& connection() { return *connection_; }
+    const AppConfig& config() const { return config_; }
+    QString& inDir() { return inDir_; }
+    QString tablesOwnerPrefix() const { return config_.tablesOwnerPrefix(); }
+    // Whether start-up asked for a login.
+    bool loginAsked() const { return loginAsked_; }
+
+private:
+    bool openConnection();
+
+    QString iniPath_;
+    Messages& messages_;
+    LoginPrompt login_;
+    AppConfig config_;
+    QString inDir_;
+    bool loginAsked_ = false;
+    bool closed_ = false;
+    std::unique_ptr<db::Connection> connection_;
+    std::unique_ptr<MainWindow> window_;
+};
+
+// Sets the process-wide date and number formats.
+void applyProcessFormats();
+
+} // namespace svod::app

@@ -1,0 +1,308 @@
+#include "app/MainWindow.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QProcess>
+#include <QSqlQuery>
+#include <QStatusBar>
+#include <QStyle>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "app/MessageConventions.h"
+#include "app/WindowTabBar.h"
+#include "db/Connection.h"
+#include "db/Error.h"
+#include "db/SqlHelpers.h"
+
+namespace svod::app {
+
+namespace {
+// Stand-ins for the images of the menu's image list.
+QIcon menuImage(const QWidget* w, int image) {
+    switch (image) {
+    case 6:
+        return w->style()->standardIcon(QStyle::SP_FileIcon);
+    case 7:
+        return w->style()->standardIcon(QStyle::SP_DialogOpenButton);
+    case 8:
+        return w->style()->standardIcon(QStyle::SP_ArrowDown);
+    case 15:
+        return w->style()->standardIcon(QStyle::SP_TitleBarShadeButton);
+    case 16:
+        return w->style()->standardIcon(QStyle::SP_TitleBarUnshadeButton);
+    case 17:
+        return w->style()->standardIcon(QStyle::SP_TitleBarNormalButton);
+    default:
+        return {};
+    }
+}
+} // namespace
+
+MainWindow::MainWindow(Messages& messages, QWidget* parent)
+    : QMainWindow(parent), messages_(messages), progress_(this) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(MainWindowCaption);
+    resize(689, 499);
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    mdiArea_ = new QMdiArea(central);
+    mdiArea_->setObjectName(QStringLiteral("MdiArea"));
+    mdiArea_->setBackground(palette().brush(QPalette::Dark));
+    tabBar_ = new WindowTabBar(mdiArea_, central);
+    layout->addWidget(mdiArea_, 1);
+    layout->addWidget(tabBar_);
+    setCentralWidget(central);
+
+    statusPanel_ = new QLabel(this);
+    statusPanel_->setObjectName(QStringLiteral("StatusPanel1"));
+    statusPanel_->setMinimumWidth(300);
+    providerPanel_ = new QLabel(this);
+    providerPanel_->setObjectName(QStringLiteral("StatusPanel2"));
+    providerPanel_->setMinimumWidth(50);
+    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
+    statusBar()->addWidget(statusPanel_, 1);
+    statusBar()->addPermanentWidget(providerPanel_);
+
+    buildMenu();
+    connect(mdiArea_, &QMdiArea::subWindowActivated, this, [this] { updateWindowCommands(); });
+    updateWindowCommands();
+}
+
+MainWindow::~MainWindow() = default;
+
+QAction* MainWindow::addItem(QMenu* menu, const QString& name, const QString& caption, int image) {
+    if (caption == QLatin1String("-")) {
+        QAction* separator = menu->addSeparator();
+        separator->setObjectName(name);
+        return separator;
+    }
+    QAction* a = menu->addAction(caption);
+    a->setObjectName(name);
+    if (image >= 0)
+        a->setIcon(menuImage(this, image));
+    return a;
+}
+
+void MainWindow::buildMenu() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+
+    QMenu* program = bar->addMenu(QStringLiteral("Программа"));
+    program->menuAction()->setObjectName(QStringLiteral("N1"));
+    addItem(program, QStringLiteral("N4"), QStringLiteral("Прием данных"), 8);
+    addItem(program, QStringLiteral("N17"), QStringLiteral("Прием данных по инфляции"));
+    addItem(program, QStringLiteral("N18"), QStringLiteral("-"));
+    addItem(program, QStringLiteral("N10"), QStringLiteral("Список филиалов"));
+    addItem(program, QStringLiteral("N13"), QStringLiteral("Актуальность данных"));
+    addItem(program, QStringLiteral("N21"), QStringLiteral("Протокол автоматического приема"));
+    addItem(program, QStringLiteral("N20"), QStringLiteral("Настройки"));
+    addItem(program, QStringLiteral("N14"), QStringLiteral("-"));
+    addItem(program, QStringLiteral("N15"), QStringLiteral("Открыть отчет"), 7);
+    addItem(program, QStringLiteral("N3"), QStringLiteral("-"));
+    QAction* exit = addItem(program, QStringLiteral("N2"), QStringLiteral("Выход"));
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+
+    reportsMenu_ = bar->addMenu(QStringLiteral("Отчеты"));
+    reportsMenu_->menuAction()->setObjectName(QStringLiteral("N5"));
+
+    QMenu* service = bar->addMenu(QStringLiteral("Сервис"));
+    service->menuAction()->setObjectName(QStringLiteral("N6"));
+    addItem(service, QStringLiteral("N7"), QStringLiteral("Дизайнер отчетов"));
+    addItem(service, QStringLiteral("N19"), QStringLiteral("Управление"));
+
+    QMenu* windows = bar->addMenu(QStringLiteral("Окна"));
+    windows->menuAction()->setObjectName(QStringLiteral("N11"));
+    QAction* closeCurrent =
+        addItem(windows, QStringLiteral("Close1"), QStringLiteral("Закрыть текущее окно"));
+    addItem(windows, QStringLiteral("N12"), QStringLiteral("-"));
+    QAction* cascade = addItem(windows, QStringLiteral("Cascade1"), QStringLiteral("Упорядочить"), 17);
+    QAction* tileH = addItem(windows, QStringLiteral("TileHorizontally1"),
+                             QStringLiteral("Расположить горизонтально"), 15);
+    QAction* tileV =
+        addItem(windows, QStringLiteral("TileVertically1"), QStringLiteral("Расположить вертикально"), 16);
+    QAction* minimizeAll = addItem(windows, QStringLiteral("MinimizeAll1"), QStringLiteral("Свернуть все"));
+    windowCommands_ = {closeCurrent, cascade, tileH, tileV, minimizeAll};
+    connect(closeCurrent, &QAction::triggered, mdiArea_, &QMdiArea::closeActiveSubWindow);
+    connect(cascade, &QAction::triggered, mdiArea_, &QMdiArea::cascadeSubWindows);
+    connect(tileH, &QAction::triggered, this, [this] { tile(Qt::Vertical); });
+    connect(tileV, &QAction::triggered, this, [this] { tile(Qt::Horizontal); });
+    connect(minimizeAll, &QAction::triggered, this, [this] {
+        for (QMdiSubWindow* w : mdiArea_->subWindowList())
+            w->showMinimized();
+    });
+    connect(windows, &QMenu::aboutToShow, this, [this] { updateWindowCommands(); });
+
+    QMenu* help = bar->addMenu(QStringLiteral("Помощь"));
+    help->menuAction()->setObjectName(QStringLiteral("N8"));
+    QAction* contents = addItem(help, QStringLiteral("N16"), QStringLiteral("Справка"));
+    QAction* about = addItem(help, QStringLiteral("N9"), QStringLiteral("О программе"));
+    connect(contents, &QAction::triggered, this, [this] { openHelp(); });
+    connect(about, &QAction::triggered, this, [this] {
+        messages_.plain(QStringLiteral("Сводные отчеты по филиалам \"Тальвер\" Версия 1.29"));
+    });
+}
+
+QAction* MainWindow::action(const QString& name) const {
+    const auto actions = findChildren<QAction*>(name);
+    if (!actions.isEmpty())
+        return actions.front();
+    for (QAction* a : menuBar()->actions())
+        if (a->objectName() == name)
+            return a;
+    return nullptr;
+}
+
+void MainWindow::runGuarded(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const Error& e) {
+        messages_.error(e.message());
+    } catch (const std::exception& e) {
+        messages_.error(QString::fromLocal8Bit(e.what()));
+    }
+}
+
+void MainWindow::setCommand(const QString& name, std::function<void()> handler) {
+    QAction* a = action(name);
+    if (!a)
+        return;
+    a->disconnect(this);
+    connect(a, &QAction::triggered, this, [this, handler = std::move(handler)] { runGuarded(handler); });
+}
+
+void MainWindow::setReportCommand(std::function<void(const QString&)> handler) {
+    reportCommand_ = std::move(handler);
+}
+
+QAction* MainWindow::addReportItem(const QString& id, const QString& name) {
+    QAction* item = reportsMenu_->addAction(menuImage(this, 6), name);
+    item->setObjectName(QStringLiteral("frr") + id);
+    // The hint holds the ID: shown in the status bar and the key of the run.
+    item->setStatusTip(id);
+    item->setToolTip(id);
+    connect(item, &QAction::triggered, this, [this, item] {
+        runGuarded([this, item] {
+            if (reportCommand_)
+                reportCommand_(item->statusTip());
+        });
+    });
+    return item;
+}
+
+void MainWindow::loadreportsMENU(db::Connection* connection) {
+    if (!connection || !connection->isOpen())
+        return;
+    QList<QPair<QString, QString>> reports;
+    try {
+        QSqlQuery query = connection->query(QStringLiteral("SELECT ID,NAZV FROM REPORT"));
+        while (query.next())
+            reports.append({query.value(0).toString(), query.value(1).toString()});
+    } catch (const Error&) {
+        HideMenu();
+        return;
+    }
+    for (const auto& [id, name] : reports)
+        addReportItem(id, name);
+}
+
+void MainWindow::HideMenu() {
+    static const QStringList kept = {QStringLiteral("N1"), QStringLiteral("N4"), QStringLiteral("N2")};
+    for (QAction* a : findChildren<QAction*>())
+        if (!a->objectName().isEmpty() && !kept.contains(a->objectName()))
+            a->setVisible(false);
+    for (QAction* a : menuBar()->actions())
+        if (!kept.contains(a->objectName()))
+            a->setVisible(false);
+    for (QMenu* m : menuBar()->findChildren<QMenu*>())
+        for (QAction* a : m->actions())
+            if (!kept.contains(a->objectName()))
+                a->setVisible(false);
+}
+
+QMdiSubWindow* MainWindow::addChildWindow(QWidget* widget) {
+    widget->setAttribute(Qt::WA_DeleteOnClose);
+    QMdiSubWindow* sub = mdiArea_->addSubWindow(widget);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    connect(sub, &QObject::destroyed, this, [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { updateWindowCommands(); }, Qt::QueuedConnection);
+    });
+    sub->show();
+    updateWindowCommands();
+    return sub;
+}
+
+void MainWindow::updateWindowCommands() {
+    const bool any = !mdiArea_->subWindowList().isEmpty();
+    for (QAction* a : windowCommands_)
+        a->setEnabled(any);
+}
+
+void MainWindow::tile(Qt::Orientation orientation) {
+    const auto windows = mdiArea_->subWindowList();
+    if (windows.isEmpty())
+        return;
+    const QRect area = mdiArea_->viewport()->rect();
+    const int n = static_cast<int>(windows.size());
+    for (int i = 0; i < n; ++i) {
+        QMdiSubWindow* w = windows[i];
+        w->showNormal();
+        if (orientation == Qt::Vertical) {
+            const int h = area.height() / n;
+            w->setGeometry(0, i * h, area.width(), h);
+        } else {
+            const int wd = area.width() / n;
+            w->setGeometry(i * wd, 0, wd, area.height());
+        }
+    }
+}
+
+void MainWindow::setStatusText(const QString& text) {
+    statusPanel_->setText(text);
+    statusPanel_->repaint();
+}
+
+QString MainWindow::statusText() const {
+    return statusPanel_->text();
+}
+
+void MainWindow::setProviderText(const QString& text) {
+    providerPanel_->setText(text);
+}
+
+QString MainWindow::providerText() const {
+    return providerPanel_->text();
+}
+
+QString MainWindow::helpCommandLine(const QString& executableDir) {
+    return QStringLiteral("hh.exe mk:@MSITStore:") + NormalDir(executableDir, u'\\') +
+           QStringLiteral("svod_mu.chm");
+}
+
+void MainWindow::openHelp() {
+    const QString dir = QCoreApplication::applicationDirPath();
+#ifdef Q_OS_WIN
+    QProcess::startDetached(helpCommandLine(QDir::toNativeSeparators(dir)));
+#else
+    // The bundled HTML help in the system's browser; nothing is reported when it cannot start.
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QDir(dir).filePath(QStringLiteral("help/index.html"))));
+#endif
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    Q_EMIT closing();
+    QMainWindow::closeEvent(event);
+}
+
+} // namespace svod::app

@@ -1,0 +1,36 @@
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QFontDatabase>
+
+#include "app/DesktopApp.h"
+#include "app/MainWindow.h"
+#include "app/MessageConventions.h"
+#include "db/AppConfig.h"
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("svod"));
+    QFont font(QStringLiteral("Liberation Sans"), 9);
+    QApplication::setFont(font);
+
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    const QCommandLineOption iniOption(
+        QStringLiteral("ini"), QStringLiteral("Файл настроек (по умолчанию pr_vt.ini рядом с программой)."),
+        QStringLiteral("FILE"));
+    parser.addOption(iniOption);
+    parser.process(application);
+    const QString ini = parser.isSet(iniOption) ? parser.value(iniOption) : svod::defaultIniPath();
+
+    svod::app::MessageBoxes messages(nullptr);
+    svod::app::DesktopApp app(ini, messages, [](const QString& database, const QString& user) {
+        return svod::app::LoginDialog::ask(database, user, nullptr);
+    });
+    if (!app.start())
+        return 1;
+    svod::app::MainWindow& window = app.mainWindow();
+    messages.setParent(&window);
+    QObject::connect(&window, &svod::app::MainWindow::closing, [&app] { app.close(); });
+    window.show();
+    return QApplication::exec();
+}

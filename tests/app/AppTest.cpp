@@ -1,0 +1,312 @@
+#include <QAction>
+#include <QFile>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "app/DesktopApp.h"
+#include "app/MainWindow.h"
+#include "app/MessageConventions.h"
+#include "app/ProgressDialog.h"
+#include "db/Connection.h"
+#include "db/Error.h"
+#include "db/IniFile.h"
+#include "db/Schema.h"
+
+using namespace svod;
+using namespace svod::app;
+
+namespace {
+// Records every text; answers questions from a script (OK / Yes by default).
+class RecordingMessages final : public Messages {
+public:
+    QStringList log;
+    void plain(const QString& text) override { log << QStringLiteral("plain: ") + text; }
+    void information(const QString& text) override { log << QStringLiteral("info: ") + text; }
+    void error(const QString& text) override { log << QStringLiteral("error: ") + errorDisplayText(text); }
+    bool confirm(const QString& text) override {
+        log << QStringLiteral("confirm: ") + text;
+        return true;
+    }
+    bool askYesNo(const QString& text) override {
+        log << QStringLiteral("yesno: ") + text;
+        return true;
+    }
+};
+
+QStringList captions(const QMenu* menu) {
+    QStringList result;
+    for (const QAction* a : menu->actions())
+        result << (a->isSeparator() ? QStringLiteral("-") : a->text()) + u'=' + a->objectName();
+    return result;
+}
+
+void writeIni(const QString& path, const QByteArray& text) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(text);
+}
+
+QStringList visibleNames(MainWindow& w) {
+    QStringList names;
+    for (QAction* a : w.menuBar()->actions()) {
+        if (!a->isVisible())
+            continue;
+        names << a->objectName();
+        if (a->menu())
+            for (QAction* sub : a->menu()->actions())
+                if (sub->isVisible())
+                    names << sub->objectName();
+    }
+    return names;
+}
+} // namespace
+
+TEST(MainWindowMenu, TreeCaptionsAndComponentNames) {
+    RecordingMessages messages;
+    MainWindow w(messages);
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("Сводная отчетность по МСФО (\"Тальвер\") версия 1.29"));
+    QStringList top;
+    for (QAction* a : w.menuBar()->actions())
+        top << a->text() + u'=' + a->objectName();
+    EXPECT_EQ(top, (QStringList{"Программа=N1", "Отчеты=N5", "Сервис=N6", "Окна=N11", "Помощь=N8"}));
+    EXPECT_EQ(captions(w.action(QStringLiteral("N1"))->menu()),
+              (QStringList{"Прием данных=N4", "Прием данных по инфляции=N17", "-=N18", "Список филиалов=N10",
+                           "Актуальность данных=N13", "Протокол автоматического приема=N21", "Настройки=N20",
+                           "-=N14", "Открыть отчет=N15", "-=N3", "Выход=N2"}));
+    EXPECT_EQ(captions(w.action(QStringLiteral("N6"))->menu()),
+              (QStringList{"Дизайнер отчетов=N7", "Управление=N19"}));
+    EXPECT_EQ(captions(w.action(QStringLiteral("N11"))->menu()),
+              (QStringList{"Закрыть текущее окно=Close1", "-=N12", "Упорядочить=Cascade1",
+                           "Расположить горизонтально=TileHorizontally1",
+                           "Расположить вертикально=TileVertically1", "Свернуть все=MinimizeAll1"}));
+    EXPECT_EQ(captions(w.action(QStringLiteral("N8"))->menu()),
+              (QStringList{"Справка=N16", "О программе=N9"}));
+
+    w.action(QStringLiteral("N9"))->trigger();
+    EXPECT_EQ(messages.log,
+              QStringList{QStringLiteral("plain: Сводные отчеты по филиалам \"Тальвер\" Версия 1.29")});
+}
+
+TEST(MainWindowMenu, WindowCommandsNeedAChildWindow) {
+    RecordingMessages messages;
+    MainWindow w(messages);
+    w.show();
+    const QStringList commands{"Close1", "Cascade1", "TileHorizontally1", "TileVertically1", "MinimizeAll1"};
+    for (const QString& c : commands)
+        EXPECT_FALSE(w.action(c)->isEnabled()) << c.toStdString();
+    // The same command twice gives two independent windows.
+    w.addChildWindow(new QWidget)->setWindowTitle(QStringLiteral("Список филиалов"));
+    w.addChildWindow(new QWidget)->setWindowTitle(QStringLiteral("Список филиалов"));
+    EXPECT_EQ(w.mdiArea()->subWindowList().size(), 2);
+    for (const QString& c : commands)
+        EXPECT_TRUE(w.action(c)->isEnabled()) << c.toStdString();
+    w.action(QStringLiteral("TileVertically1"))->trigger();
+    const auto subs = w.mdiArea()->subWindowList();
+    EXPECT_EQ(subs[0]->geometry().top(), subs[1]->geometry().top());
+    EXPECT_LT(subs[0]->geometry().right(), subs[1]->geometry().left() + 1);
+    w.action(QStringLiteral("Close1"))->trigger();
+    w.action(QStringLiteral("Close1"))->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(w.mdiArea()->subWindowList().isEmpty());
+    for (const QString& c : commands)
+        EXPECT_FALSE(w.action(c)->isEnabled()) << c.toStdString();
+}
+
+TEST(MainWindowMenu, ReportsMenuFromTheReportTable) {
+    QTemporaryDir dir;
+    db::Connection c;
+    c.open(QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("r.db")));
+    db::createSchema(c);
+    RecordingMessages messages;
+    {
+        // An empty table leaves "Отчеты" empty but visible, the rest as it was.
+        MainWindow w(messages);
+        w.loadreportsMENU(&c);
+        EXPECT_TRUE(w.reportsMenu()->actions().isEmpty());
+        EXPECT_TRUE(w.action(QStringLiteral("N5"))->isVisible());
+        EXPECT_TRUE(w.action(QStringLiteral("N7"))->isVisible());
+    }
+    c.execute(QStringLiteral(
+        "insert into REPORT (ID, NAZV) values (0, 'Остатки'), (1, 'Остатки'), (5, 'Обороты')"));
+    MainWindow w(messages);
+    QStringList ran;
+    w.setReportCommand([&](const QString& id) { ran << id; });
+    w.loadreportsMENU(&c);
+    const auto items = w.reportsMenu()->actions();
+    ASSERT_EQ(items.size(), 3);
+    // Equal captions, different hints: each runs its own report.
+    EXPECT_EQ(items[0]->text(), items[1]->text());
+    EXPECT_EQ(items[0]->objectName(), QStringLiteral("frr0"));
+    EXPECT_EQ(items[1]->statusTip(), QStringLiteral("1"));
+    items[1]->trigger();
+    items[0]->trigger();
+    EXPECT_EQ(ran, (QStringList{"1", "0"}));
+}
+
+TEST(MainWindowMenu, UnreadableReportTableReducesTheMenu) {
+    QTemporaryDir dir;
+    db::Connection c;
+    c.open(QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("r.db")));
+    RecordingMessages messages;
+    MainWindow w(messages);
+    w.loadreportsMENU(&c); // no REPORT table at all
+    EXPECT_EQ(visibleNames(w), (QStringList{"N1", "N4", "N2"}));
+    EXPECT_TRUE(messages.log.isEmpty());
+
+    // Not open: nothing is reduced.
+    MainWindow w2(messages);
+    db::Connection closed;
+    w2.loadreportsMENU(&closed);
+    EXPECT_TRUE(w2.action(QStringLiteral("N6"))->isVisible());
+}
+
+TEST(MainWindowMenu, CommandErrorsGoToTheDefaultErrorDisplay) {
+    RecordingMessages messages;
+    MainWindow w(messages);
+    w.setCommand(QStringLiteral("N4"), [] { throw Error(QStringLiteral("Прервано пользователем")); });
+    w.action(QStringLiteral("N4"))->trigger();
+    w.setCommand(QStringLiteral("N4"),
+                 [] { throw Error(QStringLiteral("Необходимые для приема файлы не найдены!")); });
+    w.action(QStringLiteral("N4"))->trigger();
+    EXPECT_EQ(messages.log, (QStringList{"error: Прервано пользователем.",
+                                         "error: Необходимые для приема файлы не найдены!"}));
+}
+
+TEST(MessageConventions, FullStopRule) {
+    EXPECT_EQ(errorDisplayText(QStringLiteral("Прервано пользователем")),
+              QStringLiteral("Прервано пользователем."));
+    EXPECT_EQ(errorDisplayText(QStringLiteral("Ошибка!")), QStringLiteral("Ошибка!"));
+    EXPECT_EQ(errorDisplayText(QStringLiteral("Готово.")), QStringLiteral("Готово."));
+    EXPECT_EQ(errorDisplayText(QStringLiteral("(тип1)")), QStringLiteral("(тип1)"));
+    EXPECT_EQ(errorDisplayText(QStringLiteral("Строка 5")), QStringLiteral("Строка 5."));
+    EXPECT_EQ(errorDisplayText(QStringLiteral("abc ")), QStringLiteral("abc "));
+    EXPECT_EQ(errorDisplayText(QString()), QString());
+}
+
+TEST(Help, CommandLineOnWindows) {
+    EXPECT_EQ(MainWindow::helpCommandLine(QStringLiteral("C:\\Program Files\\svod")),
+              QStringLiteral("hh.exe mk:@MSITStore:C:\\Program Files\\svod\\svod_mu.chm"));
+    EXPECT_EQ(MainWindow::helpCommandLine(QStringLiteral("D:\\")),
+              QStringLiteral("hh.exe mk:@MSITStore:D:\\svod_mu.chm"));
+}
+
+TEST(StartUp, EmptyConnectionStringGivesBothMessagesAndEnds) {
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("pr_vt.ini"));
+    writeIni(ini, "[connect]\r\nstring=\r\n");
+    RecordingMessages messages;
+    DesktopApp app(ini, messages, {});
+    EXPECT_FALSE(app.start());
+    ASSERT_EQ(messages.log.size(), 2);
+    EXPECT_TRUE(messages.log[0].startsWith(QStringLiteral("plain: ")));
+    EXPECT_EQ(
+        messages.log[1],
+        QStringLiteral(
+            "plain: Не удалось установить соединение с сервером.\r\nОбратитесь к системному администратору"));
+    // The reports menu was not filled nor reduced.
+    EXPECT_TRUE(app.mainWindow().action(QStringLiteral("N6"))->isVisible());
+    EXPECT_TRUE(app.mainWindow().reportsMenu()->actions().isEmpty());
+}
+
+TEST(StartUp, LoginPromptUnlessSwitchedOff) {
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("pr_vt.ini"));
+    // A server that is not there: the login is asked first, then the connection fails.
+    const QByteArray server = "[connect]\r\nstring=Driver={FreeTDS};Server=127.0.0.1;Port=1;Database=x\r\n";
+    for (const char* value : {"0", "", "yes"}) {
+        writeIni(ini, server + "[setup]\r\ndontlogindialog=" + value + "\r\n");
+        RecordingMessages messages;
+        QStringList asked;
+        DesktopApp app(ini, messages, [&](const QString&, const QString& user) {
+            asked << user;
+            return std::optional<Credentials>(Credentials{QStringLiteral("u"), QStringLiteral("p")});
+        });
+        EXPECT_FALSE(app.start());
+        EXPECT_EQ(asked.size(), 1) << value;
+        EXPECT_EQ(messages.log.size(), 2);
+    }
+    writeIni(ini, server + "[setup]\r\ndontlogindialog=1\r\n");
+    RecordingMessages messages;
+    bool asked = false;
+    DesktopApp app(ini, messages, [&](const QString&, const QString&) {
+        asked = true;
+        return std::optional<Credentials>();
+    });
+    EXPECT_FALSE(app.start());
+    EXPECT_FALSE(asked);
+}
+
+TEST(StartUp, ProviderShownAndInDirWrittenAtClose) {
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("pr_vt.ini"));
+    writeIni(ini,
+             QStringLiteral("; central office\r\n[connect]\r\nstring=sqlite:%1\r\n[PATH]\r\nin_dir=/old\r\n"
+                            "[DIRECTLOAD]\r\nTablesOwner=dbo\r\n")
+                 .arg(dir.filePath(QStringLiteral("c.db")))
+                 .toUtf8());
+    RecordingMessages messages;
+    {
+        DesktopApp app(ini, messages, {});
+        ASSERT_TRUE(app.start()) << messages.log.join(u'\n').toStdString();
+        EXPECT_TRUE(app.mainWindow().providerText().startsWith(QStringLiteral("QSQLITE  SQLite 3")))
+            << app.mainWindow().providerText().toStdString();
+        EXPECT_EQ(app.inDir(), QStringLiteral("/old"));
+        EXPECT_EQ(app.tablesOwnerPrefix(), QStringLiteral("dbo."));
+        EXPECT_EQ(app.connection().commandTimeout(), 3600);
+        // No REPORT table in a fresh file: the menu is reduced, reception stays possible.
+        EXPECT_FALSE(app.mainWindow().action(QStringLiteral("N6"))->isVisible());
+        EXPECT_TRUE(app.mainWindow().action(QStringLiteral("N4"))->isVisible());
+        app.inDir() = QStringLiteral("/home/бух/пакеты");
+        app.close();
+        EXPECT_FALSE(app.connection().isOpen());
+    }
+    IniFile file(ini);
+    EXPECT_EQ(file.value(QStringLiteral("PATH"), QStringLiteral("in_dir")),
+              QStringLiteral("/home/бух/пакеты"));
+    EXPECT_EQ(file.value(QStringLiteral("DIRECTLOAD"), QStringLiteral("TablesOwner")), QStringLiteral("dbo"));
+    EXPECT_TRUE(messages.log.isEmpty());
+}
+
+TEST(ProgressDialogExecute, RunsInsideTheDialogAndReraisesUnchanged) {
+    QWidget owner;
+    ProgressDialog progress(&owner);
+    EXPECT_EQ(progress.caption(), QStringLiteral("Подождите..."));
+    EXPECT_EQ(progress.infoText(), QStringLiteral(" "));
+    bool ranInside = false;
+    try {
+        progress.execute([&] {
+            ranInside = progress.window() != nullptr && progress.window()->isVisible();
+            progress.setInfoLabel(QStringLiteral("Перенос данных на сервер"));
+            progress.setProgress(ProgressDialog::Maximum, 10);
+            progress.setProgress(ProgressDialog::Position, 3);
+            EXPECT_EQ(progress.barValue(), 3);
+            auto* cancel = progress.window()->findChild<QPushButton*>(QStringLiteral("CancelButton"));
+            ASSERT_NE(cancel, nullptr);
+            EXPECT_EQ(cancel->text(), QStringLiteral("Отмена"));
+            QTest::mouseClick(cancel, Qt::LeftButton);
+            // The button only sets the flag; the window stays until the operation ends.
+            EXPECT_TRUE(progress.window()->isVisible());
+            if (progress.cancelled())
+                throw Error(QStringLiteral("Прервано пользователем"));
+        });
+        FAIL() << "the operation's error must reach the caller";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.message(), QStringLiteral("Прервано пользователем"));
+    }
+    EXPECT_TRUE(ranInside);
+    EXPECT_EQ(progress.window(), nullptr);
+    // The next run starts with the flag cleared.
+    bool cancelledAtStart = true;
+    progress.execute([&] { cancelledAtStart = progress.cancelled(); });
+    EXPECT_FALSE(cancelledAtStart);
+    // Without an operation nothing happens.
+    EXPECT_NO_THROW(progress.execute({}));
+}
