@@ -79,7 +79,13 @@ MainWindow::MainWindow(Messages& messages, QWidget* parent)
     updateWindowCommands();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // The MDI area outlives our members while QWidget tears the children down; it must not
+    // call back into a half-destroyed window.
+    for (QMdiSubWindow* w : mdiArea_->subWindowList())
+        w->disconnect();
+    mdiArea_->disconnect();
+}
 
 QAction* MainWindow::addItem(QMenu* menu, const QString& name, const QString& caption, int image) {
     if (caption == QLatin1String("-")) {

@@ -354,3 +354,16 @@ TEST(ReceptionMode, DialogControlsAndAnswers) {
     EXPECT_EQ(answer(false, true, false, true, code), 1);
     EXPECT_TRUE(code.isEmpty());
 }
+
+TEST(MainWindowMenu, ClosingTheProgramWithOpenChildWindows) {
+    RecordingMessages messages;
+    auto w = std::make_unique<MainWindow>(messages);
+    w->show();
+    w->addChildWindow(new QWidget);
+    w->addChildWindow(new QWidget);
+    QCoreApplication::processEvents();
+    // Destroying the frame with children open must not call back into it (checked under ASan).
+    w.reset();
+    QCoreApplication::processEvents();
+    SUCCEED();
+}
