@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QList>
+#include <QRectF>
+#include <QSizeF>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+class QPainter;
+
+namespace svod::reports {
+
+// What the preview needs of prepared pages; the report engine's pages are one such document.
+// Page sizes and rectangles are in points (1/72 inch).
+class PreviewDocument {
+public:
+    virtual ~PreviewDocument() = default;
+    virtual int pageCount() const = 0;
+    virtual QSizeF pageSize(int page) const = 0;
+    // Paints page `page` scaled into `target` (device coordinates).
+    virtual void paintPage(int page, QPainter& painter, const QRectF& target) const = 0;
+    // Rectangles of the text objects on the page that contain `text`.
+    virtual QList<QRectF> findText(int page, const QString& text, Qt::CaseSensitivity cs) const = 0;
+    // File filters for saving, e.g. "Подготовленный отчет (*.frp)"; the first is the default.
+    virtual QStringList saveFilters() const = 0;
+    // Writes the document in the format the file's extension names; throws svod::Error.
+    virtual void save(const QString& path) const = 0;
+};
+
+// Opens a prepared report file as a document; throws svod::Error.
+using PreviewLoader = std::unique_ptr<PreviewDocument> (*)(const QString& path);
+
+} // namespace svod::reports
