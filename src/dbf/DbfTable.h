@@ -1,0 +1,119 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+#include <memory>
+#include <vector>
+
+#include "db/DateValue.h"
+#include "dbf/DbfFieldDef.h"
+
+namespace svod::dbf {
+
+class DbfFile;
+class MemoFile;
+struct RecordView;
+
+// One field of an open table; its values refer to the table's current record.
+class DbfField {
+public:
+    DbfField(const DbfFieldDef* def, const RecordView* record) : def_(def), record_(record) {}
+
+    const QString& name() const { return def_->name; }
+    FieldKind kind() const { return def_->kind; }
+    int size() const { return def_->keptLength; }
+    int decimals() const { return def_->decimals; }
+    bool readOnly() const { return def_->kind == FieldKind::AutoInc; }
+    const DbfFieldDef& def() const { return *def_; }
+
+    bool isNull() const;
+    // The reader's text form: cp866 text decoded, numbers with ",", dates "dd.MM.yyyy",
+    // booleans "True"/"False"; NULL gives the empty text.
+    QString asText() const;
+    // Typed value or a NULL QVariant, for copying into a server column.
+    QVariant asValue() const;
+    // Day 0 (30.12.1899) when NULL.
+    svod::DateValue asDate() const;
+    // Numbers without a QVariant; 0 when NULL.
+    qint64 asInt64() const;
+    double asDouble() const;
+    // Stored bytes of a memo, binary or graphic field.
+    QByteArray memoBytes() const;
+
+private:
+    const DbfFieldDef* def_;
+    const RecordView* record_;
+};
+
+// Reads one DBF table by directory and name, walking its live rows in file order.
+// Opening is always read-only and shared; nothing is ever written to the files.
+class DbfTable {
+public:
+    enum class OpenMode { Normal, AutoCreate };
+
+    DbfTable();
+    ~DbfTable();
+    DbfTable(const DbfTable&) = delete;
+    DbfTable& operator=(const DbfTable&) = delete;
+
+    // Settings; they may change only while the table is closed.
+    void setOpenMode(OpenMode mode);
+    void setShowDeleted(bool show);
+    void setReadOnly(bool readOnly);
+    void setFilePath(const QString& dir);
+    void setTableName(const QString& name);
+    OpenMode openMode() const { return openMode_; }
+    bool showDeleted() const { return showDeleted_; }
+    bool readOnly() const { return readOnly_; }
+    const QString& filePath() const { return filePath_; }
+    const QString& tableName() const { return tableName_; }
+    // The full name of the table file that open() reads (after the case-insensitive lookup).
+    QString fileName() const;
+
+    void open();
+    void close();
+    bool active() const;
+    bool isEmpty() const;
+
+    void first();
+    void next();
+    bool eof() const;
+
+    // Records in the file, deleted ones included.
+    qint64 recordCount() const;
+    // Physical number (from 1) of the current record; 0 when there is none.
+    qint64 recNo() const;
+    // The current record is marked deleted (only visible with show deleted on).
+    bool isDeleted() const;
+
+    int fieldCount() const;
+    const DbfField& field(int index) const;
+    const DbfField* findField(const QString& name) const;
+    const DbfField& fieldByName(const QString& name) const;
+
+    // The version byte of the open file.
+    int version() const;
+
+private:
+    void requireClosed() const;
+    bool moveTo(qint64 position);
+    void keepCurrentRecord();
+
+    OpenMode openMode_ = OpenMode::AutoCreate;
+    bool showDeleted_ = false;
+    bool readOnly_ = false;
+    QString filePath_;
+    QString tableName_;
+
+    std::unique_ptr<DbfFile> file_;
+    std::unique_ptr<MemoFile> memo_;
+    std::unique_ptr<RecordView> record_;
+    std::vector<DbfField> fields_;
+    QByteArray kept_; // the last live record once the walk went past it
+    qint64 position_ = 0;
+    qint64 current_ = 0;
+    bool eof_ = true;
+    bool active_ = false;
+};
+
+} // namespace svod::dbf
