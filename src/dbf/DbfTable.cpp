@@ -1,95 +1,500 @@
 #include "dbf/DbfTable.h"
 
+#include <QDate>
+#include <QDir>
+#include <QFileInfo>
+
+#include "db/CodePages.h"
 #include "db/Error.h"
+#include "db/Formats.h"
+#include "dbf/DbfFile.h"
+#include "dbf/FieldDecoding.h"
+#include "dbf/TablePath.h"
 
 namespace svod::dbf {
 
-struct RecordView {
-    const char* data = nullptr;
+namespace {
+
+// One decoded value, without allocations except for memo contents.
+struct Decoded {
+    enum class Type { Null, Integer, Double, Date, DateTime, Boolean, Text, Memo, BadDate };
+    Type type = Type::Null;
+    qint64 integer = 0;
+    double number = 0.0; // Double; Date and DateTime as days since 30.12.1899
+    std::string_view text;
 };
-class DbfFile {};
-class MemoFile {};
+
+constexpr double MsecsPerDay = 86400000.0;
+// Days from 1.1.0001 (day 1) to 30.12.1899.
+constexpr double TimeStampDateDelta = 693594.0;
+// Julian day number of 30.12.1899.
+constexpr qint64 JulianEpoch = 2415019;
+
+double daysOf(const DateParts& parts) {
+    static const qint64 epoch = QDate(1899, 12, 30).toJulianDay();
+    return double(QDate(parts.year, parts.month, parts.day).toJulianDay() - epoch);
+}
+
+Decoded decode(const DbfFieldDef& def, const RecordView& view, int nullFlagsOffset) {
+    Decoded result;
+    const char* record = view.data;
+    if (!record)
+        return result;
+    if (def.nullBit >= 0 && nullFlagsOffset > 0) {
+        const auto flags = static_cast<unsigned char>(record[nullFlagsOffset + def.nullBit / 8]);
+        if (flags & (1u << (def.nullBit % 8)))
+            return result;
+    }
+    const char* p = record + def.offset;
+    const std::string_view bytes(p, size_t(std::min(def.keptLength, def.storedLength)));
+    using T = Decoded::Type;
+    switch (def.encoding) {
+    case FieldEncoding::Text: {
+        const std::string_view text = untilNul(stripBlanks(bytes));
+        if (!text.empty()) {
+            result.type = T::Text;
+            result.text = text;
+        }
+        break;
+    }
+    case FieldEncoding::Integer: {
+        const std::string_view text = stripBlanks(bytes);
+        if (!text.empty()) {
+            result.type = T::Integer;
+            result.integer = parseInteger(text).value_or(0);
+            // The kind promises 16 or 32 bits; a wider number in a short field reads 0.
+            if ((def.kind == FieldKind::Int16 && (result.integer < -32768 || result.integer > 32767)) ||
+                (def.kind == FieldKind::Int32 && (result.integer < INT32_MIN || result.integer > INT32_MAX)))
+                result.integer = 0;
+        }
+        break;
+    }
+    case FieldEncoding::FloatText: {
+        const std::string_view text = stripBlanks(bytes);
+        if (!text.empty()) {
+            result.type = T::Double;
+            result.number = parseFloatText(text);
+        }
+        break;
+    }
+    case FieldEncoding::DateText: {
+        const std::string_view text = stripBlanks(bytes);
+        if (!text.empty()) {
+            const DateParts parts = parseDateText(text, view.currentYear);
+            if (parts.valid()) {
+                result.type = T::Date;
+                result.number = daysOf(parts);
+            } else {
+                result.type = T::BadDate;
+            }
+        }
+        break;
+    }
+    case FieldEncoding::Logical: {
+        const std::string_view text = stripBlanks(bytes);
+        if (!text.empty()) {
+            result.type = T::Boolean;
+            result.integer = (text[0] == 'T' || text[0] == 't') ? 1 : 0;
+        }
+        break;
+    }
+    case FieldEncoding::MemoRef: {
+        const std::string_view text = stripBlanks(bytes);
+        const qint64 block = text.empty() ? 0 : parseInteger(text).value_or(0);
+        if (block > 0) {
+            result.type = T::Memo;
+            result.integer = block;
+        }
+        break;
+    }
+    case FieldEncoding::MemoRefBin: {
+        const qint64 block = littleEndian32(p);
+        if (block > 0) {
+            result.type = T::Memo;
+            result.integer = block;
+        }
+        break;
+    }
+    case FieldEncoding::IntBigFlip:
+        if (const auto value = decodeFlippedInt(p)) {
+            result.type = T::Integer;
+            result.integer = *value;
+        }
+        break;
+    case FieldEncoding::DoubleBig:
+        if (const auto value = decodeOrderedDouble(p)) {
+            result.type = T::Double;
+            result.number = *value;
+        }
+        break;
+    case FieldEncoding::TimeStamp:
+        if (const auto value = decodeOrderedDouble(p)) {
+            const double days = *value / MsecsPerDay - TimeStampDateDelta;
+            // Outside 1.1.0001 to 31.12.9999 the stamp is no date.
+            if (!(days >= -693593.0 && days < 2958466.0)) {
+                result.type = T::BadDate;
+            } else {
+                result.type = T::DateTime;
+                result.number = days;
+            }
+        }
+        break;
+    case FieldEncoding::IntLittle:
+        result.type = T::Integer;
+        result.integer = qint32(littleEndian32(p));
+        break;
+    case FieldEncoding::DoubleLittle:
+        result.type = T::Double;
+        result.number = std::bit_cast<double>(littleEndian64(p));
+        break;
+    case FieldEncoding::Currency:
+        result.type = T::Double;
+        result.number = double(qint64(littleEndian64(p))) / 10000.0;
+        break;
+    case FieldEncoding::JulianTime: {
+        const qint64 day = qint32(littleEndian32(p));
+        const qint64 msecs = qint32(littleEndian32(p + 4));
+        if (day == 0 && msecs == 0)
+            break;
+        if (stripBlanks(std::string_view(p, 8)).empty())
+            break;
+        if (day < 1721426 || day > 5373484 || msecs < 0 || msecs >= 86400000) {
+            result.type = T::BadDate;
+            break;
+        }
+        result.type = T::DateTime;
+        result.number = double(day - JulianEpoch) + double(msecs) / MsecsPerDay;
+        break;
+    }
+    case FieldEncoding::NullFlags:
+        break;
+    }
+    return result;
+}
+
+[[noreturn]] void badTimestamp() {
+    throw Error(QStringLiteral("'%1.%2' is not a valid timestamp").arg(0).arg(0));
+}
+
+QString memoText(const QByteArray& bytes) {
+    // Memo text is handed on as stored: bytes in the Windows code page the system works in.
+    return decodeCodePage(bytes, CodePage::Cp1251);
+}
+
+QString decodeText(std::string_view text) {
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return decodeCodePage(text.data(), qsizetype(text.size()), CodePage::Cp866);
+    return QString::fromLatin1(text.data(), qsizetype(text.size()));
+}
+
+int nullFlagsOffset(const RecordView& view, const DbfFieldDef& def) {
+    return def.nullBit >= 0 ? view.nullFlagsOffset : 0;
+}
+
+} // namespace
 
 bool DbfField::isNull() const {
-    return true;
+    return decode(*def_, *record_, nullFlagsOffset(*record_, *def_)).type == Decoded::Type::Null;
 }
+
 QString DbfField::asText() const {
-    return {};
-}
-QVariant DbfField::asValue() const {
-    return {};
-}
-svod::DateValue DbfField::asDate() const {
-    return {};
-}
-qint64 DbfField::asInt64() const {
-    return 0;
-}
-double DbfField::asDouble() const {
-    return 0;
-}
-QByteArray DbfField::memoBytes() const {
+    const Decoded value = decode(*def_, *record_, nullFlagsOffset(*record_, *def_));
+    using T = Decoded::Type;
+    switch (value.type) {
+    case T::Null:
+        return {};
+    case T::Integer:
+        return QString::number(value.integer);
+    case T::Double:
+        return formatNumber(value.number);
+    case T::Date:
+        return formatDate(DateValue(value.number));
+    case T::DateTime:
+        return formatDateTime(DateValue(value.number));
+    case T::Boolean:
+        return value.integer ? QStringLiteral("True") : QStringLiteral("False");
+    case T::Text:
+        return decodeText(value.text);
+    case T::Memo:
+        return memoText(record_->memo ? record_->memo->read(value.integer) : QByteArray());
+    case T::BadDate:
+        badTimestamp();
+    }
     return {};
 }
 
-DbfTable::DbfTable() = default;
+QVariant DbfField::asValue() const {
+    const Decoded value = decode(*def_, *record_, nullFlagsOffset(*record_, *def_));
+    using T = Decoded::Type;
+    switch (value.type) {
+    case T::Null:
+        if (def_->kind == FieldKind::Memo)
+            return QString();
+        if (def_->kind == FieldKind::Binary || def_->kind == FieldKind::Graphic)
+            return QByteArray();
+        return {};
+    case T::Integer:
+        if (def_->kind == FieldKind::Int64)
+            return QVariant(value.integer);
+        return QVariant(int(value.integer));
+    case T::Double:
+        return QVariant(value.number);
+    case T::Date:
+        return QVariant(DateValue(value.number).date());
+    case T::DateTime:
+        return QVariant(DateValue(value.number).dateTime());
+    case T::Boolean:
+        return QVariant(value.integer != 0);
+    case T::Text:
+        return QVariant(decodeText(value.text));
+    case T::Memo: {
+        const QByteArray bytes = record_->memo ? record_->memo->read(value.integer) : QByteArray();
+        if (def_->kind == FieldKind::Memo)
+            return QVariant(memoText(bytes));
+        return QVariant(bytes);
+    }
+    case T::BadDate:
+        badTimestamp();
+    }
+    return {};
+}
+
+DateValue DbfField::asDate() const {
+    const Decoded value = decode(*def_, *record_, nullFlagsOffset(*record_, *def_));
+    switch (value.type) {
+    case Decoded::Type::Date:
+    case Decoded::Type::DateTime:
+        return DateValue(value.number);
+    case Decoded::Type::BadDate:
+        badTimestamp();
+    default:
+        return DateValue();
+    }
+}
+
+qint64 DbfField::asInt64() const {
+    const Decoded value = decode(*def_, *record_, nullFlagsOffset(*record_, *def_));
+    switch (value.type) {
+    case Decoded::Type::Integer:
+    case Decoded::Type::Boolean:
+        return value.integer;
+    case Decoded::Type::Double:
+        return qint64(value.number);
+    case Decoded::Type::BadDate:
+        badTimestamp();
+    default:
+        return 0;
+    }
+}
+
+double DbfField::asDouble() const {
+    const Decoded value = decode(*def_, *record_, nullFlagsOffset(*record_, *def_));
+    switch (value.type) {
+    case Decoded::Type::Integer:
+    case Decoded::Type::Boolean:
+        return double(value.integer);
+    case Decoded::Type::Double:
+    case Decoded::Type::Date:
+    case Decoded::Type::DateTime:
+        return value.number;
+    case Decoded::Type::BadDate:
+        badTimestamp();
+    default:
+        return 0.0;
+    }
+}
+
+QByteArray DbfField::memoBytes() const {
+    const Decoded value = decode(*def_, *record_, nullFlagsOffset(*record_, *def_));
+    if (value.type != Decoded::Type::Memo || !record_->memo)
+        return {};
+    return record_->memo->read(value.integer);
+}
+
+DbfTable::DbfTable() : file_(std::make_unique<DbfFile>()), record_(std::make_unique<RecordView>()) {}
 DbfTable::~DbfTable() = default;
+
+void DbfTable::requireClosed() const {
+    if (active_)
+        throw Error(QStringLiteral("Cannot perform this operation on an open dataset"));
+}
+
 void DbfTable::setOpenMode(OpenMode mode) {
+    requireClosed();
     openMode_ = mode;
 }
 void DbfTable::setShowDeleted(bool show) {
+    requireClosed();
     showDeleted_ = show;
 }
 void DbfTable::setReadOnly(bool readOnly) {
+    requireClosed();
     readOnly_ = readOnly;
 }
 void DbfTable::setFilePath(const QString& dir) {
+    requireClosed();
     filePath_ = dir;
 }
 void DbfTable::setTableName(const QString& name) {
+    requireClosed();
     tableName_ = name;
 }
+
 QString DbfTable::fileName() const {
-    return {};
+    return resolveCaseInsensitive(tableFileName(filePath_, tableName_));
 }
+
+namespace {
+QString notFound(const QString& path) {
+    return QStringLiteral("Open: Table file not found : %1").arg(QDir::toNativeSeparators(path).toUpper());
+}
+} // namespace
+
 void DbfTable::open() {
-    throw Error(QStringLiteral("DBF reader is not built yet"));
+    if (active_)
+        return;
+    // Files are always opened read-only and shared: the reader never writes, whatever the
+    // read-only setting says, and auto-create reads a missing file as an empty table
+    // without creating one.
+    const QString path = fileName();
+    std::unique_ptr<DbfFile> file;
+    std::unique_ptr<MemoFile> memo;
+    if (QFileInfo(path).isFile()) {
+        file = std::make_unique<DbfFile>(PagedFile::openFile(path));
+    } else if (openMode_ == OpenMode::Normal) {
+        throw Error(notFound(path));
+    } else {
+        file = std::make_unique<DbfFile>();
+    }
+    if (file->hasMemoFields()) {
+        const QString memoPath = resolveCaseInsensitive(withExtension(path, file->memoExtension()));
+        std::unique_ptr<PagedFile> memoFile;
+        if (QFileInfo(memoPath).isFile())
+            memoFile = PagedFile::openFile(memoPath);
+        else if (openMode_ == OpenMode::Normal)
+            throw Error(notFound(memoPath));
+        memo = std::make_unique<MemoFile>(std::move(memoFile), file->layout().memoFormat);
+    }
+
+    file_ = std::move(file);
+    memo_ = std::move(memo);
+    *record_ = RecordView{};
+    record_->memo = memo_.get();
+    record_->currentYear = QDate::currentDate().year();
+    fields_.clear();
+    for (const auto& def : file_->fields()) {
+        if (def.encoding == FieldEncoding::NullFlags)
+            record_->nullFlagsOffset = def.offset;
+        if (!def.hidden)
+            fields_.emplace_back(&def, record_.get());
+    }
+    active_ = true;
+    first();
 }
-void DbfTable::close() {}
+
+void DbfTable::close() {
+    if (!active_)
+        return;
+    fields_.clear();
+    memo_.reset();
+    file_ = std::make_unique<DbfFile>();
+    *record_ = RecordView{};
+    kept_.clear();
+    position_ = current_ = 0;
+    eof_ = true;
+    active_ = false;
+}
+
 bool DbfTable::active() const {
     return active_;
 }
+
 bool DbfTable::isEmpty() const {
-    return true;
+    return !active_ || firstLive_ == 0;
 }
-void DbfTable::first() {}
-void DbfTable::next() {}
-bool DbfTable::eof() const {
-    return true;
-}
-qint64 DbfTable::recordCount() const {
-    return 0;
-}
-qint64 DbfTable::recNo() const {
-    return 0;
-}
-bool DbfTable::isDeleted() const {
+
+bool DbfTable::moveTo(qint64 position) {
+    // Reads forward from position until a record that shows; each record is read once.
+    const qint64 count = file_->recordCount();
+    for (; position <= count; ++position) {
+        const char* data = file_->record(position);
+        if (showDeleted_ || data[0] == ' ') {
+            position_ = current_ = position;
+            record_->data = data;
+            eof_ = false;
+            return true;
+        }
+    }
+    position_ = count + 1;
+    eof_ = true;
+    keepCurrentRecord();
     return false;
 }
+
+void DbfTable::keepCurrentRecord() {
+    // Past the end the last row stays current, as in any dataset; its bytes may have left
+    // the read-ahead buffer.
+    if (current_ > 0) {
+        kept_ = file_->recordCopy(current_);
+        record_->data = kept_.constData();
+    } else {
+        record_->data = nullptr;
+    }
+}
+
+void DbfTable::first() {
+    if (!active_)
+        return;
+    current_ = 0;
+    record_->data = nullptr;
+    moveTo(1);
+    firstLive_ = eof_ ? 0 : current_;
+}
+
+void DbfTable::next() {
+    if (!active_ || eof_)
+        return;
+    moveTo(position_ + 1);
+}
+
+bool DbfTable::eof() const {
+    return !active_ || eof_;
+}
+qint64 DbfTable::recordCount() const {
+    return active_ ? file_->recordCount() : 0;
+}
+qint64 DbfTable::recNo() const {
+    return active_ ? current_ : 0;
+}
+bool DbfTable::isDeleted() const {
+    return record_->data && record_->data[0] != ' ';
+}
 int DbfTable::fieldCount() const {
-    return 0;
+    return int(fields_.size());
 }
+
 const DbfField& DbfTable::field(int index) const {
-    return fields_.at(index);
+    if (index < 0 || index >= fieldCount())
+        throw Error(QStringLiteral("Field index out of range"));
+    return fields_[size_t(index)];
 }
-const DbfField* DbfTable::findField(const QString&) const {
+
+const DbfField* DbfTable::findField(const QString& name) const {
+    for (const auto& f : fields_)
+        if (f.name().compare(name, Qt::CaseInsensitive) == 0)
+            return &f;
     return nullptr;
 }
+
 const DbfField& DbfTable::fieldByName(const QString& name) const {
+    if (const DbfField* f = findField(name))
+        return *f;
     throw Error(QStringLiteral("Field '%1' not found").arg(name));
 }
+
 int DbfTable::version() const {
-    return 0;
+    return file_->version();
 }
 
 } // namespace svod::dbf

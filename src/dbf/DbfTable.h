@@ -112,6 +112,7 @@ private:
     QByteArray kept_; // the last live record once the walk went past it
     qint64 position_ = 0;
     qint64 current_ = 0;
+    qint64 firstLive_ = 0;
     bool eof_ = true;
     bool active_ = false;
 };
