@@ -66,7 +66,6 @@ double parseFloatText(std::string_view text) {
     if (i < text.size() && text[i] == point) {
         ++i;
         buffer[out++] = '.';
-        buffer[out++] = '0';
         while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
             buffer[out++] = text[i++];
             ++digits;
@@ -114,7 +113,7 @@ namespace {
 int datePart(std::string_view text, size_t from) {
     if (text.size() <= from)
         return 1;
-    const auto value = parseInteger(text.substr(from, 2));
+    const auto value = parseInteger(stripBlanks(text.substr(from, 2)));
     return !value || *value == 0 ? 1 : int(*value);
 }
 } // namespace
@@ -122,7 +121,7 @@ int datePart(std::string_view text, size_t from) {
 DateParts parseDateText(std::string_view stripped, int currentYear) {
     DateParts parts;
     const std::string_view yearText = stripped.substr(0, 4);
-    const auto year = parseInteger(yearText);
+    const auto year = parseInteger(stripBlanks(yearText));
     parts.year = year && *year > -100000 && *year < 100000 ? int(*year) : 0;
     const size_t yearLength = stripBlanks(yearText).size();
     if (parts.year < 100 && (yearLength == 1 || yearLength == 2))

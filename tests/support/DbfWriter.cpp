@@ -1,0 +1,328 @@
+#include "support/DbfWriter.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <stdexcept>
+
+#include "db/CodePages.h"
+
+namespace svod::dbfwriter {
+
+namespace {
+void putLe16(char* p, quint32 v) {
+    p[0] = char(v & 0xFF);
+    p[1] = char((v >> 8) & 0xFF);
+}
+void putLe32(char* p, quint32 v) {
+    for (int i = 0; i < 4; ++i)
+        p[i] = char((v >> (8 * i)) & 0xFF);
+}
+void putBe32(char* p, quint32 v) {
+    for (int i = 0; i < 4; ++i)
+        p[i] = char((v >> (8 * (3 - i))) & 0xFF);
+}
+void putBe64(char* p, quint64 v) {
+    putBe32(p, quint32(v >> 32));
+    putBe32(p + 4, quint32(v));
+}
+void putLe64(char* p, quint64 v) {
+    putLe32(p, quint32(v));
+    putLe32(p + 4, quint32(v >> 32));
+}
+constexpr int FoxMemoBlock = 64;
+constexpr int DbaseMemoBlock = 512;
+} // namespace
+
+QByteArray flippedInt(qint32 value) {
+    QByteArray bytes(4, '\0');
+    putBe32(bytes.data(), std::bit_cast<quint32>(value) ^ 0x80000000u);
+    return bytes;
+}
+
+QByteArray orderedDouble(double value) {
+    quint64 bits = std::bit_cast<quint64>(value);
+    constexpr quint64 top = quint64(1) << 63;
+    bits = (bits & top) ? ~bits : (bits | top);
+    QByteArray bytes(8, '\0');
+    putBe64(bytes.data(), bits);
+    return bytes;
+}
+
+QString DbfWriter::memoPath(const QString& tablePath, unsigned char version) {
+    const bool fox = version == 0x30 || version == 0x31 || version == 0x32 || version == 0xF5;
+    const qsizetype dot = tablePath.lastIndexOf(u'.');
+    return (dot > tablePath.lastIndexOf(u'/') ? tablePath.left(dot) : tablePath) +
+           (fox ? QStringLiteral(".fpt") : QStringLiteral(".dbt"));
+}
+
+bool DbfWriter::foxPro() const {
+    return version_ == 0x30 || version_ == 0x31 || version_ == 0x32 || version_ == 0xF5;
+}
+bool DbfWriter::longLayout() const {
+    return version_ == 0x04 || version_ == 0x8C;
+}
+
+DbfWriter::DbfWriter(const QString& path, unsigned char version, std::vector<FieldSpec> fields)
+    : file_(path), path_(path), version_(version) {
+    int nullBits = 0;
+    for (auto& spec : fields) {
+        Field field{spec, recordLength_, -1};
+        if (foxPro() && spec.nullable)
+            field.nullBit = nullBits++;
+        recordLength_ += spec.length;
+        fields_.push_back(field);
+    }
+    if (nullBits > 0) {
+        nullFlagsOffset_ = recordLength_;
+        const int length = (nullBits + 7) / 8;
+        fields_.push_back(
+            Field{FieldSpec{QStringLiteral("_NullFlags"), '0', length, 0, false}, recordLength_, -1});
+        recordLength_ += length;
+    }
+    const int part = longLayout() ? 68 : 32;
+    const int descriptor = longLayout() ? 48 : 32;
+    headerLength_ = part + qint64(fields_.size()) * descriptor + 1;
+    if (version_ == 0x30 || version_ == 0x31 || version_ == 0x32)
+        headerLength_ += 263;
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw std::runtime_error("cannot write " + path.toStdString());
+    file_.write(header(0));
+    // Memo block 0 is the header; FoxPro's 512-byte header fills its first blocks.
+    memo_ = QByteArray(foxPro() ? 512 : DbaseMemoBlock, '\0');
+}
+
+DbfWriter::~DbfWriter() {
+    if (!finished_)
+        finish();
+}
+
+QByteArray DbfWriter::header(qint64 count) const {
+    QByteArray bytes(headerLength_, '\0');
+    char* h = bytes.data();
+    h[0] = char(version_);
+    h[1] = char(124);
+    h[2] = 1;
+    h[3] = 5;
+    putLe32(h + 4, quint32(count));
+    putLe16(h + 8, quint32(headerLength_));
+    putLe16(h + 10, quint32(recordLength_));
+    h[29] = char(0x65); // language driver: cp866
+    const int part = longLayout() ? 68 : 32;
+    const int descriptor = longLayout() ? 48 : 32;
+    for (size_t i = 0; i < fields_.size(); ++i) {
+        char* d = h + part + qsizetype(i) * descriptor;
+        const QByteArray name =
+            encodeCodePage(fields_[i].spec.name, CodePage::Cp866).left(longLayout() ? 31 : 10);
+        std::memcpy(d, name.constData(), size_t(name.size()));
+        const FieldSpec& spec = fields_[i].spec;
+        if (longLayout()) {
+            d[32] = spec.type;
+            d[33] = char(spec.length);
+            d[34] = char(spec.decimals);
+        } else {
+            d[11] = spec.type;
+            putLe32(d + 12, quint32(fields_[i].offset));
+            d[16] = char(spec.length);
+            d[17] = char(spec.decimals);
+            if (foxPro()) {
+                if (spec.type == '0')
+                    d[18] = 0x05;
+                else if (spec.nullable)
+                    d[18] = 0x02;
+            }
+        }
+    }
+    h[part + qsizetype(fields_.size()) * descriptor] = 0x0D;
+    return bytes;
+}
+
+QByteArray DbfWriter::memoRef(const Field& field, const QByteArray& text) {
+    const bool fox = foxPro();
+    const int block = fox ? FoxMemoBlock : DbaseMemoBlock;
+    const qint64 number = memo_.size() / block;
+    QByteArray stored;
+    if (fox) {
+        stored.resize(8);
+        putBe32(stored.data(), 1);
+        putBe32(stored.data() + 4, quint32(text.size()));
+        stored += text;
+    } else if (version_ == 0x83) {
+        stored = text + "\x1A\x1A";
+    } else {
+        stored.resize(8);
+        stored[0] = char(0xFF);
+        stored[1] = char(0xFF);
+        stored[2] = 0x08;
+        stored[3] = 0x00;
+        putLe32(stored.data() + 4, quint32(text.size() + 8));
+        stored += text;
+    }
+    if (stored.size() % block)
+        stored.append(block - stored.size() % block, '\0');
+    memo_ += stored;
+    if (fox && field.spec.length == 4) {
+        QByteArray ref(4, '\0');
+        putLe32(ref.data(), quint32(number));
+        return ref;
+    }
+    return QByteArray::number(number).rightJustified(field.spec.length, ' ');
+}
+
+void DbfWriter::storeValue(char* record, const Field& field, const QVariant& value) {
+    const FieldSpec& spec = field.spec;
+    char* p = record + field.offset;
+    auto put = [&](const QByteArray& bytes, bool rightAlign) {
+        const QByteArray cut = bytes.left(spec.length);
+        std::memcpy(p + (rightAlign ? spec.length - cut.size() : 0), cut.constData(), size_t(cut.size()));
+    };
+    if (!value.isValid() || value.isNull()) {
+        if (field.nullBit >= 0)
+            record[nullFlagsOffset_ + field.nullBit / 8] |= char(1 << (field.nullBit % 8));
+        if (foxPro() && (spec.type == 'I' || spec.type == 'B' || spec.type == 'Y' || spec.type == 'T' ||
+                         ((spec.type == 'M' || spec.type == 'G') && spec.length == 4)))
+            std::memset(p, 0, size_t(spec.length));
+        if (spec.type == 'I' || spec.type == '+' || spec.type == 'O' || spec.type == '@')
+            std::memset(p, 0, size_t(spec.length));
+        return;
+    }
+    if (value.typeId() == QMetaType::QByteArray && spec.type != 'M' && spec.type != 'B' && spec.type != 'G') {
+        put(value.toByteArray(), false);
+        return;
+    }
+    switch (spec.type) {
+    case 'C':
+        put(encodeCodePage(value.toString(), CodePage::Cp866), false);
+        break;
+    case 'N':
+    case 'F':
+        if (value.typeId() == QMetaType::QString)
+            put(value.toString().toLatin1(), true);
+        else if (spec.decimals == 0)
+            put(QByteArray::number(value.toLongLong()), true);
+        else
+            put(QByteArray::number(value.toDouble(), 'f', spec.decimals), true);
+        break;
+    case 'D':
+        if (value.typeId() == QMetaType::QString)
+            put(value.toString().toLatin1(), false);
+        else
+            put(value.toDate().toString(QStringLiteral("yyyyMMdd")).toLatin1(), false);
+        break;
+    case 'L':
+        if (value.typeId() == QMetaType::QString)
+            put(value.toString().toLatin1(), false);
+        else
+            put(value.toBool() ? "T" : "F", false);
+        break;
+    case 'M':
+    case 'G':
+    case 'B':
+        if (spec.type == 'B' && foxPro()) {
+            putLe64(p, std::bit_cast<quint64>(value.toDouble()));
+            break;
+        }
+        put(memoRef(field, value.typeId() == QMetaType::QByteArray
+                               ? value.toByteArray()
+                               : encodeCodePage(value.toString(), CodePage::Cp1251)),
+            false);
+        break;
+    case 'I':
+    case '+':
+        if (foxPro())
+            putLe32(p, quint32(value.toInt()));
+        else
+            put(flippedInt(value.toInt()), false);
+        break;
+    case 'O':
+        put(orderedDouble(value.toDouble()), false);
+        break;
+    case '@': {
+        const QDateTime dt = value.toDateTime();
+        const double days = double(QDate(1, 1, 1).daysTo(dt.date()) + 1);
+        put(orderedDouble(days * 86400000.0 + dt.time().msecsSinceStartOfDay()), false);
+        break;
+    }
+    case 'T': {
+        const QDateTime dt = value.toDateTime();
+        putLe32(p, quint32(dt.date().toJulianDay()));
+        putLe32(p + 4, quint32(dt.time().msecsSinceStartOfDay()));
+        break;
+    }
+    case 'Y':
+        putLe64(p, quint64(qint64(std::llround(value.toDouble() * 10000.0))));
+        break;
+    default:
+        put(value.toString().toLatin1(), false);
+        break;
+    }
+}
+
+void DbfWriter::addRow(const QVariantList& values, bool deleted) {
+    QByteArray record(recordLength_, ' ');
+    record[0] = deleted ? '*' : ' ';
+    if (nullFlagsOffset_ > 0)
+        std::memset(record.data() + nullFlagsOffset_, 0, size_t(recordLength_ - nullFlagsOffset_));
+    for (qsizetype i = 0; i < values.size() && size_t(i) < fields_.size(); ++i)
+        storeValue(record.data(), fields_[size_t(i)], values[i]);
+    addRawRecord(record);
+}
+
+void DbfWriter::addRecord(const QList<QByteArray>& stored, bool deleted) {
+    QByteArray record(recordLength_, ' ');
+    record[0] = deleted ? '*' : ' ';
+    for (qsizetype i = 0; i < stored.size() && size_t(i) < fields_.size(); ++i) {
+        const Field& field = fields_[size_t(i)];
+        const QByteArray cut = stored[i].left(field.spec.length);
+        std::memcpy(record.data() + field.offset, cut.constData(), size_t(cut.size()));
+    }
+    addRawRecord(record);
+}
+
+void DbfWriter::addRawRecord(const QByteArray& record) {
+    buffer_ += record;
+    ++count_;
+    if (buffer_.size() >= 1 << 20)
+        flush();
+}
+
+void DbfWriter::flush() {
+    file_.write(buffer_);
+    buffer_.clear();
+}
+
+void DbfWriter::finish(bool endMark) {
+    if (finished_)
+        return;
+    finished_ = true;
+    flush();
+    if (endMark)
+        file_.write("\x1A", 1);
+    file_.seek(0);
+    file_.write(header(headerCount_ >= 0 ? headerCount_ : count_));
+    file_.close();
+    const bool hasMemo = std::any_of(fields_.begin(), fields_.end(), [&](const Field& f) {
+        return f.spec.type == 'M' || f.spec.type == 'G' || (f.spec.type == 'B' && !foxPro());
+    });
+    if (hasMemo) {
+        const int block = foxPro() ? FoxMemoBlock : DbaseMemoBlock;
+        if (foxPro()) {
+            putBe32(memo_.data(), quint32(memo_.size() / block));
+            memo_[6] = char(block >> 8);
+            memo_[7] = char(block & 0xFF);
+        } else {
+            putLe32(memo_.data(), quint32(memo_.size() / block));
+            if (version_ != 0x83)
+                putLe16(memo_.data() + 20, quint32(block));
+        }
+        QFile memo(memoPath(path_, version_));
+        if (!memo.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            throw std::runtime_error("cannot write memo file");
+        memo.write(memo_);
+    }
+}
+
+} // namespace svod::dbfwriter

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <QVariant>
+#include <vector>
+
+namespace svod::dbfwriter {
+
+// One field of a table to write.
+struct FieldSpec {
+    QString name;
+    char type = 'C';
+    int length = 10;
+    int decimals = 0;
+    bool nullable = false; // FoxPro: the field gets a bit in _NullFlags
+};
+
+// Writes DBF tables of any shape for tests and benchmarks: dBase III (0x03, 0x83), dBase IV
+// (0x8B), dBase VII (0x04, 0x8C) and FoxPro (0x30, 0xF5) layouts, memo files, deleted records,
+// code page 866 text. Records are streamed to the file, so tables of millions of rows are cheap.
+class DbfWriter {
+public:
+    DbfWriter(const QString& path, unsigned char version, std::vector<FieldSpec> fields);
+    ~DbfWriter();
+    DbfWriter(const DbfWriter&) = delete;
+    DbfWriter& operator=(const DbfWriter&) = delete;
+
+    // Values by field type: C text (QString in cp866, QByteArray as is), N/F numbers or raw text,
+    // D QDate or raw text, L bool, M/B/G memo text or bytes, I/+ int, O double, @ and T QDateTime,
+    // Y and FoxPro B double. An invalid QVariant writes blanks (or sets the NULL bit).
+    void addRow(const QVariantList& values, bool deleted = false);
+    // Already stored bytes of each field; shorter values are padded with blanks.
+    void addRecord(const QList<QByteArray>& stored, bool deleted = false);
+    // The whole record including the deletion flag, as stored.
+    void addRawRecord(const QByteArray& record);
+
+    // Writes the header with the record count (or the given one) and the memo file.
+    void finish(bool endMark = true);
+    void setHeaderRecordCount(qint64 count) { headerCount_ = count; }
+
+    int recordLength() const { return recordLength_; }
+    qint64 headerLength() const { return headerLength_; }
+    static QString memoPath(const QString& tablePath, unsigned char version);
+
+private:
+    struct Field {
+        FieldSpec spec;
+        int offset = 0;
+        int nullBit = -1;
+    };
+    bool foxPro() const;
+    bool longLayout() const;
+    QByteArray header(qint64 count) const;
+    QByteArray memoRef(const Field& field, const QByteArray& text);
+    void storeValue(char* record, const Field& field, const QVariant& value);
+    void flush();
+
+    QFile file_;
+    QString path_;
+    unsigned char version_;
+    std::vector<Field> fields_;
+    int nullFlagsOffset_ = 0;
+    int recordLength_ = 1;
+    qint64 headerLength_ = 0;
+    qint64 count_ = 0;
+    qint64 headerCount_ = -1;
+    QByteArray buffer_;
+    QByteArray memo_;
+    bool finished_ = false;
+};
+
+// Encodings of the binary field types, for building records by hand.
+QByteArray flippedInt(qint32 value);
+QByteArray orderedDouble(double value);
+
+} // namespace svod::dbfwriter
