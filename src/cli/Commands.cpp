@@ -1,5 +1,6 @@
 #include "cli/CliContext.h"
 #include "cli/DatabaseCommands.h"
+#include "cli/DbfCommand.h"
 
 namespace svod::cli {
 
@@ -7,6 +8,7 @@ const QList<CommandEntry>& commands() {
     static const QList<CommandEntry> list = {
         {"init-db", &initDbCommand, "init-db [--demo DIR]"},
         {"sql", &sqlCommand, "sql TEXT"},
+        {"dbf", &dbfCommand, "dbf FILE"},
     };
     return list;
 }

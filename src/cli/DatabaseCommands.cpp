@@ -7,6 +7,7 @@
 #include "db/DateValue.h"
 #include "db/DemoData.h"
 #include "db/Schema.h"
+#include "generator/PacketGenerator.h"
 
 namespace svod::cli {
 
@@ -25,6 +26,9 @@ int initDbCommand(CliContext& context, const QStringList& args) {
                             QStringLiteral("Добавлены демонстрационные филиалы и переменные."));
         if (!demoDir.isEmpty() && !QDir().mkpath(demoDir))
             throw Error(QStringLiteral("Не удалось создать каталог ") + demoDir);
+        if (!demoDir.isEmpty())
+            context.out.message(QStringLiteral("info"), QStringLiteral("Примеры пакетов записаны: ") +
+                                                            bench::writeDemoPackets(demoDir).join(QStringLiteral(", ")));
     }
     context.out.result(QStringLiteral("done"), ExitDone);
     return ExitDone;

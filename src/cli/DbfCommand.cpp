@@ -1,0 +1,47 @@
+#include "cli/DbfCommand.h"
+
+#include <QFileInfo>
+
+#include "cli/CliContext.h"
+#include "dbf/DbfTable.h"
+
+namespace svod::cli {
+
+int dbfCommand(CliContext& context, const QStringList& args) {
+    ArgReader reader(args);
+    const QStringList rest = reader.positional();
+    if (rest.size() != 1)
+        throw UsageError(QStringLiteral("Укажите один файл DBF"));
+    dbf::DbfTable table;
+    table.setOpenMode(dbf::DbfTable::OpenMode::Normal);
+    table.setShowDeleted(false);
+    table.setReadOnly(true);
+    table.setTableName(QFileInfo(rest.first()).absoluteFilePath());
+    table.open();
+
+    QStringList columns;
+    for (int i = 0; i < table.fieldCount(); ++i)
+        columns << table.field(i).name();
+    auto rowValues = [&] {
+        QStringList values;
+        values.reserve(table.fieldCount());
+        for (int i = 0; i < table.fieldCount(); ++i)
+            values << table.field(i).asText();
+        return values;
+    };
+    if (context.out.json()) {
+        QList<QStringList> rows;
+        for (; !table.eof(); table.next())
+            rows << rowValues();
+        context.out.table(columns, rows);
+        context.out.result(QStringLiteral("done"), ExitDone);
+        return ExitDone;
+    }
+    // Rows are printed as they are read: a B file may hold millions of them.
+    context.out.line(csvLine(columns));
+    for (; !table.eof(); table.next())
+        context.out.line(csvLine(rowValues()));
+    return ExitDone;
+}
+
+} // namespace svod::cli
