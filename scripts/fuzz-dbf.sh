@@ -7,7 +7,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build-fuzz"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSVOD_BUILD_FUZZ=ON -DSVOD_BUILD_TESTS=OFF -DSVOD_BUILD_BENCH=OFF \
-  -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-omit-frame-pointer" >/dev/null
+  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer" >/dev/null
 ninja -C "$build" -j2 fuzz_dbf
 work="$build/dbf-corpus"
 mkdir -p "$work" "$build/dbf-findings"

@@ -21,6 +21,7 @@ struct Decoded {
     Type type = Type::Null;
     qint64 integer = 0;
     double number = 0.0; // Double; Date and DateTime as days since 30.12.1899
+    QDate date;          // Date
     std::string_view text;
 };
 
@@ -30,9 +31,9 @@ constexpr double TimeStampDateDelta = 693594.0;
 // Julian day number of 30.12.1899.
 constexpr qint64 JulianEpoch = 2415019;
 
-double daysOf(const DateParts& parts) {
+qint64 dateEpochJulian() {
     static const qint64 epoch = QDate(1899, 12, 30).toJulianDay();
-    return double(QDate(parts.year, parts.month, parts.day).toJulianDay() - epoch);
+    return epoch;
 }
 
 Decoded decode(const DbfFieldDef& def, const RecordView& view, int nullFlagsOffset) {
@@ -81,9 +82,11 @@ Decoded decode(const DbfFieldDef& def, const RecordView& view, int nullFlagsOffs
         const std::string_view text = stripBlanks(bytes);
         if (!text.empty()) {
             const DateParts parts = parseDateText(text, view.currentYear);
-            if (parts.valid()) {
+            if (parts.year >= 1 && parts.year <= 9999)
+                result.date = QDate(parts.year, parts.month, parts.day);
+            if (result.date.isValid()) {
                 result.type = T::Date;
-                result.number = daysOf(parts);
+                result.number = double(result.date.toJulianDay() - dateEpochJulian());
             } else {
                 result.type = T::BadDate;
             }
@@ -194,6 +197,14 @@ int nullFlagsOffset(const RecordView& view, const DbfFieldDef& def) {
 
 } // namespace
 
+const QString& DbfField::cachedText(std::string_view bytes) const {
+    if (bytes != std::string_view(cacheBytes_) || cacheText_.isNull()) {
+        cacheBytes_.assign(bytes);
+        cacheText_ = decodeText(bytes);
+    }
+    return cacheText_;
+}
+
 bool DbfField::isNull() const {
     return decode(*def_, *record_, nullFlagsOffset(*record_, *def_)).type == Decoded::Type::Null;
 }
@@ -209,13 +220,13 @@ QString DbfField::asText() const {
     case T::Double:
         return formatNumber(value.number);
     case T::Date:
-        return formatDate(DateValue(value.number));
+        return formatDate(value.date);
     case T::DateTime:
         return formatDateTime(DateValue(value.number));
     case T::Boolean:
         return value.integer ? QStringLiteral("True") : QStringLiteral("False");
     case T::Text:
-        return decodeText(value.text);
+        return cachedText(value.text);
     case T::Memo:
         return memoText(record_->memo ? record_->memo->read(value.integer) : QByteArray());
     case T::BadDate:
@@ -241,13 +252,13 @@ QVariant DbfField::asValue() const {
     case T::Double:
         return QVariant(value.number);
     case T::Date:
-        return QVariant(DateValue(value.number).date());
+        return QVariant(value.date);
     case T::DateTime:
         return QVariant(DateValue(value.number).dateTime());
     case T::Boolean:
         return QVariant(value.integer != 0);
     case T::Text:
-        return QVariant(decodeText(value.text));
+        return QVariant(cachedText(value.text));
     case T::Memo: {
         const QByteArray bytes = record_->memo ? record_->memo->read(value.integer) : QByteArray();
         if (def_->kind == FieldKind::Memo)

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QVariant>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "db/DateValue.h"
@@ -41,8 +43,14 @@ public:
     QByteArray memoBytes() const;
 
 private:
+    const QString& cachedText(std::string_view bytes) const;
+
     const DbfFieldDef* def_;
     const RecordView* record_;
+    // The last text decoded: codes and identifiers repeat row after row, so most rows reuse
+    // the shared string instead of allocating one.
+    mutable std::string cacheBytes_;
+    mutable QString cacheText_;
 };
 
 // Reads one DBF table by directory and name, walking its live rows in file order.

@@ -1,8 +1,10 @@
 #include "dbf/FieldDecoding.h"
 
 #include <QDate>
+#include <algorithm>
 #include <bit>
 #include <charconv>
+#include <cstring>
 #include <limits>
 
 namespace svod::dbf {
@@ -18,8 +20,11 @@ std::string_view stripBlanks(std::string_view bytes) {
 }
 
 std::string_view untilNul(std::string_view bytes) {
-    const size_t nul = bytes.find('\0');
-    return nul == std::string_view::npos ? bytes : bytes.substr(0, nul);
+    // Fields are short: a plain loop beats a library call here.
+    for (size_t i = 0; i < bytes.size(); ++i)
+        if (bytes[i] == '\0')
+            return bytes.substr(0, i);
+    return bytes;
 }
 
 std::optional<qint64> parseInteger(std::string_view text) {
@@ -43,10 +48,54 @@ std::optional<qint64> parseInteger(std::string_view text) {
     return negative ? qint64(0 - value) : qint64(value);
 }
 
+namespace {
+constexpr double PowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                  1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
+// "[-]digits[.digits]" with at most 15 digits in one pass: an exact integer divided by an exact
+// power of ten is correctly rounded. Anything else goes the general way.
+std::optional<double> parseShortDecimal(std::string_view text) {
+    size_t k = 0;
+    bool negative = false;
+    if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
+        negative = text[0] == '-';
+        k = 1;
+    }
+    qint64 mantissa = 0;
+    int digits = 0;
+    int fraction = -1;
+    for (; k < text.size(); ++k) {
+        const char c = text[k];
+        if (c >= '0' && c <= '9') {
+            if (++digits > 15)
+                return std::nullopt;
+            mantissa = mantissa * 10 + (c - '0');
+            if (fraction >= 0)
+                ++fraction;
+        } else if ((c == '.' || c == ',') && fraction < 0) {
+            fraction = 0;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (digits == 0)
+        return std::nullopt;
+    const double value = double(mantissa) / PowersOfTen[std::max(fraction, 0)];
+    return negative ? -value : value;
+}
+} // namespace
+
 double parseFloatText(std::string_view text) {
+    if (const auto value = parseShortDecimal(text))
+        return *value;
     // Rebuilt as "[-]digits.digitsE[-]digits" for from_chars after checking the grammar
     // ourselves: from_chars alone would accept "inf", "nan" and hexadecimal forms.
-    const char point = text.find('.') != std::string_view::npos ? '.' : ',';
+    char point = ',';
+    for (const char c : text)
+        if (c == '.') {
+            point = '.';
+            break;
+        }
     char buffer[80];
     size_t out = 0;
     size_t i = 0;
@@ -73,7 +122,8 @@ double parseFloatText(std::string_view text) {
     }
     if (digits == 0)
         return 0.0;
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    const bool exponent = i < text.size() && (text[i] == 'e' || text[i] == 'E');
+    if (exponent) {
         buffer[out++] = 'e';
         ++i;
         if (i < text.size() && (text[i] == '+' || text[i] == '-'))
@@ -120,6 +170,24 @@ int datePart(std::string_view text, size_t from) {
 
 DateParts parseDateText(std::string_view stripped, int currentYear) {
     DateParts parts;
+    // The usual YYYYMMDD.
+    if (stripped.size() == 8 &&
+        std::all_of(stripped.begin(), stripped.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        auto number = [&](size_t from, size_t length) {
+            int value = 0;
+            for (size_t k = from; k < from + length; ++k)
+                value = value * 10 + (stripped[k] - '0');
+            return value;
+        };
+        parts.year = number(0, 4);
+        parts.month = number(4, 2);
+        parts.day = number(6, 2);
+        if (parts.month == 0)
+            parts.month = 1;
+        if (parts.day == 0)
+            parts.day = 1;
+        return parts;
+    }
     const std::string_view yearText = stripped.substr(0, 4);
     const auto year = parseInteger(stripBlanks(yearText));
     parts.year = year && *year > -100000 && *year < 100000 ? int(*year) : 0;

@@ -54,6 +54,15 @@ TEST_F(ReaderTest, TextFieldsAreStrippedAndBlankIsNull) {
     EXPECT_EQ(t->field(1).asValue(), QVariant(QStringLiteral("x")));
 }
 
+TEST_F(ReaderTest, RepeatedTextFollowsEveryRow) {
+    write("T.DBF", 0x03, {{"A", 'C', 4}}, {{"AB"}, {"AB"}, {QStringLiteral("Щ")}, {QVariant()}, {"AB"}});
+    auto t = open("T.DBF");
+    QStringList seen;
+    for (; !t->eof(); t->next())
+        seen << t->field(0).asValue().toString() + "|" + t->field(0).asText();
+    EXPECT_EQ(seen, QStringList({"AB|AB", "AB|AB", "Щ|Щ", "|", "AB|AB"}));
+}
+
 TEST_F(ReaderTest, Cp866TextBecomesUnicode) {
     write("T.DBF", 0x03, {{"NAME", 'C', 20}}, {{QStringLiteral("Ёлка Щётка №5")}});
     auto t = open("T.DBF");

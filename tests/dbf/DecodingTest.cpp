@@ -72,6 +72,13 @@ TEST(FloatText, Grammar) {
     EXPECT_EQ(parseFloatText("1e"), 0.0);
     EXPECT_EQ(parseFloatText("."), 0.0);
     EXPECT_EQ(parseFloatText("-"), 0.0);
+    // Short texts take a fast path that must round exactly as the general conversion.
+    EXPECT_EQ(parseFloatText("0.1"), 0.1);
+    EXPECT_EQ(parseFloatText("-0.07"), -0.07);
+    EXPECT_EQ(parseFloatText("123456789012.34"), 123456789012.34);
+    EXPECT_EQ(parseFloatText("999999999999999"), 999999999999999.0);
+    EXPECT_EQ(parseFloatText("1234567890.123456789"), 1234567890.123456789);
+    EXPECT_EQ(parseFloatText("00000000000000000000.5"), 0.5);
 }
 
 TEST(IntegerText, Grammar) {
