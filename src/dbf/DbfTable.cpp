@@ -400,6 +400,7 @@ void DbfTable::open() {
         if (!def.hidden)
             fields_.emplace_back(&def, record_.get());
     }
+    cursor_.reset(file_.get(), showDeleted_);
     active_ = true;
     first();
 }
@@ -411,9 +412,7 @@ void DbfTable::close() {
     memo_.reset();
     file_ = std::make_unique<DbfFile>();
     *record_ = RecordView{};
-    kept_.clear();
-    position_ = current_ = 0;
-    eof_ = true;
+    cursor_.reset(nullptr, showDeleted_);
     active_ = false;
 }
 
@@ -425,58 +424,30 @@ bool DbfTable::isEmpty() const {
     return !active_ || firstLive_ == 0;
 }
 
-bool DbfTable::moveTo(qint64 position) {
-    // Reads forward from position until a record that shows; each record is read once.
-    const qint64 count = file_->recordCount();
-    for (; position <= count; ++position) {
-        const char* data = file_->record(position);
-        if (showDeleted_ || data[0] == ' ') {
-            position_ = current_ = position;
-            record_->data = data;
-            eof_ = false;
-            return true;
-        }
-    }
-    position_ = count + 1;
-    eof_ = true;
-    keepCurrentRecord();
-    return false;
-}
-
-void DbfTable::keepCurrentRecord() {
-    // Past the end the last row stays current, as in any dataset; its bytes may have left
-    // the read-ahead buffer.
-    if (current_ > 0) {
-        kept_ = file_->recordCopy(current_);
-        record_->data = kept_.constData();
-    } else {
-        record_->data = nullptr;
-    }
-}
-
 void DbfTable::first() {
     if (!active_)
         return;
-    current_ = 0;
-    record_->data = nullptr;
-    moveTo(1);
-    firstLive_ = eof_ ? 0 : current_;
+    cursor_.first();
+    record_->data = cursor_.data();
+    firstLive_ = cursor_.eof() ? 0 : cursor_.current();
 }
 
 void DbfTable::next() {
-    if (!active_ || eof_)
+    if (!active_ || cursor_.eof())
         return;
-    moveTo(position_ + 1);
+    cursor_.next();
+    record_->data = cursor_.data();
 }
 
 bool DbfTable::eof() const {
-    return !active_ || eof_;
+    return !active_ || cursor_.eof();
 }
+
 qint64 DbfTable::recordCount() const {
     return active_ ? file_->recordCount() : 0;
 }
 qint64 DbfTable::recNo() const {
-    return active_ ? current_ : 0;
+    return active_ ? cursor_.current() : 0;
 }
 bool DbfTable::isDeleted() const {
     return record_->data && record_->data[0] != ' ';

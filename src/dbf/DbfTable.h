@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "db/DateValue.h"
+#include "dbf/DbfCursor.h"
 #include "dbf/DbfFieldDef.h"
 
 namespace svod::dbf {
@@ -104,8 +105,6 @@ public:
 
 private:
     void requireClosed() const;
-    bool moveTo(qint64 position);
-    void keepCurrentRecord();
 
     OpenMode openMode_ = OpenMode::AutoCreate;
     bool showDeleted_ = false;
@@ -117,11 +116,8 @@ private:
     std::unique_ptr<MemoFile> memo_;
     std::unique_ptr<RecordView> record_;
     std::vector<DbfField> fields_;
-    QByteArray kept_; // the last live record once the walk went past it
-    qint64 position_ = 0;
-    qint64 current_ = 0;
+    DbfCursor cursor_;
     qint64 firstLive_ = 0;
-    bool eof_ = true;
     bool active_ = false;
 };
 
