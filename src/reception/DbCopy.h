@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+namespace svod::dbf {
+class DbfTable;
+}
+namespace svod::db {
+class Connection;
+}
+
+namespace svod::reception {
+
+class Interaction;
+
+// Rows sent to the server per batch, and the progress unit of a copy.
+inline constexpr int CopyBatchRows = 1001;
+
+// The progress maximum of a copy: rows / 1000 rounded to the nearest integer, a half to the even one.
+int copyProgressMaximum(qint64 rows);
+
+// Copies every row of the source into the target table (columns matched by name without regard
+// to case; source columns without a target are skipped). With acceptCode "99" every KOD_F but
+// the header code "**" becomes "99". Rows travel in batches of 1001, each in one transaction
+// through one prepared statement; after each batch the progress advances and `checkAbort` runs.
+void DBCopy(dbf::DbfTable& source, db::Connection& connection, const QString& targetTable,
+            const QStringList& targetColumns, const QString& acceptCode, Interaction& interaction,
+            const std::function<void()>& checkAbort);
+
+} // namespace svod::reception

@@ -1,0 +1,23 @@
+#include "reception/Interaction.h"
+
+namespace svod::reception {
+
+void Interaction::SetProgress(int index, int value) {
+    if (index >= Minimum && index <= Position)
+        values_[index] = value;
+}
+
+void Interaction::Execute(const std::function<void()>& operation) {
+    cancel_ = false;
+    if (!operation)
+        return;
+    processEvents();
+    operation();
+}
+
+void showStage(Interaction& interaction, const QString& text) {
+    interaction.SetInfoLabel(text);
+    interaction.processEvents();
+}
+
+} // namespace svod::reception

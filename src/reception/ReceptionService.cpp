@@ -1,0 +1,278 @@
+#include "reception/ReceptionService.h"
+
+#include <QFileInfo>
+
+#include "checks/PacketChecks.h"
+#include "db/Branches.h"
+#include "db/Connection.h"
+#include "db/Formats.h"
+#include "db/Schema.h"
+#include "reception/DbCopy.h"
+#include "reception/Interaction.h"
+#include "reception/PacketFiles.h"
+#include "reception/PacketScan.h"
+#include "reception/Replacement.h"
+
+namespace svod::reception {
+
+namespace {
+// The first rows of a file whose branch code is compared; the rest is checked on the server.
+constexpr int CodeCheckRows = 19;
+
+void openReader(dbf::DbfTable& table, const QString& path) {
+    table.close();
+    table.setOpenMode(dbf::DbfTable::OpenMode::Normal);
+    table.setReadOnly(true);
+    const QFileInfo info(path);
+    table.setFilePath(info.absolutePath());
+    table.setTableName(info.fileName());
+    table.open();
+}
+} // namespace
+
+ReceptionService::ReceptionService(db::Connection& connection, Interaction& interaction)
+    : connection_(connection), interaction_(interaction) {}
+
+void ReceptionService::closeReaders() {
+    if (dbfA_.active())
+        dbfA_.close();
+    if (dbfB_.active())
+        dbfB_.close();
+}
+
+void ReceptionService::PriemError(const QString& message) {
+    closeReaders();
+    throw PacketError(message);
+}
+
+void ReceptionService::CheckAbort() {
+    interaction_.processEvents();
+    if (interaction_.cancelRequested())
+        throw AbortedError(QStringLiteral("Прервано пользователем"));
+}
+
+bool ReceptionService::choosePacketFile(const QString& pickedPath) {
+    InDir = QFileInfo(pickedPath).absolutePath();
+    const PacketPair pair = derivePacketPair(pickedPath);
+    if (pair.notExchangeFile)
+        interaction_.message(MessageKind::Plain, QStringLiteral("Выбранный файл не является файлом обмена"));
+    if (pair.a.isEmpty() || pair.b.isEmpty() || !QFileInfo::exists(pair.a) || !QFileInfo::exists(pair.b)) {
+        interaction_.message(MessageKind::Plain, QStringLiteral("Необходимые для приема файлы не найдены!"));
+        return false;
+    }
+    pathA_ = pair.a;
+    pathB_ = pair.b;
+    return true;
+}
+
+void ReceptionService::openAndValidate() {
+    ReceptionState& s = state_;
+    openReader(dbfA_, pathA_);
+    openReader(dbfB_, pathB_);
+    s.PacketInfo = QStringLiteral("Принимаемые файлы: ") + QFileInfo(pathA_).fileName() +
+                   QStringLiteral(", ") + QFileInfo(pathB_).fileName() + QStringLiteral("\r\n");
+
+    if (dbfA_.isEmpty())
+        PriemError(QStringLiteral("Пустой файл ") + pathA_ + QStringLiteral(" !"));
+    if (dbfB_.isEmpty())
+        PriemError(QStringLiteral("Пустой файл ") + pathB_ + QStringLiteral(" !"));
+    const dbf::DbfField* kodA = dbfA_.findField(QStringLiteral("KOD_F"));
+    if (!kodA)
+        PriemError(QStringLiteral("Неверный формат файла ") + pathA_ + QStringLiteral(" !"));
+    dbfA_.first();
+    s.FilialCode = kodA->asText();
+    if (s.AcceptCode.isEmpty())
+        s.AcceptCode = s.FilialCode;
+    for (int row = 0; row < CodeCheckRows && !dbfA_.eof(); ++row, dbfA_.next())
+        if (kodA->asText() != s.FilialCode)
+            PriemError(QStringLiteral("Неуникальный код филиала в ") + pathA_ + QStringLiteral(" !"));
+    if (s.FilialCode.trimmed().isEmpty())
+        PriemError(QStringLiteral("Пустой код филиала в ") + pathA_ + QStringLiteral(" !"));
+
+    const dbf::DbfField* kodB = dbfB_.findField(QStringLiteral("KOD_F"));
+    if (!kodB)
+        PriemError(QStringLiteral("Неверный формат файла ") + pathB_ + QStringLiteral(" !"));
+    dbfB_.first();
+    for (int row = 0; row < CodeCheckRows && !dbfB_.eof(); ++row, dbfB_.next()) {
+        const QString code = kodB->asText();
+        if (code != u"**" && code != s.FilialCode)
+            PriemError(QStringLiteral("Неверный код филиала в ") + pathB_ + QStringLiteral(" !"));
+    }
+    if (!dbfB_.findField(QStringLiteral("DD")))
+        PriemError(QStringLiteral("Неверный формат файла ") + pathB_ + QStringLiteral(" !"));
+
+    interaction_.Execute([this] { RunPerDvij(dbfB_, state_, interaction_); });
+
+    if (s.CurrencyFrom.isPresent())
+        s.PacketInfo +=
+            QStringLiteral("Данные по валюте с ") + formatDate(s.CurrencyFrom) + QStringLiteral("\r\n");
+    if (s.RoublesFrom.isPresent())
+        s.PacketInfo +=
+            QStringLiteral("Данные по рублям с ") + formatDate(s.RoublesFrom) + QStringLiteral("\r\n");
+    const auto movementsBefore = [this](int plane) {
+        PriemError(
+            QStringLiteral("Неверный пакет данных. Найдены движения (тип%1) с датой ранее даты отбора!")
+                .arg(plane));
+    };
+    if (s.CurrencyFrom.isPresent()) {
+        if (s.MinDD[0] < s.CurrencyFrom)
+            movementsBefore(1);
+        if (s.MinDD[1] < s.CurrencyFrom)
+            movementsBefore(2);
+    }
+    if (s.RoublesFrom.isPresent()) {
+        if (s.MinDD[2] < s.RoublesFrom)
+            movementsBefore(3);
+        if (s.MinDD[3] < s.RoublesFrom)
+            movementsBefore(4);
+    }
+    if (s.FilialCode.trimmed().isEmpty())
+        PriemError(QStringLiteral("Неверный код филиала !"));
+    if (!s.NewFormat)
+        PriemError(QStringLiteral("Старый формат файлов! Прием невозможен."));
+    s.FilialName = db::GetFilName(connection_, s.FilialCode);
+    s.ReceptionOk = false;
+    if (s.FromKvaro && PreviosNotFromKvaro(connection_, s.FilialCode))
+        PriemError(QStringLiteral("Филиал \"") + s.FilialName +
+                   QStringLiteral("\" прислал данные из новой программы \"ЛирантКваро\",\r\n") +
+                   QStringLiteral("Перед приемом новых нужно удалить старые данные,\r\n") +
+                   QStringLiteral("предварительно проверив соответствие новых остатков старым."));
+}
+
+QString ReceptionService::confirmationText() const {
+    return QStringLiteral("Подтвердите прием данных по филиалу:\r\n ") + state_.FilialCode +
+           QStringLiteral(" ") + state_.FilialName + QStringLiteral("\r\n") + GetPeriodsTexts(state_) +
+           (state_.AcceptCode == u"99" ? QStringLiteral("\r\nКАК ТЕСТОВЫЙ 99 ФИЛИАЛ") : QString());
+}
+
+void ReceptionService::runChecks() {
+    checks::CheckContext context;
+    context.FilialCode = state_.FilialCode;
+    context.CurrencyFrom = state_.CurrencyFrom;
+    context.RoublesFrom = state_.RoublesFrom;
+    context.HasControlPlanes = state_.HasControlPlanes;
+    context.header = {state_.FilialName, state_.PacketInfo};
+    checks::PacketChecks packet(connection_, store_, context,
+                                [this](const QString& text) { showStage(interaction_, text); });
+    packet.CheckDouble_ID_In_A();
+    CheckAbort();
+    packet.CheckNoRequredFields();
+    CheckAbort();
+    packet.CheckBExistsInA();
+    CheckAbort();
+    if (state_.HasControlPlanes) {
+        packet.CheckCorrectDateAndPL();
+        CheckAbort();
+    }
+    // CheckDeletedInInvalidPeriod runs here once the history checks exist.
+    packet.CheckNoGroup();
+    CheckAbort();
+    packet.CheckNoShifr();
+    CheckAbort();
+    packet.CheckHasAMORT_In9Group();
+    CheckAbort();
+    // CheckBSTnotZero and CheckHasNegativeOSTST follow here.
+}
+
+void ReceptionService::priemNEW() {
+    store_.Clear();
+    state_.ReceptionOk = false;
+    const db::Dialect& d = connection_.dialect();
+    if (!dbfA_.active() || !dbfB_.active())
+        return;
+    dbfA_.first();
+    showStage(interaction_, QStringLiteral("Перенос номенклатуры на сервер"));
+    dbfB_.first();
+    const auto abort = [this] { CheckAbort(); };
+    connection_.execute(statements::createTemp1(d));
+    DBCopy(dbfA_, connection_, d.tempTable(QStringLiteral("TEMP1")), db::invColumnNames(), state_.AcceptCode,
+           interaction_, abort);
+    dbfA_.close();
+    connection_.execute(statements::createTemp2(d));
+    showStage(interaction_, QStringLiteral("Перенос оборотов на сервер"));
+    DBCopy(dbfB_, connection_, d.tempTable(QStringLiteral("TEMP2")), db::balanceColumnNames(),
+           state_.AcceptCode, interaction_, abort);
+    dbfB_.close();
+    // Indexes where the backend needs them to keep the checks near n log n.
+    connection_.execute(d.indexTempTable(QStringLiteral("TEMP1"), {QStringLiteral("ID")}));
+    connection_.execute(d.indexTempTable(QStringLiteral("TEMP2"), {QStringLiteral("ID")}));
+
+    if (state_.AcceptCode == u"99")
+        state_.FilialCode = QStringLiteral("99");
+    runChecks();
+    if (store_.GetCount() > 0) {
+        interaction_.showProtocols(store_.protocols());
+        store_.Clear();
+        throw RefusedError(QStringLiteral("Ошибки при проверке данных. Данные не приняты."));
+    }
+    replaceBranchData(connection_, {state_.FilialCode, state_.CurrencyFrom, state_.RoublesFrom},
+                      interaction_);
+    state_.ReceptionOk = true;
+}
+
+void ReceptionService::dropTempTables() {
+    for (const QString& name : {QStringLiteral("TEMP1"), QStringLiteral("TEMP2")}) {
+        try {
+            connection_.execute(statements::dropTemp(connection_.dialect(), name));
+        } catch (const Error&) {
+            // The table may never have been created.
+        }
+    }
+}
+
+ReceptionOutcome ReceptionService::N4Click() {
+    state_.clearForCommand();
+    pathA_.clear();
+    pathB_.clear();
+    const int mode = interaction_.AskPriemMode(state_.AcceptCode, false);
+    if (mode == PriemCancelled)
+        return ReceptionOutcome::Cancelled;
+    state_.DirectMode = mode == PriemDirect;
+    if (state_.DirectMode) {
+        if (!LoadPacketDirect)
+            throw Error(QStringLiteral("Прием из промежуточных таблиц сервера недоступен"));
+        LoadPacketDirect();
+        return ReceptionOutcome::Direct;
+    }
+
+    const auto finish = [this](ReceptionOutcome outcome) {
+        closeReaders();
+        if (state_.ReceptionOk) {
+            MoveFilesToRECIVED(interaction_, InDir, pathA_, pathB_);
+            interaction_.message(MessageKind::Info, QStringLiteral("Прием данных успешно завершен."));
+        }
+        interaction_.setStatus(QStringLiteral(" "));
+        return outcome;
+    };
+
+    try {
+        const QString picked = interaction_.chooseFile(QStringLiteral("DBF файл (*.dbf)|*.dbf"), InDir);
+        if (picked.isEmpty())
+            return finish(ReceptionOutcome::Cancelled);
+        if (!choosePacketFile(picked))
+            return finish(ReceptionOutcome::FilesNotFound);
+        openAndValidate();
+    } catch (...) {
+        closeReaders();
+        throw;
+    }
+    if (interaction_.question(MessageKind::Question, confirmationText(), Buttons::OkCancel) != Answer::Ok)
+        return finish(ReceptionOutcome::Declined);
+    if (ConfirmInvalidPeriods && !ConfirmInvalidPeriods()) {
+        closeReaders();
+        return ReceptionOutcome::PeriodsRefused;
+    }
+    state_.ReceptionOk = false;
+    try {
+        interaction_.Execute([this] { priemNEW(); });
+    } catch (...) {
+        closeReaders();
+        dropTempTables();
+        throw;
+    }
+    closeReaders();
+    dropTempTables();
+    return finish(state_.ReceptionOk ? ReceptionOutcome::Accepted : ReceptionOutcome::Cancelled);
+}
+
+} // namespace svod::reception

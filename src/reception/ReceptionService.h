@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+#include "checks/ProtocolStore.h"
+#include "db/Error.h"
+#include "dbf/DbfTable.h"
+#include "reception/ReceptionState.h"
+
+namespace svod::db {
+class Connection;
+}
+
+namespace svod::reception {
+
+class Interaction;
+
+// A validation message of the packet files (PriemError): the reception stopped.
+class PacketError : public Error {
+public:
+    using Error::Error;
+};
+// The checks found errors; the protocols were shown.
+class RefusedError : public Error {
+public:
+    using Error::Error;
+};
+// "Прервано пользователем".
+class AbortedError : public Error {
+public:
+    using Error::Error;
+};
+
+// How a reception command ended without an error.
+enum class ReceptionOutcome {
+    Cancelled,      // the mode dialog or the file choice was cancelled
+    FilesNotFound,  // the picked file gave no packet pair
+    Declined,       // the confirmation was not answered with OK
+    PeriodsRefused, // the closed-period question stopped it
+    Direct,         // handed over to the direct reception
+    Accepted,       // the data were committed
+};
+
+// One file-mode reception: packet choice and validation, confirmation, loading with the checks,
+// the replacement and the archive. It owns the reception state and the protocol store; every
+// text the user sees goes through the Interaction.
+class ReceptionService {
+public:
+    ReceptionService(db::Connection& connection, Interaction& interaction);
+
+    ReceptionState& state() { return state_; }
+    const ReceptionState& state() const { return state_; }
+    checks::ProtocolStore& PagesStorage() { return store_; }
+    // The last input directory.
+    QString InDir;
+
+    // Questions of the history checks; until they exist the reception goes on.
+    std::function<bool()> ConfirmInvalidPeriods;
+    // The reception from the server staging tables.
+    std::function<void()> LoadPacketDirect;
+
+    // The command "Прием данных". Errors that end it (validation, refusal, cancel, database)
+    // propagate after the temporary tables were dropped; the caller shows their message.
+    ReceptionOutcome N4Click();
+
+    // Steps of the command, public for tests and for the inflation reception.
+    // The pair of the picked file (steps 2 to 4): false when the command ends here.
+    bool choosePacketFile(const QString& pickedPath);
+    // Opening and validation (steps 5 to 22); PriemError on failure.
+    void openAndValidate();
+    QString confirmationText() const;
+    void priemNEW();
+    void CheckAbort();
+    [[noreturn]] void PriemError(const QString& message);
+    void closeReaders();
+    void dropTempTables();
+
+    const QString& pathA() const { return pathA_; }
+    const QString& pathB() const { return pathB_; }
+
+private:
+    void runChecks();
+
+    db::Connection& connection_;
+    Interaction& interaction_;
+    ReceptionState state_;
+    checks::ProtocolStore store_;
+    dbf::DbfTable dbfA_;
+    dbf::DbfTable dbfB_;
+    QString pathA_;
+    QString pathB_;
+};
+
+} // namespace svod::reception

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+
+#include "db/DateValue.h"
+
+namespace svod::db {
+class Connection;
+class Dialect;
+} // namespace svod::db
+
+namespace svod::reception {
+
+class Interaction;
+
+// What the replacement of a branch's data needs to know.
+struct ReplacementPlan {
+    QString FilialCode;
+    DateValue CurrencyFrom = DateValue::noDate();
+    DateValue RoublesFrom = DateValue::noDate();
+};
+
+namespace statements {
+QString deleteCurrencyBalances(const db::Dialect& d, const QString& code, const DateValue& from);
+QString deleteRoubleBalances(const db::Dialect& d, const QString& code, const DateValue& from);
+QString deleteItems(const db::Dialect& d, const QString& code);
+// ReceptionSql.
+QString insertItems(const db::Dialect& d);
+QString insertCurrencyBalances(const db::Dialect& d, const QString& code);
+QString insertRoubleBalances(const db::Dialect& d, const QString& code);
+QString createTemp1(const db::Dialect& d);
+QString createTemp2(const db::Dialect& d);
+QString dropTemp(const db::Dialect& d, const QString& name);
+} // namespace statements
+
+// Replaces the branch's items and the balances from the selection dates on with the packet in
+// the temporary tables, inside one transaction: all of it or nothing.
+void replaceBranchData(db::Connection& connection, const ReplacementPlan& plan, Interaction& interaction);
+
+} // namespace svod::reception
