@@ -1,6 +1,7 @@
 #include "cli/CliContext.h"
 #include "cli/DatabaseCommands.h"
 #include "cli/DbfCommand.h"
+#include "cli/ReceiveCommand.h"
 
 namespace svod::cli {
 
@@ -9,6 +10,7 @@ const QList<CommandEntry>& commands() {
         {"init-db", &initDbCommand, "init-db [--demo DIR]"},
         {"sql", &sqlCommand, "sql TEXT"},
         {"dbf", &dbfCommand, "dbf FILE"},
+        {"receive", &receiveCommand, "receive FILE [--test] [--yes] [--closed-period refuse|accept] [--deleted-items refuse|accept] [--protocol OUT.csv|OUT.txt]"},
     };
     return list;
 }

@@ -1,0 +1,259 @@
+#include "cli/ReceiveCommand.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include "cli/CliContext.h"
+#include "reception/Interaction.h"
+#include "reception/ReceptionService.h"
+
+namespace svod::cli {
+
+namespace {
+
+using reception::Answer;
+using reception::Buttons;
+using reception::MessageKind;
+
+QString kindText(MessageKind kind) {
+    switch (kind) {
+    case MessageKind::Info:
+        return QStringLiteral("info");
+    case MessageKind::Warning:
+        return QStringLiteral("warning");
+    case MessageKind::Error:
+        return QStringLiteral("error");
+    case MessageKind::Question:
+        return QStringLiteral("question");
+    case MessageKind::Plain:
+        break;
+    }
+    return QStringLiteral("message");
+}
+
+QString answerText(Answer answer) {
+    switch (answer) {
+    case Answer::Ok:
+        return QStringLiteral("ok");
+    case Answer::Cancel:
+        return QStringLiteral("cancel");
+    case Answer::Yes:
+        return QStringLiteral("yes");
+    case Answer::No:
+        break;
+    }
+    return QStringLiteral("no");
+}
+
+struct ReceiveOptions {
+    QString file;
+    bool direct = false;
+    bool test = false;
+    bool yes = false;
+    bool acceptClosedPeriod = false;
+    bool acceptDeletedItems = false;
+};
+
+// Answers from the command line, messages and protocols to the output.
+class CliInteraction : public reception::Interaction {
+public:
+    CliInteraction(CliOutput& out, const ReceiveOptions& options) : out_(out), options_(options) {}
+
+    void message(MessageKind kind, const QString& text) override { out_.message(kindText(kind), text); }
+
+    Answer question(MessageKind, const QString& text, Buttons buttons) override {
+        Answer answer = Answer::Yes;
+        if (buttons == Buttons::OkCancel)
+            answer = options_.yes ? Answer::Ok : Answer::Cancel;
+        else if (buttons == Buttons::Ok)
+            answer = Answer::Ok;
+        else if (text.contains(QLatin1String("Прервать прием и выдать протокол об ошибке?")))
+            answer = options_.acceptClosedPeriod ? Answer::No : Answer::Yes;
+        else if (text.contains(QLatin1String("Прервать прием и выдать протокол позиций ?")))
+            answer = options_.acceptDeletedItems ? Answer::No : Answer::Yes;
+        out_.question(text, answerText(answer));
+        return answer;
+    }
+
+    QString chooseFile(const QString&, const QString&) override {
+        return options_.file.isEmpty() ? QString() : QFileInfo(options_.file).absoluteFilePath();
+    }
+
+    int AskPriemMode(QString& code, bool hideTest) override {
+        if (options_.direct)
+            return reception::PriemDirect;
+        if (options_.test && !hideTest)
+            code = QStringLiteral("99");
+        return reception::PriemFromFile;
+    }
+
+    void showProtocol(const engine::TableData& protocol) override {
+        print(protocol);
+        shown_.append(protocol);
+    }
+
+    void showProtocols(const QList<engine::TableData>& protocols) override {
+        for (const engine::TableData& protocol : protocols)
+            showProtocol(protocol);
+    }
+
+    const QList<engine::TableData>& shown() const { return shown_; }
+
+private:
+    void print(const engine::TableData& protocol) {
+        QStringList columns;
+        for (const engine::TableColumn& column : protocol.columns)
+            columns << column.title;
+        out_.protocol(protocol.title, columns, protocol.rows);
+    }
+
+    CliOutput& out_;
+    const ReceiveOptions& options_;
+    QList<engine::TableData> shown_;
+};
+
+QStringList titleLines(const QString& title) {
+    return title.split(QStringLiteral("\r\n"));
+}
+
+QString protocolsAsCsv(const QList<engine::TableData>& protocols) {
+    QString text;
+    for (const engine::TableData& protocol : protocols) {
+        for (const QString& line : titleLines(protocol.title))
+            text += csvLine({line}) + u'\n';
+        QStringList columns;
+        for (const engine::TableColumn& column : protocol.columns)
+            columns << column.title;
+        if (!columns.isEmpty())
+            text += csvLine(columns) + u'\n';
+        for (const QStringList& row : protocol.rows)
+            text += csvLine(row) + u'\n';
+    }
+    return text;
+}
+
+QString protocolsAsText(const QList<engine::TableData>& protocols) {
+    QString text;
+    for (const engine::TableData& protocol : protocols) {
+        for (const QString& line : titleLines(protocol.title))
+            text += line + u'\n';
+        const auto cells = [&](const QStringList& values) {
+            QStringList padded;
+            for (qsizetype i = 0; i < protocol.columns.size(); ++i) {
+                const engine::TableColumn& column = protocol.columns[i];
+                const QString value = i < values.size() ? values[i] : QString();
+                const int width = std::max<int>(column.widthChars, int(column.title.size()));
+                padded << (column.numeric ? value.rightJustified(width) : value.leftJustified(width));
+            }
+            return padded.join(QStringLiteral(" | ")) + u'\n';
+        };
+        if (protocol.columns.isEmpty())
+            continue;
+        QStringList titles;
+        for (const engine::TableColumn& column : protocol.columns)
+            titles << column.title;
+        text += cells(titles);
+        for (const QStringList& row : protocol.rows)
+            text += cells(row);
+        text += u'\n';
+    }
+    return text;
+}
+
+void writeProtocols(const QString& path, const QList<engine::TableData>& protocols) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    const QString text = suffix == u"csv" ? protocolsAsCsv(protocols) : protocolsAsText(protocols);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw Error(QStringLiteral("Не удается создать файл ") + path + QStringLiteral(": ") +
+                    file.errorString());
+    file.write(text.toUtf8());
+    if (!file.commit())
+        throw Error(QStringLiteral("Ошибка записи файла ") + path + QStringLiteral(": ") +
+                    file.errorString());
+}
+
+bool acceptAnswer(ArgReader& reader, const QString& name) {
+    const QString value = reader.option(name);
+    if (value.isEmpty() || value == u"refuse")
+        return false;
+    if (value == u"accept")
+        return true;
+    throw UsageError(QStringLiteral("Параметр ") + name +
+                     QStringLiteral(" принимает значения refuse или accept"));
+}
+
+} // namespace
+
+int receiveCommand(CliContext& context, const QStringList& args) {
+    ArgReader reader(args);
+    ReceiveOptions options;
+    options.direct = reader.flag(QStringLiteral("--direct"));
+    options.test = reader.flag(QStringLiteral("--test"));
+    options.yes = reader.flag(QStringLiteral("--yes"));
+    options.acceptClosedPeriod = acceptAnswer(reader, QStringLiteral("--closed-period"));
+    options.acceptDeletedItems = acceptAnswer(reader, QStringLiteral("--deleted-items"));
+    const QString protocolPath = reader.option(QStringLiteral("--protocol"));
+    const QStringList rest = reader.positional();
+    if (!protocolPath.isEmpty()) {
+        const QString suffix = QFileInfo(protocolPath).suffix().toLower();
+        if (suffix != u"csv" && suffix != u"txt")
+            throw UsageError(QStringLiteral("Формат протокола не поддерживается: ") + protocolPath +
+                             QStringLiteral(" (.csv, .txt)"));
+    }
+    if (options.direct ? !rest.isEmpty() : rest.size() != 1)
+        throw UsageError(options.direct ? QStringLiteral("Лишние аргументы: ") + rest.join(u' ')
+                                        : QStringLiteral("Укажите один файл пакета"));
+    if (!options.direct)
+        options.file = rest.front();
+
+    auto connection = context.connect();
+    CliInteraction interaction(context.out, options);
+    reception::ReceptionService service(*connection, interaction);
+    service.InDir = options.direct ? QString() : QFileInfo(options.file).absolutePath();
+
+    QString status = QStringLiteral("failed");
+    int exitCode = ExitFailed;
+    try {
+        switch (service.N4Click()) {
+        case reception::ReceptionOutcome::Accepted:
+        case reception::ReceptionOutcome::Direct:
+            status = QStringLiteral("accepted");
+            exitCode = ExitDone;
+            break;
+        case reception::ReceptionOutcome::FilesNotFound:
+            status = QStringLiteral("stopped");
+            exitCode = ExitStopped;
+            break;
+        case reception::ReceptionOutcome::PeriodsRefused:
+            status = QStringLiteral("refused");
+            exitCode = ExitRefused;
+            break;
+        case reception::ReceptionOutcome::Declined:
+        case reception::ReceptionOutcome::Cancelled:
+            status = QStringLiteral("declined");
+            exitCode = ExitDeclined;
+            break;
+        }
+    } catch (const reception::RefusedError& e) {
+        context.out.message(QStringLiteral("error"), e.message());
+        status = QStringLiteral("refused");
+        exitCode = ExitRefused;
+    } catch (const reception::PacketError& e) {
+        context.out.message(QStringLiteral("error"), e.message());
+        status = QStringLiteral("stopped");
+        exitCode = ExitStopped;
+    } catch (const reception::AbortedError& e) {
+        context.out.message(QStringLiteral("error"), e.message());
+        status = QStringLiteral("stopped");
+        exitCode = ExitStopped;
+    } catch (const Error& e) {
+        context.out.message(QStringLiteral("error"), e.message());
+    }
+    if (!protocolPath.isEmpty() && !interaction.shown().isEmpty())
+        writeProtocols(protocolPath, interaction.shown());
+    context.out.result(status, exitCode);
+    return exitCode;
+}
+
+} // namespace svod::cli
