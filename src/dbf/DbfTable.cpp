@@ -179,6 +179,20 @@ Decoded decode(const DbfFieldDef& def, const RecordView& view, int nullFlagsOffs
     throw Error(QStringLiteral("'%1.%2' is not a valid timestamp").arg(0).arg(0));
 }
 
+// "dd.mm.yyyy" without parsing a format string for every value.
+QString dateText(const QDate& date) {
+    int year = 0, month = 0, day = 0;
+    date.getDate(&year, &month, &day);
+    if (year < 1000 || year > 9999)
+        return formatDate(date);
+    const char16_t text[10] = {char16_t(u'0' + day / 10),       char16_t(u'0' + day % 10),
+                               formats::DateSeparator,          char16_t(u'0' + month / 10),
+                               char16_t(u'0' + month % 10),     formats::DateSeparator,
+                               char16_t(u'0' + year / 1000),    char16_t(u'0' + year / 100 % 10),
+                               char16_t(u'0' + year / 10 % 10), char16_t(u'0' + year % 10)};
+    return QString(reinterpret_cast<const QChar*>(text), 10);
+}
+
 QString memoText(const QByteArray& bytes) {
     // Memo text is handed on as stored: bytes in the Windows code page the system works in.
     return decodeCodePage(bytes, CodePage::Cp1251);
@@ -220,7 +234,7 @@ QString DbfField::asText() const {
     case T::Double:
         return formatNumber(value.number);
     case T::Date:
-        return formatDate(value.date);
+        return dateText(value.date);
     case T::DateTime:
         return formatDateTime(DateValue(value.number));
     case T::Boolean:

@@ -144,6 +144,7 @@ TEST_F(DecodingTest, TwoDigitYearsFollowTheCenturyWindowOfTheCurrentYear) {
     EXPECT_EQ(t->field(0).asValue(), QVariant(QDate(expectedWindowYear(99, current), 6, 12)));
     t->next(); // four characters: year 99 as it stands
     EXPECT_EQ(t->field(0).asValue(), QVariant(QDate(99, 1, 1)));
+    EXPECT_EQ(t->field(0).asText(), formatDate(QDate(99, 1, 1)));
 
     // The examples for 2026.
     EXPECT_EQ(centuryWindow(5, 2026), 2005);
