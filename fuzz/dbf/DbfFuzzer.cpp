@@ -31,10 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         RecordView view;
         view.memo = &memo;
         view.currentYear = 2026;
+        view.nullFlagsOffset = file.nullFlagsOffset();
         std::vector<DbfField> fields;
         for (const auto& def : file.fields()) {
-            if (def.encoding == FieldEncoding::NullFlags)
-                view.nullFlagsOffset = def.offset;
             fields.emplace_back(&def, &view);
         }
         // Bounded: a hostile header may claim many records in a long input.

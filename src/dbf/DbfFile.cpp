@@ -172,6 +172,9 @@ DbfFile::DbfFile(std::unique_ptr<PagedFile> file) : file_(std::move(file)) {
         offset += def.storedLength;
     }
     recordLength_ = offset;
+    // The NULL bits live in the first _NullFlags field, the one checked to hold them all.
+    if (nullFlagsField_ >= 0)
+        nullFlagsOffset_ = fields_[size_t(nullFlagsField_)].offset;
     file_->setLayout(headerLength_, recordLength_);
     recordCount_ = file_->blockCount();
 }
@@ -221,6 +224,7 @@ void DbfFile::readDescriptors() {
         if (flagsField == fields_.end() || flagsField->storedLength * 8 < nextNullBit)
             throw Error(QStringLiteral("Field '_NULLFLAGS' is missing or too short in \"%1\"")
                             .arg(QDir::toNativeSeparators(file_->name())));
+        nullFlagsField_ = int(flagsField - fields_.begin());
     }
 }
 

@@ -39,6 +39,8 @@ public:
     qint64 recordLength() const { return recordLength_; }
     qint64 recordCount() const { return recordCount_; }
     bool hasMemoFields() const;
+    // FoxPro: offset of the _NullFlags bytes in a record, 0 when the table has none.
+    int nullFlagsOffset() const { return nullFlagsOffset_; }
     // ".dbt" or ".fpt".
     QString memoExtension() const { return layout_.foxPro ? QStringLiteral(".fpt") : QStringLiteral(".dbt"); }
 
@@ -57,6 +59,8 @@ private:
     qint64 headerLength_ = 0;
     qint64 recordLength_ = 0;
     qint64 recordCount_ = 0;
+    int nullFlagsOffset_ = 0;
+    int nullFlagsField_ = -1;
 };
 
 // What the fields of a table read from: the current record and the memo file.

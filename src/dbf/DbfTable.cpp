@@ -407,10 +407,9 @@ void DbfTable::open() {
     *record_ = RecordView{};
     record_->memo = memo_.get();
     record_->currentYear = QDate::currentDate().year();
+    record_->nullFlagsOffset = file_->nullFlagsOffset();
     fields_.clear();
     for (const auto& def : file_->fields()) {
-        if (def.encoding == FieldEncoding::NullFlags)
-            record_->nullFlagsOffset = def.offset;
         if (!def.hidden)
             fields_.emplace_back(&def, record_.get());
     }
