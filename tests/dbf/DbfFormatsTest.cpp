@@ -212,6 +212,25 @@ TEST_F(FormatsTest, VisualFoxProTable) {
     EXPECT_TRUE(t->field(6).isNull());
 }
 
+TEST_F(FormatsTest, FoxProNullBitsComeFromTheFirstNullFlagsField) {
+    // Nine nullable fields need two bytes of flags; a later one-byte flags field must not be used.
+    std::vector<FieldSpec> fields{{"_NF", '0', 2}};
+    for (int i = 1; i <= 9; ++i)
+        fields.push_back({QStringLiteral("F%1").arg(i), 'C', 1});
+    fields.push_back({"_NG", '0', 1});
+    writeRaw("T.DBF", 0x30, fields,
+             {{QByteArray("\x00\x01", 2), "a", "b", "c", "d", "e", "f", "g", "h", "i", QByteArray(1, '\0')}});
+    QByteArray bytes = readFile("T.DBF");
+    for (int i = 1; i <= 9; ++i)
+        bytes[32 + 32 * i + 18] = 0x02; // nullable
+    writeFile("T.DBF", bytes);
+    auto t = open("T.DBF");
+    ASSERT_EQ(t->fieldCount(), 9);
+    EXPECT_EQ(t->field(0).asText(), "a");
+    EXPECT_FALSE(t->field(7).isNull());
+    EXPECT_TRUE(t->field(8).isNull()); // bit 8: second byte of _NF
+}
+
 TEST_F(FormatsTest, FoxProTwoWithTextMemoReferences) {
     write("T.DBF", 0xF5, {{"ID", 'C', 4}, {"NOTE", 'M', 10}}, {{QString("1"), QString("fox memo")}});
     auto t = open("T.DBF");
