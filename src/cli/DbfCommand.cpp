@@ -37,10 +37,19 @@ int dbfCommand(CliContext& context, const QStringList& args) {
         context.out.result(QStringLiteral("done"), ExitDone);
         return ExitDone;
     }
-    // Rows are printed as they are read: a B file may hold millions of them.
+    // Rows are printed as they are read, a thousand lines per write: a B file may hold
+    // millions of them.
     context.out.line(csvLine(columns));
-    for (; !table.eof(); table.next())
-        context.out.line(csvLine(rowValues()));
+    QStringList lines;
+    for (; !table.eof(); table.next()) {
+        lines << csvLine(rowValues());
+        if (lines.size() == 1000) {
+            context.out.line(lines.join(u'\n'));
+            lines.clear();
+        }
+    }
+    if (!lines.isEmpty())
+        context.out.line(lines.join(u'\n'));
     return ExitDone;
 }
 

@@ -40,6 +40,19 @@ TEST_F(DbfCommandTest, PrintsHeaderAndLiveRowsAsText) {
                                                        "03;\"\"\"Кот\"\"\";;;\n"));
 }
 
+TEST_F(DbfCommandTest, LongTablesLoseNoRow) {
+    QList<QVariantList> rows;
+    for (int i = 0; i < 2001; ++i)
+        rows << QVariantList{i};
+    write("T.dbf", 0x03, {{"N", 'N', 6}}, rows);
+    const QStringList lines = run({path("T.dbf")}).split(u'\n');
+    ASSERT_EQ(lines.size(), 2003); // header, 2001 rows, empty after the last newline
+    EXPECT_EQ(lines[1000], "999");
+    EXPECT_EQ(lines[1001], "1000");
+    EXPECT_EQ(lines[2001], "2000");
+    EXPECT_EQ(lines[2002], "");
+}
+
 TEST_F(DbfCommandTest, ErrorsAndWrongArguments) {
     EXPECT_THROW(run({}), cli::UsageError);
     EXPECT_THROW(run({"a.dbf", "b.dbf"}), cli::UsageError);
