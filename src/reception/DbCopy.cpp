@@ -2,6 +2,7 @@
 
 #include <QSqlQuery>
 #include <cmath>
+#include <optional>
 
 #include "db/Connection.h"
 #include "dbf/DbfTable.h"
@@ -21,6 +22,9 @@ constexpr int MaxParameters = 900;
 struct ColumnMap {
     int sourceField;
     bool branchCode; // the KOD_F of a test reception
+    // Packets repeat few dates: the last one converted for the server is kept.
+    QDate lastDate;
+    QVariant lastDateValue;
 };
 
 class BatchInserter {
@@ -119,7 +123,7 @@ void DBCopy(dbf::DbfTable& source, db::Connection& connection, const QString& ta
                 target = t;
         if (target < 0)
             continue;
-        const ColumnMap entry{i, testBranch && name == u"KOD_F"};
+        const ColumnMap entry{i, testBranch && name == u"KOD_F", {}, {}};
         const qsizetype existing = columns.indexOf(targetColumns[target]);
         if (existing >= 0) {
             map[existing] = entry;
@@ -129,17 +133,34 @@ void DBCopy(dbf::DbfTable& source, db::Connection& connection, const QString& ta
         }
     }
 
+    const db::Dialect& dialect = connection.dialect();
     BatchInserter inserter(connection, targetTable, columns);
+    // The batches go to the server one by one inside one transaction on the temporary table, so
+    // that no batch pays for a commit of its own; a cancel rolls all of them back.
+    const bool own = !connection.inTransaction();
+    std::optional<db::Transaction> transaction;
+    if (own)
+        transaction.emplace(connection);
     int count = 0;
     while (!source.eof()) {
         QVariantList row;
         row.reserve(map.size());
-        for (const ColumnMap& column : map) {
+        for (ColumnMap& column : map) {
             const dbf::DbfField& field = source.field(column.sourceField);
-            if (column.branchCode && field.asText() != u"**")
+            if (column.branchCode && field.asText() != u"**") {
                 row.append(QStringLiteral("99"));
-            else
-                row.append(field.asValue());
+                continue;
+            }
+            QVariant value = field.asValue();
+            if (value.metaType().id() == QMetaType::QDate && !value.isNull()) {
+                const QDate date = value.toDate();
+                if (date != column.lastDate) {
+                    column.lastDate = date;
+                    column.lastDateValue = dialect.toDbValue(value);
+                }
+                value = column.lastDateValue;
+            }
+            row.append(std::move(value));
         }
         inserter.add(std::move(row));
         source.next();
@@ -152,6 +173,8 @@ void DBCopy(dbf::DbfTable& source, db::Connection& connection, const QString& ta
         }
     }
     inserter.flush();
+    if (transaction)
+        transaction->commit();
 }
 
 } // namespace svod::reception
