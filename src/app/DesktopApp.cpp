@@ -3,10 +3,15 @@
 #include <QApplication>
 #include <QLocale>
 
+#include "app/GuiInteraction.h"
 #include "app/MainWindow.h"
 #include "app/MessageConventions.h"
 #include "db/Connection.h"
 #include "db/Error.h"
+#include "reception/ReceptionService.h"
+#include "reports/PreviewWindow.h"
+#include "reports/ProtocolDocument.h"
+#include <QMdiSubWindow>
 
 namespace svod::app {
 
@@ -42,7 +47,33 @@ bool DesktopApp::start() {
         return false;
     }
     window_->loadreportsMENU(connection_.get());
+    wireCommands();
     return true;
+}
+
+void DesktopApp::setProtocolViewer(std::function<void(const QList<engine::TableData>&)> viewer) {
+    protocolViewer_ = std::move(viewer);
+}
+
+void DesktopApp::wireCommands() {
+    if (!protocolViewer_)
+        protocolViewer_ = [this](const QList<engine::TableData>& protocols) {
+            auto* preview = new reports::PreviewWindow(reports::makeProtocolDocument(protocols));
+            window_->addChildWindow(preview)->setWindowTitle(QStringLiteral("Протокол ошибок"));
+        };
+    interaction_ = std::make_unique<GuiInteraction>(*window_, protocolViewer_);
+    reception_ = std::make_unique<reception::ReceptionService>(*connection_, *interaction_);
+    window_->setCommand(QStringLiteral("N4"), [this] { receiveData(); });
+}
+
+void DesktopApp::receiveData() {
+    reception_->InDir = inDir_;
+    // The picked file's directory is kept even when the reception then stops.
+    struct KeepInDir {
+        DesktopApp& app;
+        ~KeepInDir() { app.inDir_ = app.reception_->InDir; }
+    } keep{*this};
+    reception_->N4Click();
 }
 
 bool DesktopApp::openConnection() {

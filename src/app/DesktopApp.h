@@ -7,13 +7,19 @@
 
 #include "app/LoginDialog.h"
 #include "db/AppConfig.h"
+#include "engine/TableData.h"
 
 namespace svod::db {
 class Connection;
 }
 
+namespace svod::reception {
+class ReceptionService;
+}
+
 namespace svod::app {
 
+class GuiInteraction;
 class MainWindow;
 class Messages;
 
@@ -38,11 +44,19 @@ public:
     const AppConfig& config() const { return config_; }
     QString& inDir() { return inDir_; }
     QString tablesOwnerPrefix() const { return config_.tablesOwnerPrefix(); }
+    reception::ReceptionService& reception() { return *reception_; }
+    GuiInteraction& interaction() { return *interaction_; }
+    // How protocols of the checks are shown (a preview child window by default).
+    void setProtocolViewer(std::function<void(const QList<engine::TableData>&)> viewer);
+    // "Прием данных": the reception command with the desktop's dialogs.
+    void receiveData();
+
     // Whether start-up asked for a login.
     bool loginAsked() const { return loginAsked_; }
 
 private:
     bool openConnection();
+    void wireCommands();
 
     QString iniPath_;
     Messages& messages_;
@@ -53,6 +67,9 @@ private:
     bool closed_ = false;
     std::unique_ptr<db::Connection> connection_;
     std::unique_ptr<MainWindow> window_;
+    std::function<void(const QList<engine::TableData>&)> protocolViewer_;
+    std::unique_ptr<GuiInteraction> interaction_;
+    std::unique_ptr<reception::ReceptionService> reception_;
 };
 
 // Sets the process-wide date and number formats.
