@@ -10,7 +10,8 @@ const QList<CommandEntry>& commands() {
         {"init-db", &initDbCommand, "init-db [--demo DIR]"},
         {"sql", &sqlCommand, "sql TEXT"},
         {"dbf", &dbfCommand, "dbf FILE"},
-        {"receive", &receiveCommand, "receive FILE [--test] [--yes] [--closed-period refuse|accept] [--deleted-items refuse|accept] [--protocol OUT.csv|OUT.txt]"},
+        {"receive", &receiveCommand, "receive FILE [--test] [--yes] [--closed-period refuse|accept] [--deleted-items refuse|accept] [--protocol OUT.csv|OUT.txt] | receive --direct [--yes] [--deleted-items refuse|accept] [--protocol OUT]"},
+        {"receive-inflation", &receiveInflationCommand, "receive-inflation FILE [--yes] | receive-inflation --direct [--yes]"},
     };
     return list;
 }

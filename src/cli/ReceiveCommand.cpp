@@ -2,8 +2,11 @@
 
 #include <QFileInfo>
 #include <QSaveFile>
+#include <tuple>
+#include <utility>
 
 #include "cli/CliContext.h"
+#include "reception/InflationReception.h"
 #include "reception/Interaction.h"
 #include "reception/ReceptionService.h"
 
@@ -183,6 +186,16 @@ bool acceptAnswer(ArgReader& reader, const QString& name) {
                      QStringLiteral(" принимает значения refuse или accept"));
 }
 
+// Status and exit code of an error that ended a reception.
+std::pair<QString, int> endingOf(const Error& error) {
+    if (dynamic_cast<const reception::RefusedError*>(&error))
+        return {QStringLiteral("refused"), ExitRefused};
+    if (dynamic_cast<const reception::PacketError*>(&error) ||
+        dynamic_cast<const reception::AbortedError*>(&error))
+        return {QStringLiteral("stopped"), ExitStopped};
+    return {QStringLiteral("failed"), ExitFailed};
+}
+
 } // namespace
 
 int receiveCommand(CliContext& context, const QStringList& args) {
@@ -211,15 +224,20 @@ int receiveCommand(CliContext& context, const QStringList& args) {
     CliInteraction interaction(context.out, options);
     reception::ReceptionService service(*connection, interaction);
     service.InDir = options.direct ? QString() : QFileInfo(options.file).absolutePath();
+    service.TablesOwnerPrefix = context.tablesOwnerPrefix(connection->dialect());
 
     QString status = QStringLiteral("failed");
     int exitCode = ExitFailed;
     try {
         switch (service.N4Click()) {
         case reception::ReceptionOutcome::Accepted:
-        case reception::ReceptionOutcome::Direct:
             status = QStringLiteral("accepted");
             exitCode = ExitDone;
+            break;
+        case reception::ReceptionOutcome::Direct:
+            // The direct reception ends normally when accepted or declined at the confirmation.
+            status = service.state().ReceptionOk ? QStringLiteral("accepted") : QStringLiteral("declined");
+            exitCode = service.state().ReceptionOk ? ExitDone : ExitDeclined;
             break;
         case reception::ReceptionOutcome::FilesNotFound:
             status = QStringLiteral("stopped");
@@ -235,23 +253,56 @@ int receiveCommand(CliContext& context, const QStringList& args) {
             exitCode = ExitDeclined;
             break;
         }
-    } catch (const reception::RefusedError& e) {
-        context.out.message(QStringLiteral("error"), e.message());
-        status = QStringLiteral("refused");
-        exitCode = ExitRefused;
-    } catch (const reception::PacketError& e) {
-        context.out.message(QStringLiteral("error"), e.message());
-        status = QStringLiteral("stopped");
-        exitCode = ExitStopped;
-    } catch (const reception::AbortedError& e) {
-        context.out.message(QStringLiteral("error"), e.message());
-        status = QStringLiteral("stopped");
-        exitCode = ExitStopped;
     } catch (const Error& e) {
         context.out.message(QStringLiteral("error"), e.message());
+        std::tie(status, exitCode) = endingOf(e);
     }
     if (!protocolPath.isEmpty() && !interaction.shown().isEmpty())
         writeProtocols(protocolPath, interaction.shown());
+    context.out.result(status, exitCode);
+    return exitCode;
+}
+
+int receiveInflationCommand(CliContext& context, const QStringList& args) {
+    ArgReader reader(args);
+    ReceiveOptions options;
+    options.direct = reader.flag(QStringLiteral("--direct"));
+    options.yes = reader.flag(QStringLiteral("--yes"));
+    const QStringList rest = reader.positional();
+    if (options.direct ? !rest.isEmpty() : rest.size() != 1)
+        throw UsageError(options.direct ? QStringLiteral("Лишние аргументы: ") + rest.join(u' ')
+                                        : QStringLiteral("Укажите файл инфляционных дооценок"));
+    if (!options.direct)
+        options.file = rest.front();
+
+    auto connection = context.connect();
+    CliInteraction interaction(context.out, options);
+    reception::InflationReception inflation(*connection, interaction);
+    inflation.InDir = options.direct ? QString() : QFileInfo(options.file).absolutePath();
+    inflation.TablesOwnerPrefix = context.tablesOwnerPrefix(connection->dialect());
+
+    QString status = QStringLiteral("failed");
+    int exitCode = ExitFailed;
+    try {
+        switch (inflation.N17Click()) {
+        case reception::InflationOutcome::Accepted:
+            status = QStringLiteral("accepted");
+            exitCode = ExitDone;
+            break;
+        case reception::InflationOutcome::Stopped:
+            status = QStringLiteral("stopped");
+            exitCode = ExitStopped;
+            break;
+        case reception::InflationOutcome::Cancelled:
+        case reception::InflationOutcome::Declined:
+            status = QStringLiteral("declined");
+            exitCode = ExitDeclined;
+            break;
+        }
+    } catch (const Error& e) {
+        context.out.message(QStringLiteral("error"), e.message());
+        std::tie(status, exitCode) = endingOf(e);
+    }
     context.out.result(status, exitCode);
     return exitCode;
 }

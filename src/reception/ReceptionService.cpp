@@ -2,12 +2,14 @@
 
 #include <QFileInfo>
 
+#include "checks/HistoryChecks.h"
 #include "checks/PacketChecks.h"
 #include "db/Branches.h"
 #include "db/Connection.h"
 #include "db/Formats.h"
 #include "db/Schema.h"
 #include "reception/DbCopy.h"
+#include "reception/DirectReception.h"
 #include "reception/Interaction.h"
 #include "reception/PacketFiles.h"
 #include "reception/PacketScan.h"
@@ -31,7 +33,10 @@ void openReader(dbf::DbfTable& table, const QString& path) {
 } // namespace
 
 ReceptionService::ReceptionService(db::Connection& connection, Interaction& interaction)
-    : connection_(connection), interaction_(interaction) {}
+    : connection_(connection), interaction_(interaction) {
+    ConfirmInvalidPeriods = [this] { return confirmInvalidPeriods(); };
+    LoadPacketDirect = [this] { reception::LoadPacketDirect(*this, connection_, interaction_); };
+}
 
 void ReceptionService::closeReaders() {
     if (dbfA_.active())
@@ -152,8 +157,17 @@ void ReceptionService::runChecks() {
     context.RoublesFrom = state_.RoublesFrom;
     context.HasControlPlanes = state_.HasControlPlanes;
     context.header = {state_.FilialName, state_.PacketInfo};
-    checks::PacketChecks packet(connection_, store_, context,
-                                [this](const QString& text) { showStage(interaction_, text); });
+    const auto info = [this](const QString& text) { showStage(interaction_, text); };
+    checks::PacketChecks packet(connection_, store_, context, info);
+    checks::HistoryContext historyContext;
+    historyContext.FilialCode = state_.FilialCode;
+    historyContext.CurrencyFrom = state_.CurrencyFrom;
+    historyContext.RoublesFrom = state_.RoublesFrom;
+    historyContext.limits = {state_.CurrencyLimit, state_.RoublesLimit};
+    historyContext.header = context.header;
+    checks::HistoryChecks history(connection_, store_, historyContext, info, [this](const QString& text) {
+        return interaction_.question(MessageKind::Error, text, Buttons::YesNo) == Answer::Yes;
+    });
     packet.CheckDouble_ID_In_A();
     CheckAbort();
     packet.CheckNoRequredFields();
@@ -164,22 +178,54 @@ void ReceptionService::runChecks() {
         packet.CheckCorrectDateAndPL();
         CheckAbort();
     }
-    // CheckDeletedInInvalidPeriod runs here once the history checks exist.
+    history.CheckDeletedInInvalidPeriod();
+    CheckAbort();
     packet.CheckNoGroup();
     CheckAbort();
     packet.CheckNoShifr();
     CheckAbort();
     packet.CheckHasAMORT_In9Group();
     CheckAbort();
-    // CheckBSTnotZero and CheckHasNegativeOSTST follow here.
+    history.CheckBSTnotZero();
+    CheckAbort();
+    history.CheckHasNegativeOSTST();
+    CheckAbort();
 }
 
 void ReceptionService::priemNEW() {
     store_.Clear();
     state_.ReceptionOk = false;
     const db::Dialect& d = connection_.dialect();
-    if (!dbfA_.active() || !dbfB_.active())
-        return;
+    if (state_.DirectMode) {
+        fillTempTablesFromStaging(connection_, TablesOwnerPrefix, interaction_);
+    } else {
+        if (!dbfA_.active() || !dbfB_.active())
+            return;
+        copyPacketFiles();
+    }
+    // Indexes where the backend needs them to keep the checks near n log n; the history checks look
+    // balances up by item, plane and date.
+    connection_.execute(d.indexTempTable(QStringLiteral("TEMP1"), {QStringLiteral("ID")}));
+    connection_.execute(d.indexTempTable(
+        QStringLiteral("TEMP2"), {QStringLiteral("ID"), QStringLiteral("TYP"), QStringLiteral("DD")}));
+
+    if (state_.AcceptCode == u"99")
+        state_.FilialCode = QStringLiteral("99");
+    runChecks();
+    if (store_.GetCount() > 0) {
+        interaction_.showProtocols(store_.protocols());
+        store_.Clear();
+        throw RefusedError(QStringLiteral("Ошибки при проверке данных. Данные не приняты."));
+    }
+    replaceBranchData(connection_, {state_.FilialCode, state_.CurrencyFrom, state_.RoublesFrom},
+                      interaction_);
+    state_.ReceptionOk = true;
+    if (state_.DirectMode)
+        dropStagingTables(connection_, TablesOwnerPrefix);
+}
+
+void ReceptionService::copyPacketFiles() {
+    const db::Dialect& d = connection_.dialect();
     dbfA_.first();
     showStage(interaction_, QStringLiteral("Перенос номенклатуры на сервер"));
     dbfB_.first();
@@ -193,21 +239,6 @@ void ReceptionService::priemNEW() {
     DBCopy(dbfB_, connection_, d.tempTable(QStringLiteral("TEMP2")), db::balanceColumnNames(),
            state_.AcceptCode, interaction_, abort);
     dbfB_.close();
-    // Indexes where the backend needs them to keep the checks near n log n.
-    connection_.execute(d.indexTempTable(QStringLiteral("TEMP1"), {QStringLiteral("ID")}));
-    connection_.execute(d.indexTempTable(QStringLiteral("TEMP2"), {QStringLiteral("ID")}));
-
-    if (state_.AcceptCode == u"99")
-        state_.FilialCode = QStringLiteral("99");
-    runChecks();
-    if (store_.GetCount() > 0) {
-        interaction_.showProtocols(store_.protocols());
-        store_.Clear();
-        throw RefusedError(QStringLiteral("Ошибки при проверке данных. Данные не приняты."));
-    }
-    replaceBranchData(connection_, {state_.FilialCode, state_.CurrencyFrom, state_.RoublesFrom},
-                      interaction_);
-    state_.ReceptionOk = true;
 }
 
 void ReceptionService::dropTempTables() {
@@ -218,6 +249,23 @@ void ReceptionService::dropTempTables() {
             // The table may never have been created.
         }
     }
+}
+
+bool ReceptionService::confirmInvalidPeriods() {
+    const checks::BranchLimits limits = checks::loadBranchLimits(connection_, state_.FilialCode);
+    state_.CurrencyLimit = limits.CurrencyLimit;
+    state_.RoublesLimit = limits.RoublesLimit;
+    const QString text = checks::invalidPeriodsText(limits, state_.CurrencyFrom, state_.RoublesFrom);
+    if (text.isEmpty())
+        return true;
+    const QString found = checks::invalidPeriodsHeadline() + text;
+    if (interaction_.question(MessageKind::Error,
+                              found + QStringLiteral("Прервать прием и выдать протокол об ошибке?"),
+                              Buttons::YesNo) == Answer::No)
+        return true;
+    interaction_.showProtocol(
+        checks::immediateProtocol(store_, {state_.FilialName, state_.PacketInfo}, found));
+    return false;
 }
 
 ReceptionOutcome ReceptionService::N4Click() {

@@ -55,7 +55,10 @@ public:
     // The last input directory.
     QString InDir;
 
-    // Questions of the history checks; until they exist the reception goes on.
+    // The owner of the staging tables followed by ".", or empty.
+    QString TablesOwnerPrefix;
+
+    // The closed-period question before loading (file mode); false ends the command.
     std::function<bool()> ConfirmInvalidPeriods;
     // The reception from the server staging tables.
     std::function<void()> LoadPacketDirect;
@@ -75,12 +78,17 @@ public:
     [[noreturn]] void PriemError(const QString& message);
     void closeReaders();
     void dropTempTables();
+    // The default ConfirmInvalidPeriods: loads the branch's limits and asks when the packet reaches before
+    // them.
+    bool confirmInvalidPeriods();
 
     const QString& pathA() const { return pathA_; }
     const QString& pathB() const { return pathB_; }
 
 private:
     void runChecks();
+    // File mode: the packet files copied into the temporary tables.
+    void copyPacketFiles();
 
     db::Connection& connection_;
     Interaction& interaction_;

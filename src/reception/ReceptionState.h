@@ -26,6 +26,9 @@ struct ReceptionState {
                                    DateValue::noDate()};
     bool DirectMode = false;
     bool ReceptionOk = false;
+    // The branch's limit dates (FILIALS D_MIN_VAL, D_MIN_RUB) in whole days; day 0 means no limit.
+    DateValue CurrencyLimit{0.0};
+    DateValue RoublesLimit{0.0};
 
     // The start of a reception command.
     void clearForCommand() {

@@ -148,7 +148,7 @@ TEST_P(LoadingTest, CopyToTheTestBranchKeepsHeaderRows) {
     EXPECT_EQ(count(QStringLiteral("select count(*) from ") + temp2 +
                     QStringLiteral(" where KOD_F = '99' and SALDO = 100.5 "
                                    "and DELTA = 10 and ID = '0100002'")),
-              4);
+              2);
 }
 
 TEST_P(LoadingTest, BatchesOf1001RowsAdvanceTheProgress) {

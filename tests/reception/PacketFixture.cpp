@@ -54,9 +54,12 @@ SamplePacket samplePacket(int items, const QString& kod) {
         item.id = QStringLiteral("01%1").arg(i, 5, 10, QLatin1Char('0'));
         item.kod = kod;
         packet.items << item;
-        for (const char* plane : {"1", "2", "3", "4"})
-            packet.balances << BalanceRow{item.id, kod, QDate(2005, 1, 31), QString::fromLatin1(plane),
-                                          100.5,   10};
+        // Depreciation no larger than the balance value, so that the residual value is not negative.
+        for (const char* plane : {"1", "2", "3", "4"}) {
+            const bool depreciation = plane[0] == '2' || plane[0] == '4';
+            packet.balances << BalanceRow{
+                item.id, kod, QDate(2005, 1, 31), QString::fromLatin1(plane), depreciation ? 10 : 100.5, 10};
+        }
     }
     return packet;
 }

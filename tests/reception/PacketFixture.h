@@ -40,7 +40,7 @@ void writeItems(const QString& path, const QList<ItemRow>& rows, bool withKod = 
 void writeBalances(const QString& path, const QList<BalanceRow>& rows, bool withDd = true);
 
 // A small valid packet of branch "01": items I1..In, plane 1 and 3 headers from 01.01.2005 and
-// one balance row per item and plane 1..4 dated 31.01.2005.
+// one balance row per item and plane 1..4 dated 31.01.2005 (turnover 10; balance 100.5, depreciation 10).
 struct SamplePacket {
     QList<ItemRow> items;
     QList<BalanceRow> balances;
