@@ -1,0 +1,312 @@
+// The checks against the accepted history, the branch's limits and the program variables.
+#include <QDateTime>
+#include <QSqlQuery>
+#include <gtest/gtest.h>
+
+#include "checks/HistoryChecks.h"
+#include "db/Connection.h"
+#include "support/TestDatabase.h"
+
+using namespace svod;
+using namespace svod::checks;
+using svod::test::TestDatabase;
+
+namespace {
+
+const QDate From(2005, 1, 1);
+
+QVariant at(const QDate& date, const QTime& time = QTime(0, 0)) {
+    return QDateTime(date, time);
+}
+
+class HistoryChecksTest : public ::testing::TestWithParam<db::Backend> {
+protected:
+    void SetUp() override {
+        SVOD_REQUIRE_BACKEND(GetParam());
+        db_ = std::make_unique<TestDatabase>(GetParam());
+        db_->createSchema();
+        const db::Dialect& d = c().dialect();
+        c().execute(d.selectTop0IntoTemp(QStringLiteral("TEMP1"), QStringLiteral("INV")));
+        c().execute(d.selectTop0IntoTemp(QStringLiteral("TEMP2"), QStringLiteral("INV_OST")));
+        c().execute(d.indexTempTable(QStringLiteral("TEMP1"), {QStringLiteral("ID")}));
+        c().execute(d.indexTempTable(QStringLiteral("TEMP2"),
+                                     {QStringLiteral("ID"), QStringLiteral("TYP"), QStringLiteral("DD")}));
+        context_.FilialCode = QStringLiteral("01");
+        context_.CurrencyFrom = DateValue::fromDate(From);
+        context_.RoublesFrom = DateValue::fromDate(From);
+        context_.header = {QStringLiteral("Филиал один"), QString()};
+    }
+    db::Connection& c() { return db_->connection(); }
+    QString temp(const char* name) { return c().dialect().tempTable(QString::fromLatin1(name)); }
+
+    // An item of the packet.
+    void item(const QString& id, const QDate& beg, const QVariant& end = {}) {
+        QSqlQuery q =
+            c().prepare(QStringLiteral("insert into ") + temp("TEMP1") +
+                        QStringLiteral(" (ID, KOD_F, TYPEM, KARD_NUM, INV_NUM, BEG_DATE, END_DATE, NAME) "
+                                       "values (?,?,?,?,?,?,?,?)"));
+        c().execPrepared(q, {id, QStringLiteral("01"), QStringLiteral("2"), QStringLiteral("15"),
+                             QStringLiteral("77"), at(beg),
+                             end.isValid() ? at(end.toDate()) : QVariant(QMetaType::fromType<QDateTime>()),
+                             QStringLiteral("Станок")});
+    }
+    // A balance row of the packet.
+    void balance(const QString& id, const QString& typ, const QDate& dd, double saldo, double delta) {
+        QSqlQuery q = c().prepare(QStringLiteral("insert into ") + temp("TEMP2") +
+                                  QStringLiteral(" (ID, KOD_F, DD, TYP, SALDO, DELTA) values (?,?,?,?,?,?)"));
+        c().execPrepared(q, {id, QStringLiteral("01"), at(dd), typ, saldo, delta});
+    }
+    // An accepted item and balance row.
+    void acceptedItem(const QString& id, const QString& kod, const QVariant& end = {}) {
+        QSqlQuery q =
+            c().prepare(QStringLiteral("insert into INV (ID, KOD_F, TYPEM, KARD_NUM, INV_NUM, BEG_DATE, "
+                                       "END_DATE, NAME) values (?,?,?,?,?,?,?,?)"));
+        c().execPrepared(q, {id, kod, QStringLiteral("1"), QStringLiteral("5"), QStringLiteral("6"),
+                             at(QDate(2003, 1, 1)),
+                             end.isValid() ? at(end.toDate()) : QVariant(QMetaType::fromType<QDateTime>()),
+                             QStringLiteral("Старое")});
+    }
+    void accepted(const QString& id, const QString& typ, const QDate& dd, double saldo) {
+        const QString table =
+            typ == u"1" || typ == u"2" ? QStringLiteral("INV_OST") : QStringLiteral("INV_OST3");
+        QSqlQuery q = c().prepare(QStringLiteral("insert into ") + table +
+                                  QStringLiteral(" (ID, KOD_F, DD, TYP, SALDO, DELTA) values (?,?,?,?,?,?)"));
+        c().execPrepared(q, {id, QStringLiteral("01"), at(dd), typ, saldo, 0.0});
+    }
+    void variable(const QString& label, const QVariant& dd, double value) {
+        QSqlQuery q = c().prepare(QStringLiteral("insert into CLT (LABEL, DD, NVARVALUE) values (?,?,?)"));
+        c().execPrepared(q, {label, dd, value});
+    }
+    void branch(const QString& kod, const QVariant& minVal, const QVariant& minRub,
+                const QVariant& checkType) {
+        QSqlQuery q = c().prepare(QStringLiteral(
+            "insert into FILIALS (KOD, NAZVANIE, D_MIN_VAL, D_MIN_RUB, CHECK_TYPE) values (?,?,?,?,?)"));
+        c().execPrepared(q, {kod, QStringLiteral("Филиал"), minVal, minRub, checkType});
+    }
+
+    HistoryChecks checks(bool answerYes = true) {
+        return HistoryChecks(
+            c(), store_, context_, [this](const QString& text) { infos_ << text; },
+            [this, answerYes](const QString& text) {
+                questions_ << text;
+                return answerYes;
+            });
+    }
+    // Column `column` of every row of protocol `protocol`, sorted.
+    QStringList cells(int protocol, int column = 0) const {
+        QStringList result;
+        for (const QStringList& row : store_.protocols()[protocol].rows)
+            result << row[column];
+        result.sort();
+        return result;
+    }
+
+    std::unique_ptr<TestDatabase> db_;
+    HistoryContext context_;
+    ProtocolStore store_;
+    QStringList infos_;
+    QStringList questions_;
+};
+
+TEST_P(HistoryChecksTest, LimitsAreWholeDaysAndTheQuestionNamesBothFamilies) {
+    branch(QStringLiteral("01"), at(QDate(2005, 7, 1), QTime(18, 0)), at(QDate(2005, 3, 1)), {});
+    branch(QStringLiteral("02"), {}, {}, {});
+    const BranchLimits limits = loadBranchLimits(c(), QStringLiteral("01"));
+    EXPECT_EQ(limits.CurrencyLimit, DateValue::fromYmd(2005, 7, 1));
+    EXPECT_EQ(limits.RoublesLimit, DateValue::fromYmd(2005, 3, 1));
+    EXPECT_EQ(
+        invalidPeriodsText(limits, DateValue::fromDate(From), DateValue::fromDate(From)),
+        QStringLiteral(" ПО ВАЛЮТЕ (мин.дата движений в пакете = 01.01.2005, ограничение = 01.07.2005)\r\n"
+                       " ПО РУБЛЯМ (мин.дата движений в пакете = 01.01.2005, ограничение = 01.03.2005)\r\n"));
+    // A selection date equal to the limit, or missing, asks nothing.
+    EXPECT_EQ(invalidPeriodsText(limits, DateValue::fromYmd(2005, 7, 1), DateValue::noDate()), QString());
+    // No limits: a branch with NULL dates and a branch without a row.
+    for (const char* code : {"02", "77"}) {
+        const BranchLimits none = loadBranchLimits(c(), QString::fromLatin1(code));
+        EXPECT_EQ(none.CurrencyLimit.days(), 0.0);
+        EXPECT_EQ(none.RoublesLimit.days(), 0.0);
+        EXPECT_EQ(invalidPeriodsText(none, DateValue::fromDate(From), DateValue::fromDate(From)), QString());
+    }
+}
+
+TEST_P(HistoryChecksTest, DeletedItemsWithDataBeforeTheLimitAreAskedAbout) {
+    context_.limits = {DateValue::fromYmd(2005, 7, 1), DateValue::fromYmd(2005, 3, 1)};
+    acceptedItem(QStringLiteral("GONE_OLD"), QStringLiteral("01"));
+    accepted(QStringLiteral("GONE_OLD"), QStringLiteral("1"), QDate(2005, 6, 30), 10);
+    acceptedItem(QStringLiteral("GONE_RUB"), QStringLiteral("01"));
+    accepted(QStringLiteral("GONE_RUB"), QStringLiteral("3"), QDate(2005, 2, 28), 10);
+    acceptedItem(QStringLiteral("GONE_NEW"), QStringLiteral("01"));
+    accepted(QStringLiteral("GONE_NEW"), QStringLiteral("1"), QDate(2005, 7, 1), 10);
+    accepted(QStringLiteral("GONE_NEW"), QStringLiteral("3"), QDate(2005, 3, 1), 10);
+    acceptedItem(QStringLiteral("WRITTEN_OFF"), QStringLiteral("01"), QDate(2004, 5, 1));
+    accepted(QStringLiteral("WRITTEN_OFF"), QStringLiteral("1"), QDate(2004, 4, 30), 10);
+    acceptedItem(QStringLiteral("KEPT"), QStringLiteral("01"));
+    accepted(QStringLiteral("KEPT"), QStringLiteral("1"), QDate(2004, 4, 30), 10);
+    item(QStringLiteral("KEPT"), QDate(2003, 1, 1));
+    acceptedItem(QStringLiteral("OTHER"), QStringLiteral("02"));
+    accepted(QStringLiteral("OTHER"), QStringLiteral("1"), QDate(2004, 4, 30), 10);
+
+    checks(false).CheckDeletedInInvalidPeriod();
+    const QString title = QStringLiteral(
+        "Обнаружены удаленные позиции по которым присылались данные в период, раньше даты запрета отката.");
+    ASSERT_EQ(questions_,
+              QStringList{title + QStringLiteral("\r\nПрервать прием и выдать протокол позиций ?")});
+    EXPECT_EQ(store_.GetCount(), 0) << "answer No lets the reception delete them";
+
+    checks(true).CheckDeletedInInvalidPeriod();
+    ASSERT_EQ(store_.GetCount(), 1);
+    EXPECT_EQ(cells(0), QStringList({QStringLiteral("GONE_OLD"), QStringLiteral("GONE_RUB")}));
+    EXPECT_EQ(store_.protocols()[0].title,
+              QStringLiteral("Данные не приняты\r\nФилиал: Филиал один\r\n\r\n") + title +
+                  QStringLiteral("\r\n "));
+    EXPECT_EQ(store_.protocols()[0].columns.size(), 7);
+    EXPECT_EQ(infos_.first(), QStringLiteral("Проверка удаленных в закрытом периоде."));
+
+    // Without limits nothing is found and nothing asked.
+    questions_.clear();
+    context_.limits = {};
+    checks(true).CheckDeletedInInvalidPeriod();
+    EXPECT_TRUE(questions_.isEmpty());
+    EXPECT_EQ(store_.GetCount(), 1);
+}
+
+TEST_P(HistoryChecksTest, ZeroBalanceValueRunsOnlyWithTheVariableInForce) {
+    item(QStringLiteral("ZERO"), QDate(2005, 3, 1));
+    // No variable, value 0, value 1 only from tomorrow: the check does not run.
+    checks().CheckBSTnotZero();
+    variable(QStringLiteral("CHECK_ZERO_BST"), at(QDate::currentDate().addDays(-10)), 0);
+    checks().CheckBSTnotZero();
+    variable(QStringLiteral("CHECK_ZERO_BST"), at(QDate::currentDate().addDays(1)), 1);
+    checks().CheckBSTnotZero();
+    EXPECT_EQ(store_.GetCount(), 0);
+    EXPECT_TRUE(infos_.isEmpty());
+    // Value 1 in force: it runs; an entry later today does not count yet.
+    variable(QStringLiteral("CHECK_ZERO_BST"), at(QDate::currentDate().addDays(-1)), 1);
+    variable(QStringLiteral("CHECK_ZERO_BST"), at(QDate::currentDate(), QTime(23, 59)), 0);
+    double value = 0;
+    ASSERT_TRUE(GetVarNum(c(), QStringLiteral("CHECK_ZERO_BST"), value,
+                          DateValue::fromDateTime(QDateTime::currentDateTime())));
+    EXPECT_EQ(value, 1.0);
+    EXPECT_FALSE(GetVarNum(c(), QStringLiteral("NO_SUCH"), value, DateValue::fromDate(QDate::currentDate())));
+    checks().CheckBSTnotZero();
+    EXPECT_EQ(infos_, QStringList{QStringLiteral("Проверка наличия балансовой стоимости")});
+    ASSERT_EQ(store_.GetCount(), 1);
+}
+
+TEST_P(HistoryChecksTest, ZeroBalanceValueFromHistoryAndPacket) {
+    variable(QStringLiteral("CHECK_ZERO_BST"), at(QDate(2000, 1, 1)), 1);
+    item(QStringLiteral("ZERO"), QDate(2005, 3, 1));
+    item(QStringLiteral("SAMEDAY"), QDate(2005, 3, 1), QDate(2005, 3, 1));
+    item(QStringLiteral("WRITTEN_LATER"), QDate(2005, 3, 1), QDate(2005, 4, 1));
+    // Accepted before the selection date: counts; on or after it: replaced, so it does not.
+    item(QStringLiteral("HISTORY"), QDate(2005, 3, 1));
+    accepted(QStringLiteral("HISTORY"), QStringLiteral("1"), QDate(2004, 6, 30), -5);
+    accepted(QStringLiteral("HISTORY"), QStringLiteral("1"), QDate(2004, 12, 31), 500);
+    accepted(QStringLiteral("HISTORY"), QStringLiteral("3"), QDate(2004, 12, 31), 500);
+    item(QStringLiteral("REPLACED"), QDate(2005, 3, 1));
+    accepted(QStringLiteral("REPLACED"), QStringLiteral("1"), QDate(2005, 1, 1), 500);
+    accepted(QStringLiteral("REPLACED"), QStringLiteral("3"), QDate(2004, 12, 31), 500);
+    item(QStringLiteral("PACKET"), QDate(2005, 3, 1));
+    balance(QStringLiteral("PACKET"), QStringLiteral("1"), QDate(2005, 3, 1), 100, 100);
+    balance(QStringLiteral("PACKET"), QStringLiteral("3"), QDate(2005, 2, 1), 100, 100);
+    item(QStringLiteral("LATE"), QDate(2005, 3, 1));
+    balance(QStringLiteral("LATE"), QStringLiteral("1"), QDate(2005, 3, 2), 100, 100);
+    balance(QStringLiteral("LATE"), QStringLiteral("3"), QDate(2005, 3, 1), 100, 100);
+    // Sums that are exactly zero: 0.10 + 0.70 - 0.80.
+    item(QStringLiteral("SUMS"), QDate(2005, 3, 1));
+    accepted(QStringLiteral("SUMS"), QStringLiteral("3"), QDate(2004, 12, 31), 1);
+    balance(QStringLiteral("SUMS"), QStringLiteral("1"), QDate(2005, 1, 10), 0.10, 0.10);
+    balance(QStringLiteral("SUMS"), QStringLiteral("1"), QDate(2005, 1, 20), 0.80, 0.70);
+    balance(QStringLiteral("SUMS"), QStringLiteral("1"), QDate(2005, 1, 31), 0, -0.80);
+
+    checks().CheckBSTnotZero();
+    ASSERT_EQ(store_.GetCount(), 1);
+    const engine::TableData& p = store_.protocols()[0];
+    EXPECT_TRUE(p.title.endsWith(
+        QStringLiteral("Обнаружены позиции не имеющие балансовой стоимости на дату оприходования.\r\n ")));
+    QStringList found;
+    for (const QStringList& row : p.rows)
+        found << row[0] + u'/' + row[7];
+    found.sort();
+    EXPECT_EQ(found, QStringList({QStringLiteral("LATE/МСФО"), QStringLiteral("REPLACED/МСФО"),
+                                  QStringLiteral("SUMS/МСФО"), QStringLiteral("WRITTEN_LATER/МСФО"),
+                                  QStringLiteral("WRITTEN_LATER/РСБУ"), QStringLiteral("ZERO/МСФО"),
+                                  QStringLiteral("ZERO/РСБУ")}));
+    EXPECT_EQ(p.columns[7].title, QStringLiteral("Пл."));
+    EXPECT_EQ(p.columns.last().title, QStringLiteral("Балансовая стоимость"));
+}
+
+TEST_P(HistoryChecksTest, NegativeResidualValue) {
+    // Balance value 999.20 accepted + 0.10 + 0.70 in the packet = 1000.00.
+    for (const char* id : {"NEG", "EXACT"}) {
+        const QString key = QString::fromLatin1(id);
+        item(key, QDate(2004, 1, 1));
+        accepted(key, QStringLiteral("1"), QDate(2004, 12, 31), 999.20);
+        balance(key, QStringLiteral("1"), QDate(2005, 1, 10), 999.30, 0.10);
+        balance(key, QStringLiteral("1"), QDate(2005, 1, 20), 1000.00, 0.70);
+    }
+    balance(QStringLiteral("NEG"), QStringLiteral("2"), QDate(2005, 1, 31), 1000.01, 0);
+    balance(QStringLiteral("EXACT"), QStringLiteral("2"), QDate(2005, 1, 31), 1000.00, 0);
+    // Depreciation on the write-off date, before the item was put into service, without an item.
+    item(QStringLiteral("WRITEOFF"), QDate(2004, 1, 1), QDate(2005, 1, 31));
+    balance(QStringLiteral("WRITEOFF"), QStringLiteral("2"), QDate(2005, 1, 31), 50, 0);
+    item(QStringLiteral("BEFORE"), QDate(2005, 2, 1));
+    balance(QStringLiteral("BEFORE"), QStringLiteral("2"), QDate(2005, 1, 31), 50, 0);
+    balance(QStringLiteral("NOITEM"), QStringLiteral("2"), QDate(2005, 1, 31), 50, 0);
+    // Roubles: plane 4 against plane 3.
+    item(QStringLiteral("RUB"), QDate(2004, 1, 1));
+    accepted(QStringLiteral("RUB"), QStringLiteral("3"), QDate(2004, 12, 31), 300);
+    balance(QStringLiteral("RUB"), QStringLiteral("4"), QDate(2005, 1, 31), 300.5, 0);
+
+    checks().CheckHasNegativeOSTST();
+    EXPECT_EQ(infos_, QStringList{QStringLiteral("Проверка на отрицательную остаточную стоимость")});
+    ASSERT_EQ(store_.GetCount(), 1);
+    const engine::TableData& p = store_.protocols()[0];
+    EXPECT_TRUE(
+        p.title.endsWith(QStringLiteral("Обнаружены позиции с отрицательной остаточной стоимостью.\r\n ")));
+    QStringList titles;
+    for (const engine::TableColumn& column : p.columns)
+        titles << column.title;
+    EXPECT_EQ(
+        titles,
+        QStringList({QStringLiteral("id"), QStringLiteral("Кат."), QStringLiteral("Карточка"),
+                     QStringLiteral("Инв.номер"), QStringLiteral("Наименование"),
+                     QStringLiteral("Дата ввода"), QStringLiteral("Дата списания"), QStringLiteral("Пл."),
+                     QStringLiteral("Дата"), QStringLiteral("Балансовая стоимость"),
+                     QStringLiteral("Накопленный износ"), QStringLiteral("Остаточная стоимость")}));
+    QStringList rows;
+    for (const QStringList& row : p.rows)
+        rows << row.mid(7).join(u' ') + u' ' + row[0];
+    rows.sort();
+    EXPECT_EQ(rows, QStringList({QStringLiteral("МСФО 31.01.2005 1000,00 1000,01 -0,01 NEG"),
+                                 QStringLiteral("РСБУ 31.01.2005 300,00 300,50 -0,50 RUB")}));
+}
+
+TEST_P(HistoryChecksTest, CheckModeOneJudgesOnlyTheLatestRow) {
+    item(QStringLiteral("RECOVERED"), QDate(2004, 1, 1));
+    balance(QStringLiteral("RECOVERED"), QStringLiteral("1"), QDate(2005, 1, 31), 100, 100);
+    balance(QStringLiteral("RECOVERED"), QStringLiteral("2"), QDate(2005, 1, 31), 150, 150);
+    balance(QStringLiteral("RECOVERED"), QStringLiteral("1"), QDate(2005, 2, 28), 200, 100);
+    balance(QStringLiteral("RECOVERED"), QStringLiteral("2"), QDate(2005, 2, 28), 160, 10);
+    item(QStringLiteral("STILL_NEG"), QDate(2004, 1, 1));
+    balance(QStringLiteral("STILL_NEG"), QStringLiteral("2"), QDate(2005, 1, 31), 10, 10);
+    balance(QStringLiteral("STILL_NEG"), QStringLiteral("2"), QDate(2005, 2, 28), 20, 10);
+
+    // Mode 0 (and a branch without a FILIALS row): every row is judged.
+    checks().CheckHasNegativeOSTST();
+    ASSERT_EQ(store_.GetCount(), 1);
+    EXPECT_EQ(cells(0), QStringList({QStringLiteral("RECOVERED"), QStringLiteral("STILL_NEG"),
+                                     QStringLiteral("STILL_NEG")}));
+
+    branch(QStringLiteral("01"), {}, {}, 1);
+    store_.Clear();
+    checks().CheckHasNegativeOSTST();
+    ASSERT_EQ(store_.GetCount(), 1);
+    EXPECT_EQ(cells(0), QStringList{QStringLiteral("STILL_NEG")});
+    EXPECT_EQ(cells(0, 8), QStringList{QStringLiteral("28.02.2005")});
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, HistoryChecksTest, ::testing::ValuesIn(test::testBackends()),
+                         [](const auto& info) { return test::backendLabel(info.param); });
+
+} // namespace
