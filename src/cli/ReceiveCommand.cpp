@@ -70,9 +70,9 @@ public:
             answer = options_.yes ? Answer::Ok : Answer::Cancel;
         else if (buttons == Buttons::Ok)
             answer = Answer::Ok;
-        else if (text.contains(QLatin1String("Прервать прием и выдать протокол об ошибке?")))
+        else if (text.contains(u"Прервать прием и выдать протокол об ошибке?"))
             answer = options_.acceptClosedPeriod ? Answer::No : Answer::Yes;
-        else if (text.contains(QLatin1String("Прервать прием и выдать протокол позиций ?")))
+        else if (text.contains(u"Прервать прием и выдать протокол позиций ?"))
             answer = options_.acceptDeletedItems ? Answer::No : Answer::Yes;
         out_.question(text, answerText(answer));
         return answer;
