@@ -8,6 +8,7 @@
 #include "app/MessageConventions.h"
 #include "db/Connection.h"
 #include "db/Error.h"
+#include "reception/InflationReception.h"
 #include "reception/ReceptionService.h"
 #include "reports/PreviewWindow.h"
 #include "reports/ProtocolDocument.h"
@@ -63,7 +64,12 @@ void DesktopApp::wireCommands() {
         };
     interaction_ = std::make_unique<GuiInteraction>(*window_, protocolViewer_);
     reception_ = std::make_unique<reception::ReceptionService>(*connection_, *interaction_);
+    inflation_ = std::make_unique<reception::InflationReception>(*connection_, *interaction_);
+    const QString prefix = connection_->dialect().ownerPrefix(config_.tablesOwner);
+    reception_->TablesOwnerPrefix = prefix;
+    inflation_->TablesOwnerPrefix = prefix;
     window_->setCommand(QStringLiteral("N4"), [this] { receiveData(); });
+    window_->setCommand(QStringLiteral("N17"), [this] { receiveInflation(); });
 }
 
 void DesktopApp::receiveData() {
@@ -74,6 +80,15 @@ void DesktopApp::receiveData() {
         ~KeepInDir() { app.inDir_ = app.reception_->InDir; }
     } keep{*this};
     reception_->N4Click();
+}
+
+void DesktopApp::receiveInflation() {
+    inflation_->InDir = inDir_;
+    struct KeepInDir {
+        DesktopApp& app;
+        ~KeepInDir() { app.inDir_ = app.inflation_->InDir; }
+    } keep{*this};
+    inflation_->N17Click();
 }
 
 bool DesktopApp::openConnection() {

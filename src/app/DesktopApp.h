@@ -14,8 +14,9 @@ class Connection;
 }
 
 namespace svod::reception {
+class InflationReception;
 class ReceptionService;
-}
+} // namespace svod::reception
 
 namespace svod::app {
 
@@ -50,6 +51,8 @@ public:
     void setProtocolViewer(std::function<void(const QList<engine::TableData>&)> viewer);
     // "Прием данных": the reception command with the desktop's dialogs.
     void receiveData();
+    // "Прием данных по инфляции".
+    void receiveInflation();
 
     // Whether start-up asked for a login.
     bool loginAsked() const { return loginAsked_; }
@@ -70,6 +73,7 @@ private:
     std::function<void(const QList<engine::TableData>&)> protocolViewer_;
     std::unique_ptr<GuiInteraction> interaction_;
     std::unique_ptr<reception::ReceptionService> reception_;
+    std::unique_ptr<reception::InflationReception> inflation_;
 };
 
 // Sets the process-wide date and number formats.

@@ -141,3 +141,22 @@ TEST_F(ReceptionWindows, RefusedWithTheComposedPreviewOpen) {
     EXPECT_EQ(app.connection().scalar(QStringLiteral("select count(*) from INV")).toInt(), 0);
     EXPECT_TRUE(QFile::exists(a)) << "a refused packet stays where it was";
 }
+
+TEST_F(ReceptionWindows, InflationModeDialogHidesTheTestBranch) {
+    RecordingMessages messages;
+    DesktopApp app(ini_, messages, {});
+    ASSERT_TRUE(app.start());
+    bool testBoxVisible = true;
+    bool asked = false;
+    QTimer::singleShot(0, [&] {
+        auto* mode = qobject_cast<ReceptionModeDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(mode, nullptr);
+        asked = true;
+        testBoxVisible = mode->testBranchVisible();
+        mode->findChild<QPushButton*>(QStringLiteral("Button1"))->click();
+    });
+    app.mainWindow().action(QStringLiteral("N17"))->trigger();
+    EXPECT_TRUE(asked);
+    EXPECT_FALSE(testBoxVisible);
+    EXPECT_TRUE(messages.log.isEmpty());
+}
