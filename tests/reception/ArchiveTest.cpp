@@ -55,17 +55,9 @@ TEST(ArchiveTest, FailingCopyKeepsTheSourceAndLeavesNoPartialTarget) {
     QTemporaryDir dir;
     writeFile(dir.filePath(QStringLiteral("A0105X.DBF")), "payload");
     const QString archive = dir.filePath(QStringLiteral("RECEIVED"));
-    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("RECEIVED")));
-    QFile::setPermissions(archive, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    {
-        QFile probe(archive + QStringLiteral("/probe"));
-        if (probe.open(QIODevice::WriteOnly)) {
-            probe.remove();
-            GTEST_SKIP() << "this user writes into read-only directories";
-        }
-    }
+    // A non-empty directory under the target name: no copy can land there, whatever the rights.
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("RECEIVED/A0105X.DBF/keep")));
     EXPECT_THROW(reception::filemove(dir.filePath(QStringLiteral("A0105X.DBF")), archive), Error);
-    QFile::setPermissions(archive, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     EXPECT_EQ(readFile(dir.filePath(QStringLiteral("A0105X.DBF"))), QByteArray("payload"));
     EXPECT_TRUE(QDir(archive).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
