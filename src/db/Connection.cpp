@@ -6,6 +6,7 @@
 #include <atomic>
 
 #include "db/Error.h"
+#include "db/Profile.h"
 
 namespace svod::db {
 
@@ -161,6 +162,7 @@ void Connection::fail(const QSqlError& error, const QString& sql) const {
 void Connection::execute(const QString& sql) {
     if (!isOpen())
         throw DbError(QStringLiteral("Нет соединения с базой данных"));
+    const ProfilePhase phase(sql);
     QSqlQuery q(db_);
     q.setForwardOnly(true);
     if (!q.exec(sql))
@@ -175,6 +177,7 @@ void Connection::execute(const QStringList& statements) {
 QSqlQuery Connection::query(const QString& sql) {
     if (!isOpen())
         throw DbError(QStringLiteral("Нет соединения с базой данных"));
+    const ProfilePhase phase(sql);
     QSqlQuery q(db_);
     q.setForwardOnly(true);
     if (!q.exec(sql))
@@ -215,6 +218,7 @@ void Connection::begin() {
 }
 
 void Connection::commit() {
+    const ProfilePhase phase(QStringLiteral("commit"));
     if (!db_.commit())
         fail(db_.lastError(), QStringLiteral("commit"));
     inTransaction_ = false;

@@ -23,8 +23,8 @@ int copyProgressMaximum(qint64 rows);
 
 // Copies every row of the source into the target table (columns matched by name without regard
 // to case; source columns without a target are skipped). With acceptCode "99" every KOD_F but
-// the header code "**" becomes "99". Rows travel in batches of 1001 inside one transaction,
-// each batch through prepared statements; after each batch the progress advances and `checkAbort` runs.
+// the header code "**" becomes "99". Rows travel in batches of 1001 inside one transaction, through
+// the backend's bulk path (db::BulkInsert); after each batch the progress advances and `checkAbort` runs.
 void DBCopy(dbf::DbfTable& source, db::Connection& connection, const QString& targetTable,
             const QStringList& targetColumns, const QString& acceptCode, Interaction& interaction,
             const std::function<void()>& checkAbort);

@@ -4,6 +4,7 @@
 
 #include "db/Connection.h"
 #include "db/Formats.h"
+#include "db/Profile.h"
 #include "db/SqlHelpers.h"
 #include "dbf/DbfTable.h"
 #include "reception/Interaction.h"
@@ -15,6 +16,7 @@ bool isKvaroId(const QString& id) {
 }
 
 void RunPerDvij(dbf::DbfTable& b, ReceptionState& state, Interaction& interaction) {
+    const db::ProfilePhase phase(QStringLiteral("scan of the movements"));
     state.resetPeriods();
     interaction.SetInfoLabel(QStringLiteral("Определение периода движений"));
     interaction.SetProgress(Interaction::Step, 200);

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+
+namespace svod::db {
+
+class Connection;
+
+// Appends rows to one table as fast as the backend allows: on SQLite one prepared single-row
+// insert stepped through the library itself, on PostgreSQL COPY FROM STDIN, elsewhere multi-row
+// inserts through Qt SQL. Values arrive as the column keeps them (Dialect::toDbValue); a NULL
+// QVariant or a null text, byte array or date is NULL, as Qt SQL binds them.
+// Rows added are sent at flush() at the latest, and errors of those rows surface there; the caller
+// owns the transaction.
+class BulkInsert {
+public:
+    virtual ~BulkInsert() = default;
+    BulkInsert(const BulkInsert&) = delete;
+    BulkInsert& operator=(const BulkInsert&) = delete;
+
+    // The next value of the current row, in column order.
+    virtual void add(const QVariant& value) = 0;
+    // Ends the current row; every column must have had its value.
+    virtual void endRow() = 0;
+    // Sends the rows added so far.
+    virtual void flush() = 0;
+
+protected:
+    BulkInsert() = default;
+};
+
+// The fastest loader the connection supports for `table` (columns in the order values arrive).
+std::unique_ptr<BulkInsert> makeBulkInsert(Connection& connection, const QString& table,
+                                           const QStringList& columns);
+
+// The value Qt SQL would bind as NULL.
+bool isNullValue(const QVariant& value);
+
+} // namespace svod::db
