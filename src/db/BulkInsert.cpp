@@ -5,6 +5,7 @@
 #include <QSqlQuery>
 #include <QUuid>
 #include <algorithm>
+#include <initializer_list>
 #include <libpq-fe.h>
 
 #include "db/Connection.h"
@@ -26,6 +27,7 @@ public:
         : connection_(connection), table_(table), columns_(columns),
           rowsPerStatement_(columns.isEmpty() ? 1 : std::max<int>(1, MaxParameters / int(columns.size()))) {}
 
+    Method method() const override { return Method::Statements; }
     void add(const QVariant& value) override { row_.append(value); }
     void endRow() override {
         if (row_.size() != columns_.size())
@@ -88,12 +90,17 @@ private:
     std::unique_ptr<QSqlQuery> singleRow_;
 };
 
-// The native handle of the driver when it is of the named type.
-template <typename Handle> Handle* nativeHandle(Connection& connection, const char* typeName) {
+// The native handle of the driver when it is of one of the named types (the Qt drivers name the
+// pointer by the struct's tag: "pg_conn*" for PGconn*).
+template <typename Handle>
+Handle* nativeHandle(Connection& connection, std::initializer_list<const char*> typeNames) {
     const QVariant handle = connection.database().driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), typeName) != 0)
+    if (!handle.isValid())
         return nullptr;
-    return *static_cast<Handle* const*>(handle.constData());
+    for (const char* typeName : typeNames)
+        if (qstrcmp(handle.typeName(), typeName) == 0)
+            return *static_cast<Handle* const*>(handle.constData());
+    return nullptr;
 }
 
 } // namespace
@@ -126,12 +133,12 @@ std::unique_ptr<BulkInsert> makeBulkInsert(Connection& connection, const QString
     if (!columns.isEmpty()) {
         switch (connection.backend()) {
         case Backend::SQLite:
-            if (auto* handle = nativeHandle<sqlite3>(connection, "sqlite3*"))
+            if (auto* handle = nativeHandle<sqlite3>(connection, {"sqlite3*"}))
                 return std::make_unique<SqliteBulkInsert>(handle, table, columns);
             break;
         case Backend::PostgreSQL:
             // COPY needs the connection to itself: no result of another statement still pending.
-            if (auto* handle = nativeHandle<PGconn>(connection, "PGconn*")) {
+            if (auto* handle = nativeHandle<PGconn>(connection, {"pg_conn*", "PGconn*"})) {
                 const PGTransactionStatusType status = PQtransactionStatus(handle);
                 if (status == PQTRANS_IDLE || status == PQTRANS_INTRANS)
                     return std::make_unique<PostgresCopy>(handle, table, columns);

@@ -17,9 +17,14 @@ class Connection;
 // owns the transaction.
 class BulkInsert {
 public:
+    // How the rows travel.
+    enum class Method { Statements, SqliteLibrary, PostgresCopy };
+
     virtual ~BulkInsert() = default;
     BulkInsert(const BulkInsert&) = delete;
     BulkInsert& operator=(const BulkInsert&) = delete;
+
+    virtual Method method() const = 0;
 
     // The next value of the current row, in column order.
     virtual void add(const QVariant& value) = 0;

@@ -14,6 +14,7 @@ class PostgresCopy final : public BulkInsert {
 public:
     PostgresCopy(PGconn* handle, const QString& table, const QStringList& columns);
 
+    Method method() const override { return Method::PostgresCopy; }
     void add(const QVariant& value) override;
     void endRow() override;
     void flush() override;

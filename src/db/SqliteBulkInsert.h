@@ -17,6 +17,7 @@ public:
     SqliteBulkInsert(sqlite3* handle, const QString& table, const QStringList& columns);
     ~SqliteBulkInsert() override;
 
+    Method method() const override { return Method::SqliteLibrary; }
     void add(const QVariant& value) override;
     void endRow() override;
     void flush() override {}
