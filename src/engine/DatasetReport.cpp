@@ -1,0 +1,220 @@
+#include "engine/DatasetReport.h"
+
+#include <QBuffer>
+
+#include "db/DateValue.h"
+#include "db/Error.h"
+#include "engine/Exports.h"
+#include "engine/TextLayout.h"
+
+namespace svod::engine {
+
+namespace {
+
+FontSpec arial(double sizePt, bool bold = false, bool italic = false, QColor color = Qt::black) {
+    FontSpec f;
+    f.sizePt = sizePt;
+    f.bold = bold;
+    f.italic = italic;
+    f.color = color;
+    return f;
+}
+
+TemplateObject cell(const QRectF& rect, const QString& text, const SectionStyle& style, int alignment) {
+    TemplateObject o;
+    o.kind = ObjectKind::Text;
+    o.rect = rect;
+    o.text = text;
+    o.font = style.font;
+    o.fill = style.background == QColor(Qt::white) ? QColor() : style.background;
+    o.frame.sides = style.frame;
+    o.frame.width = 1;
+    o.alignment = alignment;
+    return o;
+}
+
+Band makeBand(BandKind kind, const QString& name) {
+    Band b;
+    b.kind = kind;
+    b.name = name;
+    return b;
+}
+
+// Control characters and blanks at both ends go.
+QString trimmedCell(const QString& text) {
+    qsizetype b = 0, e = text.size();
+    while (b < e && (text[b].isSpace() || text[b].category() == QChar::Other_Control))
+        ++b;
+    while (e > b && (text[e - 1].isSpace() || text[e - 1].category() == QChar::Other_Control))
+        --e;
+    return text.mid(b, e - b);
+}
+
+} // namespace
+
+DatasetReportSettings::DatasetReportSettings() {
+    page.landscape = true;
+    page.marginLeft = page.marginTop = page.marginRight = page.marginBottom = 0;
+    const double px11 = 11 * PointsPerPixel; // 11 pixels
+    title = {arial(px11, true), Qt::white, FrameNone, Qt::AlignLeft | Qt::AlignVCenter, true};
+    pageHeader = {arial(px11), Qt::white, FrameNone, Qt::AlignLeft | Qt::AlignVCenter, true};
+    pageFooter = pageHeader;
+    columnHeaderStyle = {arial(7, true, false, Qt::white), QColor(0, 0, 128), FrameAll, Qt::AlignCenter,
+                         true};
+    body = {arial(px11), Qt::white, FrameAll, Qt::AlignLeft | Qt::AlignVCenter, true};
+    footer = {arial(px11, false, true), QColor(192, 192, 192), FrameAll, Qt::AlignLeft | Qt::AlignVCenter,
+              false};
+}
+
+double DatasetReport::columnWidth(int widthChars) const {
+    const double zero = metricsFor(settings_.body.font).horizontalAdvance(u'0');
+    return widthChars * zero + 8 * PointsPerPixel;
+}
+
+void DatasetReport::buildReport(const TableData& table) {
+    const auto& s = settings_;
+    ReportTemplate t;
+    t.page = s.page;
+    const double width = t.page.orientedSize().width() - t.page.marginLeft - t.page.marginRight;
+
+    if (!s.pageHeaderText.isEmpty() && s.pageHeader.printed) {
+        Band b = makeBand(BandKind::PageHeader, QStringLiteral("PageHeader"));
+        b.height = textHeight(1, s.pageHeader.font);
+        b.objects << cell(QRectF(0, 0, width, b.height), s.pageHeaderText, s.pageHeader,
+                          s.pageHeader.alignment);
+        t.bands << b;
+    }
+    if (!table.title.isEmpty() && s.title.printed) {
+        Band b = makeBand(BandKind::ReportTitle, QStringLiteral("Title"));
+        const double lineH = textHeight(1, s.title.font);
+        const QStringList lines = table.title.split(QStringLiteral("\r\n"));
+        for (const auto& line : lines) {
+            b.objects << cell(QRectF(0, b.height, width, lineH), line, s.title, s.title.alignment);
+            b.height += lineH;
+        }
+        t.bands << b;
+    }
+    QList<double> widths;
+    for (const auto& c : table.columns)
+        widths << columnWidth(c.widthChars);
+    if (s.columnHeader) {
+        Band b = makeBand(BandKind::ColumnHeader, QStringLiteral("ColumnHeader"));
+        int lines = 1;
+        for (const auto& c : table.columns)
+            lines = std::max(lines, int(c.title.count(u'|')) + 1);
+        b.height = textHeight(lines, s.columnHeaderStyle.font);
+        double x = 0;
+        for (int i = 0; i < table.columns.size(); ++i) {
+            QString title = table.columns[i].title;
+            title.replace(u'|', u'\n');
+            b.objects << cell(QRectF(x, 0, widths[i], b.height), title, s.columnHeaderStyle,
+                              s.columnHeaderStyle.alignment);
+            x += widths[i];
+        }
+        t.bands << b;
+    }
+    {
+        Band b = makeBand(BandKind::MasterData, QStringLiteral("Body"));
+        b.dataset = QStringLiteral("DATA");
+        b.height = textHeight(1, s.body.font);
+        double x = 0;
+        for (int i = 0; i < table.columns.size(); ++i) {
+            const int align = (table.columns[i].numeric ? Qt::AlignRight : Qt::AlignLeft) |
+                              (s.body.alignment & Qt::AlignVertical_Mask);
+            b.objects << cell(QRectF(x, 0, widths[i], b.height), QStringLiteral("[C%1]").arg(i + 1), s.body,
+                              align);
+            x += widths[i];
+        }
+        t.bands << b;
+    }
+    if (!s.pageFooterText.isEmpty() && s.pageFooter.printed) {
+        Band b = makeBand(BandKind::PageFooter, QStringLiteral("PageFooter"));
+        b.height = textHeight(1, s.pageFooter.font);
+        b.objects << cell(QRectF(0, 0, width, b.height), s.pageFooterText, s.pageFooter,
+                          s.pageFooter.alignment);
+        t.bands << b;
+    }
+    if (!s.headerOnEveryPage)
+        for (auto& b : t.bands)
+            if (b.kind == BandKind::ColumnHeader)
+                b.kind = BandKind::ReportTitle;
+
+    RowSet rows;
+    for (int i = 0; i < table.columns.size(); ++i)
+        rows.fields << QStringLiteral("C%1").arg(i + 1);
+    rows.rows.reserve(table.rows.size());
+    for (const auto& r : table.rows) {
+        QVariantList values;
+        values.reserve(table.columns.size());
+        for (int i = 0; i < table.columns.size(); ++i)
+            values << trimmedCell(r.value(i));
+        rows.rows << values;
+    }
+    report_.clear();
+    report_.setTemplate(std::move(t));
+    report_.setMemoryDataset(QStringLiteral("DATA"), std::move(rows));
+}
+
+const PreparedPages& DatasetReport::prepare(const TableData& table) {
+    buildReport(table);
+    report_.prepareReport();
+    // Numbers and dates keep their values for the exports.
+    for (auto& page : report_.preparedPages().pages())
+        for (auto& o : page.objects) {
+            if (o.kind != ObjectKind::Text || o.fill.isValid() || o.valueKind != ValueKind::Text)
+                continue;
+            double number = 0;
+            QDate date;
+            if ((o.alignment & Qt::AlignRight) && parseDisplayNumber(o.text, number)) {
+                o.valueKind = ValueKind::Number;
+                o.number = number;
+            } else if (parseDisplayDate(o.text, date)) {
+                o.valueKind = ValueKind::Date;
+                o.number = DateValue::fromDate(date).days();
+            }
+        }
+    return report_.preparedPages();
+}
+
+void DatasetReport::showReport(const TableData& table, ReportViewer& viewer) {
+    viewer.showPreparedReport(prepare(table));
+}
+
+void EMFPagesStorage::addPages(const PreparedPages& pages) {
+    streams_ << pages.toBytes();
+}
+
+bool EMFPagesStorage::compositeReport(Report& report) const {
+    report.clear();
+    PreparedPages& target = report.preparedPages();
+    target.clear();
+    for (const auto& stream : streams_) {
+        PreparedPages source;
+        source.fromBytes(stream);
+        for (int i = 0; i < source.count(); ++i) {
+            const QList<PreparedObject>& objects = source.objectsToPage(i);
+            target.add(source.page(i));
+            const int index = target.count() - 1;
+            QList<PreparedObject>& copy = target.objectsToPage(index);
+            for (const auto& object : objects) {
+                auto made = createReportObject(int(object.kind), objectClassName(object.kind));
+                assignObject(*made, object);
+                copy.append(std::move(*made));
+            }
+            target.pageToObjects(index);
+        }
+    }
+    return !target.isEmpty();
+}
+
+void writeProtocols(const QList<TableData>& protocols, const QString& outPath) {
+    EMFPagesStorage storage;
+    DatasetReport table;
+    for (const auto& protocol : protocols)
+        storage.addPages(table.prepare(protocol));
+    Report composed;
+    storage.compositeReport(composed);
+    exportPages(composed.preparedPages(), outPath);
+}
+
+} // namespace svod::engine

@@ -1,0 +1,92 @@
+#include "engine/Datasets.h"
+
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include "db/Connection.h"
+#include "db/Error.h"
+
+namespace svod::engine {
+
+int RowSet::fieldIndex(const QString& name) const {
+    for (int i = 0; i < fields.size(); ++i)
+        if (fields[i].compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+QString positionalSql(const QString& sql, QStringList& names) {
+    QString out;
+    out.reserve(sql.size());
+    QChar quote;
+    for (qsizetype i = 0; i < sql.size(); ++i) {
+        const QChar c = sql[i];
+        if (!quote.isNull()) {
+            out += c;
+            if (c == quote)
+                quote = QChar();
+            continue;
+        }
+        if (c == u'\'' || c == u'"') {
+            quote = c;
+            out += c;
+            continue;
+        }
+        // "::" is a PostgreSQL cast, not a parameter.
+        if (c == u':' && i + 1 < sql.size() && (sql[i + 1].isLetter() || sql[i + 1] == u'_') &&
+            (i == 0 || sql[i - 1] != u':')) {
+            qsizetype j = i + 1;
+            while (j < sql.size() && (sql[j].isLetterOrNumber() || sql[j] == u'_'))
+                ++j;
+            names << sql.mid(i + 1, j - i - 1).toUpper();
+            out += u'?';
+            i = j - 1;
+            continue;
+        }
+        out += c;
+    }
+    return out;
+}
+
+RowSet runSqlDataset(db::Connection& connection, const QString& sql, const ParameterLookup& lookup) {
+    QStringList names;
+    const QString text = positionalSql(sql, names);
+    QVariantList values;
+    for (const auto& name : names) {
+        QVariant value;
+        if (!lookup || !lookup(name, value))
+            throw Error(QStringLiteral("Не задано значение параметра запроса :") + name);
+        values << value;
+    }
+    QSqlQuery query = connection.prepare(text);
+    query.setForwardOnly(true);
+    connection.execPrepared(query, values);
+    RowSet set;
+    const QSqlRecord record = query.record();
+    for (int i = 0; i < record.count(); ++i)
+        set.fields << record.fieldName(i).toUpper();
+    while (query.next()) {
+        QVariantList row;
+        row.reserve(record.count());
+        for (int i = 0; i < record.count(); ++i)
+            row << query.value(i);
+        set.rows << row;
+    }
+    return set;
+}
+
+RowSet rowSetFromTable(const TableData& table) {
+    RowSet set;
+    for (const auto& column : table.columns)
+        set.fields << column.field.toUpper();
+    for (const auto& cells : table.rows) {
+        QVariantList row;
+        row.reserve(set.fields.size());
+        for (int i = 0; i < set.fields.size(); ++i)
+            row << (i < cells.size() ? cells[i] : QString());
+        set.rows << row;
+    }
+    return set;
+}
+
+} // namespace svod::engine

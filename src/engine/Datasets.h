@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <functional>
+
+#include "engine/TableData.h"
+
+namespace svod::db {
+class Connection;
+}
+
+namespace svod::engine {
+
+// Rows of one dataset, read whole when the dataset is opened (groups look one row ahead).
+struct RowSet {
+    QStringList fields; // upper case
+    QList<QVariantList> rows;
+    int fieldIndex(const QString& name) const;
+};
+
+// Gives a parameter's value by name; false when unknown.
+using ParameterLookup = std::function<bool(const QString& name, QVariant& value)>;
+
+// Runs `sql` on the connection; ":NAME" parameters (outside quotes) are bound from `lookup`, never
+// pasted into the text. Throws svod::Error for an unknown parameter, DbError from the server.
+RowSet runSqlDataset(db::Connection& connection, const QString& sql, const ParameterLookup& lookup);
+
+// The names of the ":NAME" parameters in order of appearance, and the text with "?" instead.
+QString positionalSql(const QString& sql, QStringList& names);
+
+// A TableData as a dataset: display texts, fields named after the columns.
+RowSet rowSetFromTable(const TableData& table);
+
+} // namespace svod::engine

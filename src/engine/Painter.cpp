@@ -1,0 +1,234 @@
+#include "engine/Painter.h"
+
+#include <QFile>
+#include <QImage>
+#include <QPageSize>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPdfWriter>
+#include <QTextDocument>
+#include <list>
+
+#include "db/Error.h"
+#include "engine/TextLayout.h"
+
+namespace svod::engine {
+
+namespace {
+
+// Fonts resolved for one device resolution, reused across objects.
+class FontCache {
+public:
+    explicit FontCache(double dpi) : dpi_(dpi) {}
+    const QFont& font(const FontSpec& spec) {
+        if (last_ && last_->first == spec)
+            return last_->second;
+        for (auto& entry : fonts_)
+            if (entry.first == spec) {
+                last_ = &entry;
+                return entry.second;
+            }
+        fonts_.emplace_back(spec, qfontFor(spec, dpi_));
+        last_ = nullptr;
+        return fonts_.back().second;
+    }
+
+private:
+    double dpi_;
+    std::list<std::pair<FontSpec, QFont>> fonts_;
+    std::pair<FontSpec, QFont>* last_ = nullptr;
+};
+
+void drawFrame(QPainter& p, const PreparedObject& o) {
+    if (o.frame.sides == FrameNone)
+        return;
+    QPen pen(o.frame.color);
+    pen.setWidthF(o.frame.width * PointsPerPixel);
+    p.setPen(pen);
+    p.setBrush(Qt::NoBrush);
+    const QRectF r = o.rect;
+    if (o.frame.sides == FrameAll) {
+        p.drawRect(r);
+        return;
+    }
+    if (o.frame.sides & FrameLeft)
+        p.drawLine(r.topLeft(), r.bottomLeft());
+    if (o.frame.sides & FrameTop)
+        p.drawLine(r.topLeft(), r.topRight());
+    if (o.frame.sides & FrameRight)
+        p.drawLine(r.topRight(), r.bottomRight());
+    if (o.frame.sides & FrameBottom)
+        p.drawLine(r.bottomLeft(), r.bottomRight());
+}
+
+void drawText(QPainter& p, const PreparedObject& o, FontCache& fonts) {
+    if (o.text.isEmpty())
+        return;
+    const QFontMetricsF& fm = metricsFor(o.font);
+    const QRectF inner = o.rect.adjusted(TextPadding, TextPadding, -TextPadding, -TextPadding);
+    const QStringList lines = (o.wordWrap || o.text.contains(u'\n') || o.text.contains(u'\r'))
+                                  ? layoutLines(o.text, o.font, o.rect.width(), o.wordWrap)
+                                  : QStringList{o.text};
+    p.setFont(fonts.font(o.font));
+    p.setPen(o.font.color);
+    const double lineH = fm.lineSpacing();
+    const double blockH = lineH * lines.size();
+    double y = inner.top();
+    if (o.alignment & Qt::AlignVCenter)
+        y = inner.top() + (inner.height() - blockH) / 2;
+    else if (o.alignment & Qt::AlignBottom)
+        y = inner.bottom() - blockH;
+    bool clipped = blockH > inner.height() + 0.5;
+    for (const auto& line : lines)
+        if (fm.horizontalAdvance(line) > inner.width() + 0.5)
+            clipped = true;
+    if (clipped) {
+        p.save();
+        p.setClipRect(o.rect);
+    }
+    for (const auto& line : lines) {
+        const double w = fm.horizontalAdvance(line);
+        double x = inner.left();
+        if (o.alignment & Qt::AlignRight)
+            x = inner.right() - w;
+        else if (o.alignment & Qt::AlignHCenter)
+            x = inner.left() + (inner.width() - w) / 2;
+        p.drawText(QPointF(x, y + fm.ascent()), line);
+        y += lineH;
+    }
+    if (clipped)
+        p.restore();
+}
+
+void drawObject(QPainter& p, const PreparedObject& o, FontCache& fonts) {
+    if (o.fill.isValid() && o.fill.alpha() > 0 && o.kind != ObjectKind::Line &&
+        o.kind != ObjectKind::RoundRect)
+        p.fillRect(o.rect, o.fill);
+    switch (o.kind) {
+    case ObjectKind::Text:
+        drawText(p, o, fonts);
+        break;
+    case ObjectKind::RichText: {
+        QTextDocument doc;
+        doc.setDefaultFont(fonts.font(o.font));
+        doc.setHtml(o.text);
+        doc.setTextWidth(o.rect.width());
+        p.save();
+        p.translate(o.rect.topLeft());
+        doc.drawContents(&p, QRectF(QPointF(0, 0), o.rect.size()));
+        p.restore();
+        break;
+    }
+    case ObjectKind::Line: {
+        QPen pen(o.frame.color);
+        pen.setWidthF(o.frame.width * PointsPerPixel);
+        p.setPen(pen);
+        // A line runs along the longer side of its rectangle.
+        if (o.rect.width() >= o.rect.height())
+            p.drawLine(o.rect.topLeft(), o.rect.topRight());
+        else
+            p.drawLine(o.rect.topLeft(), o.rect.bottomLeft());
+        return;
+    }
+    case ObjectKind::Rectangle: {
+        QPen pen(o.frame.color);
+        pen.setWidthF(o.frame.width * PointsPerPixel);
+        p.setPen(pen);
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(o.rect);
+        return;
+    }
+    case ObjectKind::RoundRect: {
+        QPen pen(o.frame.color);
+        pen.setWidthF(o.frame.width * PointsPerPixel);
+        p.setPen(pen);
+        p.setBrush(o.fill.isValid() ? QBrush(o.fill) : QBrush(Qt::NoBrush));
+        p.drawRoundedRect(o.rect, o.radius, o.radius);
+        return;
+    }
+    case ObjectKind::Picture: {
+        QImage image;
+        if (image.loadFromData(o.picture))
+            p.drawImage(o.rect, image);
+        break;
+    }
+    case ObjectKind::CheckBox: {
+        const double side = std::min(o.rect.width(), o.rect.height());
+        const QRectF box(o.rect.topLeft(), QSizeF(side, side));
+        QPen pen(o.font.color);
+        pen.setWidthF(0.75);
+        p.setPen(pen);
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(box);
+        if (o.checked) {
+            QPainterPath tick;
+            tick.moveTo(box.left() + side * 0.2, box.top() + side * 0.5);
+            tick.lineTo(box.left() + side * 0.42, box.top() + side * 0.75);
+            tick.lineTo(box.left() + side * 0.8, box.top() + side * 0.25);
+            p.drawPath(tick);
+        }
+        return;
+    }
+    }
+    drawFrame(p, o);
+}
+
+} // namespace
+
+void paintPage(const PreparedPage& page, QPainter& painter, const QRectF& target) {
+    const QSizeF size = page.orientedSize();
+    painter.save();
+    painter.translate(target.topLeft());
+    painter.scale(target.width() / size.width(), target.height() / size.height());
+    const double dpi = painter.device() ? painter.device()->logicalDpiY() : 72.0;
+    FontCache fonts(dpi);
+    for (const auto& o : page.objects)
+        drawObject(painter, o, fonts);
+    painter.restore();
+}
+
+void writePdf(const PreparedPages& pages, const QString& path) {
+    QFile probe(path);
+    if (!probe.open(QIODevice::WriteOnly))
+        throw Error(QStringLiteral("Не удалось создать файл ") + path + QStringLiteral(": ") +
+                    probe.errorString());
+    probe.close();
+    QPdfWriter writer(path);
+    writer.setResolution(300);
+    writer.setCreator(QStringLiteral("svod"));
+    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    auto setPage = [&](const PreparedPage& page) {
+        writer.setPageSize(QPageSize(page.size, QPageSize::Point));
+        writer.setPageOrientation(page.landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    };
+    if (pages.isEmpty()) {
+        QPainter painter(&writer); // an empty document still opens
+        return;
+    }
+    setPage(pages.page(0));
+    QPainter painter(&writer);
+    if (!painter.isActive())
+        throw Error(QStringLiteral("Не удалось записать файл ") + path);
+    for (int i = 0; i < pages.count(); ++i) {
+        if (i > 0) {
+            setPage(pages.page(i));
+            writer.newPage();
+        }
+        const QRectF target(0, 0, writer.width(), writer.height());
+        paintPage(pages.page(i), painter, target);
+    }
+    painter.end();
+}
+
+QList<QRectF> findText(const PreparedPage& page, const QString& text, Qt::CaseSensitivity cs) {
+    QList<QRectF> found;
+    if (text.isEmpty())
+        return found;
+    for (const auto& o : page.objects)
+        if ((o.kind == ObjectKind::Text || o.kind == ObjectKind::RichText) && o.text.contains(text, cs))
+            found << o.rect;
+    return found;
+}
+
+} // namespace svod::engine

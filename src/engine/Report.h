@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QMap>
+#include <QVariant>
+#include <functional>
+
+#include "engine/Datasets.h"
+#include "engine/Model.h"
+#include "engine/PreparedPages.h"
+
+namespace svod::db {
+class Connection;
+}
+
+namespace svod::engine {
+
+// The report object: one template, its variables, its prepared pages.
+class Report {
+public:
+    // The engine-wide variable list, shared by every report object of the program.
+    static QVariantMap& engineVariables();
+
+    const QString& fileName() const { return fileName_; }
+    void setFileName(const QString& name) { fileName_ = name; }
+    ReportTemplate& reportTemplate() { return template_; }
+    const ReportTemplate& reportTemplate() const { return template_; }
+    void setTemplate(ReportTemplate t) { template_ = std::move(t); }
+    QStringList& noteStrings() { return noteStrings_; }
+    PreparedPages& preparedPages() { return prepared_; }
+    const PreparedPages& preparedPages() const { return prepared_; }
+
+    void setConnection(db::Connection* connection) { connection_ = connection; }
+    // A dataset given in memory instead of SQL (name compared without case).
+    void setMemoryDataset(const QString& name, RowSet rows);
+    void setProgress(std::function<bool(int)> progress) { progress_ = std::move(progress); }
+
+    // Template and dictionary emptied; the file name stays.
+    void clear();
+    // False, changing nothing, when the file does not exist; throws on a damaged template.
+    bool loadFromFile(const QString& path);
+    void saveToFile(const QString& path) const;
+    void loadFromBlob(const QByteArray& blob);
+    QByteArray saveToBlob(bool compress = true) const;
+    // The engine-wide list and the dictionary's variables emptied.
+    void clearVariables();
+
+    // Builds the prepared pages; false when cancelled or when no page was built. Throws svod::Error
+    // on errors in the template or the data.
+    bool prepareReport();
+    // LoadPreparedReport.
+    void loadPreparedReport(const QString& path) { prepared_.loadFromFile(path); }
+
+private:
+    QString fileName_;
+    ReportTemplate template_;
+    QStringList noteStrings_;
+    PreparedPages prepared_;
+    db::Connection* connection_ = nullptr;
+    QMap<QString, RowSet> memory_;
+    std::function<bool(int)> progress_;
+};
+
+// What shows prepared pages to the user; the desktop program implements it with its preview.
+class ReportViewer {
+public:
+    virtual ~ReportViewer() = default;
+    virtual void showPreparedReport(const PreparedPages& pages) = 0;
+};
+
+} // namespace svod::engine

@@ -1,0 +1,375 @@
+#include "engine/TemplateStorage.h"
+
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+#include <zlib.h>
+
+#include "db/Error.h"
+
+namespace svod::engine {
+
+namespace {
+
+const QString RootName = QStringLiteral("svod-report");
+
+const QList<std::pair<BandKind, QString>>& bandNames() {
+    static const QList<std::pair<BandKind, QString>> names = {
+        {BandKind::ReportTitle, QStringLiteral("reportTitle")},
+        {BandKind::PageHeader, QStringLiteral("pageHeader")},
+        {BandKind::ColumnHeader, QStringLiteral("columnHeader")},
+        {BandKind::MasterData, QStringLiteral("masterData")},
+        {BandKind::DetailData, QStringLiteral("detailData")},
+        {BandKind::GroupHeader, QStringLiteral("groupHeader")},
+        {BandKind::GroupFooter, QStringLiteral("groupFooter")},
+        {BandKind::ColumnFooter, QStringLiteral("columnFooter")},
+        {BandKind::PageFooter, QStringLiteral("pageFooter")},
+        {BandKind::ReportSummary, QStringLiteral("reportSummary")},
+        {BandKind::Child, QStringLiteral("child")},
+    };
+    return names;
+}
+
+const QList<std::pair<ObjectKind, QString>>& objectNames() {
+    static const QList<std::pair<ObjectKind, QString>> names = {
+        {ObjectKind::Text, QStringLiteral("text")},
+        {ObjectKind::Line, QStringLiteral("line")},
+        {ObjectKind::Rectangle, QStringLiteral("rect")},
+        {ObjectKind::RoundRect, QStringLiteral("roundRect")},
+        {ObjectKind::Picture, QStringLiteral("picture")},
+        {ObjectKind::CheckBox, QStringLiteral("checkBox")},
+        {ObjectKind::RichText, QStringLiteral("richText")},
+    };
+    return names;
+}
+
+QString num(double v) {
+    return QString::number(v, 'g', 10);
+}
+
+bool boolAttr(const QXmlStreamAttributes& a, const QString& name, bool def) {
+    if (!a.hasAttribute(name))
+        return def;
+    return a.value(name) == u"1" || a.value(name) == u"true";
+}
+
+double numAttr(const QXmlStreamAttributes& a, const QString& name, double def) {
+    if (!a.hasAttribute(name))
+        return def;
+    bool ok = false;
+    const double v = a.value(name).toDouble(&ok);
+    if (!ok)
+        throw Error(
+            QStringLiteral("Ошибка в шаблоне отчета: неверное значение %1=\"%2\"").arg(name, a.value(name)));
+    return v;
+}
+
+void writeFont(QXmlStreamWriter& w, const FontSpec& f) {
+    w.writeAttribute(QStringLiteral("font"), f.family);
+    w.writeAttribute(QStringLiteral("size"), num(f.sizePt));
+    QString style;
+    if (f.bold)
+        style += u'b';
+    if (f.italic)
+        style += u'i';
+    if (f.underline)
+        style += u'u';
+    if (!style.isEmpty())
+        w.writeAttribute(QStringLiteral("style"), style);
+    if (f.color != QColor(Qt::black))
+        w.writeAttribute(QStringLiteral("color"), f.color.name(QColor::HexArgb));
+}
+
+FontSpec readFont(const QXmlStreamAttributes& a) {
+    FontSpec f;
+    if (a.hasAttribute(QStringLiteral("font")))
+        f.family = a.value(QStringLiteral("font")).toString();
+    f.sizePt = numAttr(a, QStringLiteral("size"), f.sizePt);
+    const auto style = a.value(QStringLiteral("style"));
+    f.bold = style.contains(u'b');
+    f.italic = style.contains(u'i');
+    f.underline = style.contains(u'u');
+    if (a.hasAttribute(QStringLiteral("color")))
+        f.color = QColor(a.value(QStringLiteral("color")).toString());
+    return f;
+}
+
+void writeObject(QXmlStreamWriter& w, const TemplateObject& o) {
+    w.writeStartElement(objectKindName(o.kind));
+    if (!o.name.isEmpty())
+        w.writeAttribute(QStringLiteral("name"), o.name);
+    w.writeAttribute(QStringLiteral("x"), num(o.rect.x()));
+    w.writeAttribute(QStringLiteral("y"), num(o.rect.y()));
+    w.writeAttribute(QStringLiteral("w"), num(o.rect.width()));
+    w.writeAttribute(QStringLiteral("h"), num(o.rect.height()));
+    writeFont(w, o.font);
+    if (o.frame.sides != FrameNone) {
+        w.writeAttribute(QStringLiteral("frame"), QString::number(o.frame.sides));
+        w.writeAttribute(QStringLiteral("frameWidth"), num(o.frame.width));
+        w.writeAttribute(QStringLiteral("frameColor"), o.frame.color.name(QColor::HexArgb));
+    }
+    if (o.fill.isValid())
+        w.writeAttribute(QStringLiteral("fill"), o.fill.name(QColor::HexArgb));
+    w.writeAttribute(QStringLiteral("align"), QString::number(o.alignment));
+    if (o.wordWrap)
+        w.writeAttribute(QStringLiteral("wrap"), QStringLiteral("1"));
+    if (o.stretch)
+        w.writeAttribute(QStringLiteral("stretch"), QStringLiteral("1"));
+    if (o.radius != 0)
+        w.writeAttribute(QStringLiteral("radius"), num(o.radius));
+    if (!o.displayFormat.isEmpty())
+        w.writeAttribute(QStringLiteral("format"), o.displayFormat);
+    if (!o.picture.isEmpty())
+        w.writeAttribute(QStringLiteral("picture"), QString::fromLatin1(o.picture.toBase64()));
+    if (!o.text.isEmpty())
+        w.writeCharacters(o.text);
+    w.writeEndElement();
+}
+
+TemplateObject readObject(QXmlStreamReader& r, ObjectKind kind) {
+    const auto a = r.attributes();
+    TemplateObject o;
+    o.kind = kind;
+    o.name = a.value(QStringLiteral("name")).toString();
+    o.rect = QRectF(numAttr(a, QStringLiteral("x"), 0), numAttr(a, QStringLiteral("y"), 0),
+                    numAttr(a, QStringLiteral("w"), 0), numAttr(a, QStringLiteral("h"), 0));
+    o.font = readFont(a);
+    o.frame.sides = int(numAttr(a, QStringLiteral("frame"), 0)) & FrameAll;
+    o.frame.width = numAttr(a, QStringLiteral("frameWidth"), 1);
+    if (a.hasAttribute(QStringLiteral("frameColor")))
+        o.frame.color = QColor(a.value(QStringLiteral("frameColor")).toString());
+    if (a.hasAttribute(QStringLiteral("fill")))
+        o.fill = QColor(a.value(QStringLiteral("fill")).toString());
+    o.alignment = int(numAttr(a, QStringLiteral("align"), o.alignment));
+    o.wordWrap = boolAttr(a, QStringLiteral("wrap"), false);
+    o.stretch = boolAttr(a, QStringLiteral("stretch"), false);
+    o.radius = numAttr(a, QStringLiteral("radius"), 0);
+    o.displayFormat = a.value(QStringLiteral("format")).toString();
+    o.picture = QByteArray::fromBase64(a.value(QStringLiteral("picture")).toLatin1());
+    o.text = r.readElementText(QXmlStreamReader::IncludeChildElements);
+    return o;
+}
+
+void writeBand(QXmlStreamWriter& w, const Band& b) {
+    w.writeStartElement(QStringLiteral("band"));
+    w.writeAttribute(QStringLiteral("kind"), bandKindName(b.kind));
+    if (!b.name.isEmpty())
+        w.writeAttribute(QStringLiteral("name"), b.name);
+    w.writeAttribute(QStringLiteral("height"), num(b.height));
+    if (!b.dataset.isEmpty())
+        w.writeAttribute(QStringLiteral("dataset"), b.dataset);
+    if (!b.condition.isEmpty())
+        w.writeAttribute(QStringLiteral("condition"), b.condition);
+    if (!b.child.isEmpty())
+        w.writeAttribute(QStringLiteral("child"), b.child);
+    w.writeAttribute(QStringLiteral("keepTogether"),
+                     b.keepTogether ? QStringLiteral("1") : QStringLiteral("0"));
+    if (b.allowSplit)
+        w.writeAttribute(QStringLiteral("allowSplit"), QStringLiteral("1"));
+    if (b.newPageAfter)
+        w.writeAttribute(QStringLiteral("newPageAfter"), QStringLiteral("1"));
+    for (const auto& o : b.objects)
+        writeObject(w, o);
+    w.writeEndElement();
+}
+
+[[noreturn]] void fail(const QXmlStreamReader& r, const QString& what) {
+    throw Error(QStringLiteral("Ошибка в шаблоне отчета (строка %1): %2").arg(r.lineNumber()).arg(what));
+}
+
+Band readBand(QXmlStreamReader& r) {
+    const auto a = r.attributes();
+    Band b;
+    bool ok = false;
+    b.kind = bandKindFromName(a.value(QStringLiteral("kind")).toString(), &ok);
+    if (!ok)
+        fail(r, QStringLiteral("неизвестный вид полосы \"%1\"").arg(a.value(QStringLiteral("kind"))));
+    b.name = a.value(QStringLiteral("name")).toString();
+    b.height = numAttr(a, QStringLiteral("height"), 0);
+    b.dataset = a.value(QStringLiteral("dataset")).toString();
+    b.condition = a.value(QStringLiteral("condition")).toString();
+    b.child = a.value(QStringLiteral("child")).toString();
+    b.keepTogether = boolAttr(a, QStringLiteral("keepTogether"), true);
+    b.allowSplit = boolAttr(a, QStringLiteral("allowSplit"), false);
+    b.newPageAfter = boolAttr(a, QStringLiteral("newPageAfter"), false);
+    while (r.readNextStartElement()) {
+        bool known = false;
+        const ObjectKind kind = objectKindFromName(r.name().toString(), &known);
+        if (!known)
+            fail(r, QStringLiteral("неизвестный объект \"%1\"").arg(r.name()));
+        b.objects << readObject(r, kind);
+    }
+    return b;
+}
+
+} // namespace
+
+QString bandKindName(BandKind kind) {
+    for (const auto& [k, n] : bandNames())
+        if (k == kind)
+            return n;
+    return {};
+}
+
+BandKind bandKindFromName(const QString& name, bool* ok) {
+    for (const auto& [k, n] : bandNames())
+        if (n == name) {
+            if (ok)
+                *ok = true;
+            return k;
+        }
+    if (ok)
+        *ok = false;
+    return BandKind::MasterData;
+}
+
+QString objectKindName(ObjectKind kind) {
+    for (const auto& [k, n] : objectNames())
+        if (k == kind)
+            return n;
+    return {};
+}
+
+ObjectKind objectKindFromName(const QString& name, bool* ok) {
+    for (const auto& [k, n] : objectNames())
+        if (n == name) {
+            if (ok)
+                *ok = true;
+            return k;
+        }
+    if (ok)
+        *ok = false;
+    return ObjectKind::Text;
+}
+
+QByteArray templateToXml(const ReportTemplate& report) {
+    QByteArray out;
+    QXmlStreamWriter w(&out);
+    w.setAutoFormatting(true);
+    w.writeStartDocument();
+    w.writeStartElement(RootName);
+    w.writeAttribute(QStringLiteral("version"), QString::number(ReportTemplate::FormatVersion));
+    w.writeStartElement(QStringLiteral("page"));
+    w.writeAttribute(QStringLiteral("width"), num(report.page.size.width()));
+    w.writeAttribute(QStringLiteral("height"), num(report.page.size.height()));
+    w.writeAttribute(QStringLiteral("orientation"),
+                     report.page.landscape ? QStringLiteral("landscape") : QStringLiteral("portrait"));
+    w.writeAttribute(QStringLiteral("left"), num(report.page.marginLeft));
+    w.writeAttribute(QStringLiteral("top"), num(report.page.marginTop));
+    w.writeAttribute(QStringLiteral("right"), num(report.page.marginRight));
+    w.writeAttribute(QStringLiteral("bottom"), num(report.page.marginBottom));
+    w.writeEndElement();
+    for (auto it = report.variables.cbegin(); it != report.variables.cend(); ++it) {
+        w.writeStartElement(QStringLiteral("variable"));
+        w.writeAttribute(QStringLiteral("name"), it.key());
+        w.writeCharacters(it.value());
+        w.writeEndElement();
+    }
+    for (const auto& d : report.datasets) {
+        w.writeStartElement(QStringLiteral("dataset"));
+        w.writeAttribute(QStringLiteral("name"), d.name);
+        if (!d.master.isEmpty())
+            w.writeAttribute(QStringLiteral("master"), d.master);
+        w.writeCharacters(d.sql);
+        w.writeEndElement();
+    }
+    if (!report.script.isEmpty())
+        w.writeTextElement(QStringLiteral("script"), report.script);
+    for (const auto& b : report.bands)
+        writeBand(w, b);
+    w.writeEndElement();
+    w.writeEndDocument();
+    return out;
+}
+
+ReportTemplate templateFromXml(const QByteArray& xml) {
+    QXmlStreamReader r(xml);
+    ReportTemplate t;
+    if (!r.readNextStartElement() || r.name() != RootName)
+        throw Error(QStringLiteral("Файл не является шаблоном отчета"));
+    const int version = r.attributes().value(QStringLiteral("version")).toInt();
+    if (version < 1 || version > ReportTemplate::FormatVersion)
+        throw Error(QStringLiteral("Неподдерживаемая версия шаблона отчета: %1")
+                        .arg(r.attributes().value(QStringLiteral("version"))));
+    while (r.readNextStartElement()) {
+        const auto name = r.name();
+        const auto a = r.attributes();
+        if (name == u"page") {
+            t.page.size = QSizeF(numAttr(a, QStringLiteral("width"), t.page.size.width()),
+                                 numAttr(a, QStringLiteral("height"), t.page.size.height()));
+            t.page.landscape = a.value(QStringLiteral("orientation")) == u"landscape";
+            t.page.marginLeft = numAttr(a, QStringLiteral("left"), t.page.marginLeft);
+            t.page.marginTop = numAttr(a, QStringLiteral("top"), t.page.marginTop);
+            t.page.marginRight = numAttr(a, QStringLiteral("right"), t.page.marginRight);
+            t.page.marginBottom = numAttr(a, QStringLiteral("bottom"), t.page.marginBottom);
+            r.skipCurrentElement();
+        } else if (name == u"variable") {
+            const QString vname = a.value(QStringLiteral("name")).toString();
+            t.variables.insert(vname, r.readElementText());
+        } else if (name == u"dataset") {
+            DatasetSpec d;
+            d.name = a.value(QStringLiteral("name")).toString();
+            d.master = a.value(QStringLiteral("master")).toString();
+            d.sql = r.readElementText();
+            t.datasets << d;
+        } else if (name == u"script") {
+            t.script = r.readElementText();
+        } else if (name == u"band") {
+            t.bands << readBand(r);
+        } else {
+            fail(r, QStringLiteral("неизвестный элемент \"%1\"").arg(name));
+        }
+    }
+    if (r.hasError())
+        fail(r, r.errorString());
+    return t;
+}
+
+QByteArray deflateBytes(const QByteArray& data) {
+    uLongf size = compressBound(uLong(data.size()));
+    QByteArray out(qsizetype(size), Qt::Uninitialized);
+    if (compress2(reinterpret_cast<Bytef*>(out.data()), &size,
+                  reinterpret_cast<const Bytef*>(data.constData()), uLong(data.size()),
+                  Z_DEFAULT_COMPRESSION) != Z_OK)
+        throw Error(QStringLiteral("Не удалось сжать шаблон отчета"));
+    out.resize(qsizetype(size));
+    return out;
+}
+
+bool inflateBytes(const QByteArray& data, QByteArray& out) {
+    z_stream zs{};
+    if (inflateInit(&zs) != Z_OK)
+        return false;
+    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.constData()));
+    zs.avail_in = uInt(data.size());
+    QByteArray result;
+    char buffer[65536];
+    int rc = Z_OK;
+    while (rc == Z_OK) {
+        zs.next_out = reinterpret_cast<Bytef*>(buffer);
+        zs.avail_out = sizeof buffer;
+        rc = inflate(&zs, Z_NO_FLUSH);
+        if (rc == Z_OK || rc == Z_STREAM_END)
+            result.append(buffer, qsizetype(sizeof buffer - zs.avail_out));
+        if (rc == Z_OK && zs.avail_in == 0 && zs.avail_out != 0)
+            rc = Z_DATA_ERROR; // truncated stream
+    }
+    inflateEnd(&zs);
+    if (rc != Z_STREAM_END)
+        return false;
+    out = result;
+    return true;
+}
+
+QByteArray templateToBlob(const ReportTemplate& report, bool compress) {
+    const QByteArray xml = templateToXml(report);
+    return compress ? deflateBytes(xml) : xml;
+}
+
+ReportTemplate templateFromBlob(const QByteArray& blob) {
+    QByteArray plain;
+    if (inflateBytes(blob, plain))
+        return templateFromXml(plain);
+    return templateFromXml(blob);
+}
+
+} // namespace svod::engine

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QStringList>
+#include <QVariant>
+
+#include "engine/Model.h"
+
+namespace svod::engine {
+
+// Padding between a text object's frame and its text, in points.
+inline constexpr double TextPadding = 2.0;
+
+// A font whose sizes read in points when painting on a device of `dpi` in point coordinates.
+QFont qfontFor(const FontSpec& spec, double dpi);
+
+// Metrics in points for a font; cached, so measuring many cells stays cheap.
+const QFontMetricsF& metricsFor(const FontSpec& spec);
+
+// The lines a text takes in `width` points: explicit breaks always, words wrapped when `wrap`.
+QStringList layoutLines(const QString& text, const FontSpec& font, double width, bool wrap);
+// Height in points of `lines` lines with the padding.
+double textHeight(int lines, const FontSpec& font);
+
+// A value as the user sees it: numbers with ",", dates "dd.MM.yyyy"; `format` as the object's
+// display format ("#0.00", "#,##0.00", "0", "dd.MM.yyyy", "%d"...).
+QString displayText(const QVariant& value, const QString& format);
+// A number in a "#0.00"-style format with "," as decimal separator.
+QString formatNumberPattern(double value, const QString& pattern);
+
+// A display text that reads as a number ("1234,50", "-3") or date ("31.12.2000"), for exports.
+bool parseDisplayNumber(const QString& text, double& value);
+bool parseDisplayDate(const QString& text, QDate& date);
+
+} // namespace svod::engine

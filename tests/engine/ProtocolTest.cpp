@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include "EngineTestSupport.h"
+#include "engine/DatasetReport.h"
+#include "engine/TextLayout.h"
+
+using namespace svod::engine;
+using namespace svod::engine::test;
+
+namespace {
+
+TableData protocol(const QString& title, int rows) {
+    TableData t;
+    t.title = title;
+    t.columns = {{QStringLiteral("ID"), QStringLiteral("id"), 14, false},
+                 {QStringLiteral("TYP"), QStringLiteral("Тип остатка"), 8, false},
+                 {QStringLiteral("SALDO"), QStringLiteral("Остаток"), 16, true}};
+    for (int i = 0; i < rows; ++i)
+        t.rows << QStringList{QStringLiteral(" ID%1\t").arg(i),
+                              i == 0 ? QString() : QStringLiteral("Бал.ст(р)"), QStringLiteral("1234,50")};
+    return t;
+}
+
+} // namespace
+
+TEST(DatasetReport, ProtocolLook) {
+    DatasetReport table;
+    const PreparedPages& pages =
+        table.prepare(protocol(QStringLiteral("Данные не приняты\r\nФилиал: Тест\r\n\r\nОшибка\r\n "), 120));
+    ASSERT_GE(pages.count(), 2);
+    const PreparedPage& first = pages.page(0);
+    EXPECT_TRUE(first.landscape);
+    EXPECT_NEAR(first.orientedSize().width(), 841.89, 0.1);
+    const QStringList texts = pageTexts(first);
+    EXPECT_EQ(texts.mid(0, 8), (QStringList{"Данные не приняты", "Филиал: Тест", "", "Ошибка", " ", "id",
+                                            "Тип остатка", "Остаток"}));
+    EXPECT_EQ(texts.mid(8, 3), (QStringList{"ID0", "", "1234,50"})); // trimmed id, empty plane cell
+    // Margins 0: the title starts at the page's corner; widths from "0" of the body font plus 8 px.
+    const PreparedObject* idHeader = nullptr;
+    for (const auto& o : first.objects)
+        if (o.text == u"id")
+            idHeader = &o;
+    ASSERT_TRUE(idHeader);
+    EXPECT_DOUBLE_EQ(idHeader->rect.left(), 0);
+    const double zero = metricsFor(table.settings().body.font).horizontalAdvance(u'0');
+    EXPECT_NEAR(idHeader->rect.width(), 14 * zero + 6, 0.01);
+    EXPECT_EQ(idHeader->fill, QColor(0, 0, 128));
+    EXPECT_EQ(idHeader->font.color, QColor(Qt::white));
+    EXPECT_TRUE(idHeader->font.bold);
+    for (const auto& o : first.objects)
+        if (o.text == u"1234,50") {
+            EXPECT_TRUE(o.alignment & Qt::AlignRight);
+            EXPECT_EQ(o.valueKind, ValueKind::Number);
+        }
+    for (int p = 1; p < pages.count(); ++p) {
+        const QStringList t = pageTexts(pages.page(p));
+        EXPECT_EQ(t.mid(0, 3), (QStringList{"id", "Тип остатка", "Остаток"})) << p;
+        EXPECT_FALSE(t.contains(QStringLiteral("Ошибка")));
+    }
+}
+
+TEST(EMFPagesStorage, ComposesProtocolsInOrder) {
+    EMFPagesStorage storage;
+    Report composed;
+    EXPECT_FALSE(storage.compositeReport(composed));
+    DatasetReport table;
+    storage.addPages(
+        table.prepare(protocol(QStringLiteral("Данные не приняты\r\nФилиал: X\r\n\r\nПервая\r\n "), 60)));
+    const int firstPages = table.report().preparedPages().count();
+    storage.addPages(table.prepare(protocol(QStringLiteral("Вторая\r\n "), 2)));
+    EXPECT_EQ(storage.getCount(), 2);
+    ASSERT_TRUE(storage.compositeReport(composed));
+    ASSERT_EQ(composed.preparedPages().count(), firstPages + 1);
+    EXPECT_EQ(pageTexts(composed.preparedPages().page(0)).first(), QStringLiteral("Данные не приняты"));
+    EXPECT_EQ(pageTexts(composed.preparedPages().page(firstPages)).first(), QStringLiteral("Вторая"));
+    storage.clear();
+    EXPECT_EQ(storage.getCount(), 0);
+}
