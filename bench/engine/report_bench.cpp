@@ -1,0 +1,51 @@
+// Prepares a generated table report and writes it: report_bench ROWS OUT.pdf|OUT.xlsx [--csv FILE]
+// Prints pages, seconds and pages per second; --csv also writes the same rows as CSV for the peer.
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <cstdio>
+
+#include "engine/DatasetReport.h"
+#include "engine/Exports.h"
+
+using namespace svod::engine;
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() < 3) {
+        std::fprintf(stderr, "usage: report_bench ROWS OUT [--csv FILE]\n");
+        return 64;
+    }
+    const int rows = args[1].toInt();
+    TableData table;
+    table.title = QStringLiteral("Оборотная ведомость\r\n ");
+    for (int c = 0; c < 12; ++c)
+        table.columns << TableColumn{QStringLiteral("F%1").arg(c), QStringLiteral("Колонка %1").arg(c), 9,
+                                     c >= 4};
+    for (int r = 0; r < rows; ++r) {
+        QStringList cells;
+        for (int c = 0; c < 12; ++c)
+            cells << (c >= 4 ? QStringLiteral("%1,%2").arg(r * 7 + c).arg(r % 100, 2, 10, QChar(u'0'))
+                             : QStringLiteral("Текст %1-%2").arg(r).arg(c));
+        table.rows << cells;
+    }
+    if (args.size() >= 5 && args[3] == u"--csv") {
+        QFile csv(args[4]);
+        csv.open(QIODevice::WriteOnly);
+        for (const auto& r : table.rows)
+            csv.write(r.join(u';').toUtf8() + "\n");
+    }
+    QElapsedTimer timer;
+    timer.start();
+    DatasetReport report;
+    const PreparedPages& pages = report.prepare(table);
+    const double prepared = timer.nsecsElapsed() / 1e9;
+    exportPages(pages, args[2]);
+    const double total = timer.nsecsElapsed() / 1e9;
+    std::printf("rows=%d pages=%d prepare_s=%.3f total_s=%.3f pages_per_s=%.1f\n", rows, pages.count(),
+                prepared, total, pages.count() / total);
+    return 0;
+}
