@@ -90,6 +90,9 @@ void Connection::applyBackendSettings() {
         break;
     case Backend::PostgreSQL:
         execute(QStringLiteral("set datestyle to ISO, DMY"));
+        // A packet's temporary tables stay in session memory instead of spilling page by page
+        // (allowed only before the session's first temporary table; taken only as used).
+        execute(QStringLiteral("set temp_buffers = '256MB'"));
         break;
     case Backend::SqlServer:
         execute(QStringLiteral("set dateformat dmy"));

@@ -63,8 +63,15 @@ QString PostgresDialect::ownerPrefix(const QString& owner) const {
 }
 
 QString PostgresDialect::ostat(const QString& idExpression, const DateValue& periodStart, int plane) const {
-    return QStringLiteral("coalesce(OSTAT(") + idExpression + u',' + dateLiteralPlusDays(periodStart, -1) +
-           u',' + QString::number(plane) + QStringLiteral("),0)");
+    // What OSTAT(id, periodStart - 1, plane) returns, written out: a call of the SQL function per
+    // row costs a plan execution, the subquery is planned once with the query.
+    if (plane < 1 || plane > 4)
+        return QStringLiteral("0");
+    const QString table = plane <= 2 ? QStringLiteral("INV_OST") : QStringLiteral("INV_OST3");
+    return QStringLiteral("coalesce((select O.SALDO from ") + table + QStringLiteral(" O where O.ID = ") +
+           idExpression + QStringLiteral(" and O.TYP = '") + QString::number(plane) +
+           QStringLiteral("' and O.DD < ") + timestampLiteral(periodStart.dayOnly()) +
+           QStringLiteral(" order by O.DD desc limit 1),0)");
 }
 
 QString PostgresDialect::exactAmount(const QString& expression) const {
