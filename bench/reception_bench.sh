@@ -6,6 +6,7 @@
 #   PostgreSQL:  pgdbf -s cp866 B | psql   (only when SVOD_TEST_PG holds a connection string).
 # Then the same packet with every item lacking GROUP1: the refusal and its protocol.
 # Prints wall time, peak memory, rows per second and the ratios.
+# With SVOD_PROFILE=1 the phase times of each svod run (stderr) are printed after it.
 # Usage: bench/reception_bench.sh [BUILD_DIR] [ITEMS]   (defaults build-rec, 40000)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -29,6 +30,7 @@ measure() {
   read -r secs kb < <(tail -1 "$work/$name.time")
   printf '%-28s %8.2f s  %7d kB  %9.0f rows/s\n' "$name" "$secs" "$kb" "$(echo "$rows / $secs" | bc -l)"
   eval "${name//-/_}_secs=$secs"
+  if [[ -n "${SVOD_PROFILE:-}" ]]; then grep '^\[profile\]' "$work/$name.err" || true; fi
 }
 
 fresh_db() {
