@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
 
 #include "db/AppConfig.h"
 
@@ -82,7 +83,11 @@ void printUsage(CliOutput& out) {
 } // namespace
 
 int runCli(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    // Text measuring and painting (protocols and reports as pages) need a GUI application; the
+    // offscreen platform needs no display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments().mid(1);
 
     bool json = false;

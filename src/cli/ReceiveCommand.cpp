@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "cli/CliContext.h"
+#include "engine/DatasetReport.h"
 #include "reception/InflationReception.h"
 #include "reception/Interaction.h"
 #include "reception/ReceptionService.h"
@@ -165,6 +166,11 @@ QString protocolsAsText(const QList<engine::TableData>& protocols) {
 
 void writeProtocols(const QString& path, const QList<engine::TableData>& protocols) {
     const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix != u"csv" && suffix != u"txt") {
+        // Pages of the report engine: .pdf, .html, .frp, .rtf, .xlsx.
+        engine::writeProtocols(protocols, path);
+        return;
+    }
     const QString text = suffix == u"csv" ? protocolsAsCsv(protocols) : protocolsAsText(protocols);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
@@ -210,9 +216,12 @@ int receiveCommand(CliContext& context, const QStringList& args) {
     const QStringList rest = reader.positional();
     if (!protocolPath.isEmpty()) {
         const QString suffix = QFileInfo(protocolPath).suffix().toLower();
-        if (suffix != u"csv" && suffix != u"txt")
+        static const QStringList formats = {
+            QStringLiteral("csv"), QStringLiteral("txt"), QStringLiteral("pdf"), QStringLiteral("html"),
+            QStringLiteral("htm"), QStringLiteral("frp"), QStringLiteral("rtf"), QStringLiteral("xlsx")};
+        if (!formats.contains(suffix))
             throw UsageError(QStringLiteral("Формат протокола не поддерживается: ") + protocolPath +
-                             QStringLiteral(" (.csv, .txt)"));
+                             QStringLiteral(" (.csv, .txt, .pdf, .html, .frp, .rtf, .xlsx)"));
     }
     if (options.direct ? !rest.isEmpty() : rest.size() != 1)
         throw UsageError(options.direct ? QStringLiteral("Лишние аргументы: ") + rest.join(u' ')
