@@ -1,6 +1,8 @@
 #include "app/DesktopApp.h"
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLocale>
 
 #include "app/GuiInteraction.h"
@@ -10,8 +12,8 @@
 #include "db/Error.h"
 #include "reception/InflationReception.h"
 #include "reception/ReceptionService.h"
+#include "reports/PreparedDocument.h"
 #include "reports/PreviewWindow.h"
-#include "reports/ProtocolDocument.h"
 #include <QMdiSubWindow>
 
 namespace svod::app {
@@ -59,7 +61,7 @@ void DesktopApp::setProtocolViewer(std::function<void(const QList<engine::TableD
 void DesktopApp::wireCommands() {
     if (!protocolViewer_)
         protocolViewer_ = [this](const QList<engine::TableData>& protocols) {
-            auto* preview = new reports::PreviewWindow(reports::makeProtocolDocument(protocols));
+            auto* preview = new reports::PreviewWindow(reports::makeComposedProtocols(protocols));
             window_->addChildWindow(preview)->setWindowTitle(QStringLiteral("Протокол ошибок"));
         };
     interaction_ = std::make_unique<GuiInteraction>(*window_, protocolViewer_);
@@ -70,6 +72,7 @@ void DesktopApp::wireCommands() {
     inflation_->TablesOwnerPrefix = prefix;
     window_->setCommand(QStringLiteral("N4"), [this] { receiveData(); });
     window_->setCommand(QStringLiteral("N17"), [this] { receiveInflation(); });
+    window_->setCommand(QStringLiteral("N15"), [this] { openPreparedReport(); });
 }
 
 void DesktopApp::receiveData() {
@@ -80,6 +83,16 @@ void DesktopApp::receiveData() {
         ~KeepInDir() { app.inDir_ = app.reception_->InDir; }
     } keep{*this};
     reception_->N4Click();
+}
+
+void DesktopApp::openPreparedReport() {
+    const QString path = QFileDialog::getOpenFileName(window_.get(), QStringLiteral("Открыть"), QString(),
+                                                      QStringLiteral("Файл отчета (*.frp)"));
+    if (path.isEmpty())
+        return;
+    auto* preview = new reports::PreviewWindow(reports::loadPreparedDocument(path));
+    preview->setLoader(&reports::loadPreparedDocument);
+    window_->addChildWindow(preview)->setWindowTitle(QFileInfo(path).fileName());
 }
 
 void DesktopApp::receiveInflation() {

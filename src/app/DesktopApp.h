@@ -53,6 +53,8 @@ public:
     void receiveData();
     // "Прием данных по инфляции".
     void receiveInflation();
+    // "Открыть отчет": a prepared report file in a preview window.
+    void openPreparedReport();
 
     // Whether start-up asked for a login.
     bool loginAsked() const { return loginAsked_; }
