@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those missing.
-# Usage: scripts/install-deps.sh [--bench]   (--bench adds the peer tools of the benchmarks)
+# Usage: scripts/install-deps.sh [--bench]   (--bench adds the peer tools of the benchmarks and
+# what scripts/check-exports-libreoffice.sh opens the exports with)
 set -euo pipefail
 
 packages=(
@@ -12,7 +13,7 @@ packages=(
   postgresql-15 sqlite3 fonts-liberation2 clang unzip
 )
 if [[ "${1:-}" == "--bench" ]]; then
-  packages+=(pgdbf gdal-bin time hyperfine libreoffice-calc)
+  packages+=(pgdbf gdal-bin time hyperfine libreoffice-calc libreoffice-writer poppler-utils bc)
 fi
 
 missing=()
