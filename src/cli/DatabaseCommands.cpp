@@ -7,6 +7,7 @@
 #include "db/DateValue.h"
 #include "db/DemoData.h"
 #include "db/Schema.h"
+#include "engine/DemoReports.h"
 #include "generator/PacketGenerator.h"
 
 namespace svod::cli {
@@ -24,11 +25,15 @@ int initDbCommand(CliContext& context, const QStringList& args) {
         db::insertDemoData(*connection);
         context.out.message(QStringLiteral("info"),
                             QStringLiteral("Добавлены демонстрационные филиалы и переменные."));
+        context.out.message(QStringLiteral("info"),
+                            QStringLiteral("Добавлены демонстрационные отчеты: ") +
+                                engine::insertDemoReports(*connection).join(QStringLiteral(", ")));
         if (!demoDir.isEmpty() && !QDir().mkpath(demoDir))
             throw Error(QStringLiteral("Не удалось создать каталог ") + demoDir);
         if (!demoDir.isEmpty())
-            context.out.message(QStringLiteral("info"), QStringLiteral("Примеры пакетов записаны: ") +
-                                                            bench::writeDemoPackets(demoDir).join(QStringLiteral(", ")));
+            context.out.message(QStringLiteral("info"),
+                                QStringLiteral("Примеры пакетов записаны: ") +
+                                    bench::writeDemoPackets(demoDir).join(QStringLiteral(", ")));
     }
     context.out.result(QStringLiteral("done"), ExitDone);
     return ExitDone;

@@ -54,8 +54,10 @@ void insertDemoData(Connection& connection) {
          DateValue::fromYmd(2004, 1, 1).dateTime(), noNumber},
         {QStringLiteral("MIN_DATE_CAN_LOAD_RUB"), QStringLiteral("Минимальная дата приема данных в рублях"),
          DateValue::fromYmd(2004, 1, 1).dateTime(), noNumber},
+        // Off in the demo: its database starts without history, so every item put into service
+        // before the sample packets' period would have no accepted balance value.
         {QStringLiteral("CHECK_ZERO_BST"),
-         QStringLiteral("Проверка нулевой балансовой стоимости (1 - включена)"), noDate, 1.0},
+         QStringLiteral("Проверка нулевой балансовой стоимости (1 - включена)"), noDate, 0.0},
     };
     for (const Var& v : vars) {
         connection.execPrepared(varExists, {v.label});

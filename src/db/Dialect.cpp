@@ -24,6 +24,10 @@ QVariant Dialect::toDbValue(const QVariant& value) const {
     return value;
 }
 
+QVariant Dialect::fromDbValue(const QVariant& value) const {
+    return value;
+}
+
 std::unique_ptr<Dialect> makeDialect(Backend backend) {
     switch (backend) {
     case Backend::SQLite:

@@ -68,6 +68,8 @@ public:
     virtual QStringList indexTempTable(const QString& name, const QStringList& columns) const;
     // Converts a value bound into a statement to what the column keeps (dates on SQLite).
     virtual QVariant toDbValue(const QVariant& value) const;
+    // Converts a value read from a column back to its type (dates kept as text on SQLite).
+    virtual QVariant fromDbValue(const QVariant& value) const;
 };
 
 std::unique_ptr<Dialect> makeDialect(Backend backend);

@@ -4,6 +4,7 @@
 #include <QSqlRecord>
 
 #include "db/Connection.h"
+#include "db/Dialect.h"
 #include "db/Error.h"
 
 namespace svod::engine {
@@ -60,8 +61,11 @@ RowSet runSqlDataset(db::Connection& connection, const QString& sql, const Param
     }
     QSqlQuery query = connection.prepare(text);
     query.setForwardOnly(true);
+    // Amounts as numbers on every backend (PostgreSQL's NUMERIC would come back as text).
+    query.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
     connection.execPrepared(query, values);
     RowSet set;
+    const db::Dialect& dialect = connection.dialect();
     const QSqlRecord record = query.record();
     for (int i = 0; i < record.count(); ++i)
         set.fields << record.fieldName(i).toUpper();
@@ -69,7 +73,7 @@ RowSet runSqlDataset(db::Connection& connection, const QString& sql, const Param
         QVariantList row;
         row.reserve(record.count());
         for (int i = 0; i < record.count(); ++i)
-            row << query.value(i);
+            row << dialect.fromDbValue(query.value(i));
         set.rows << row;
     }
     return set;

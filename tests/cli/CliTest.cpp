@@ -1,4 +1,5 @@
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -60,6 +61,86 @@ TEST_P(CliDatabaseTest, JsonModeAndDatabaseErrors) {
     EXPECT_TRUE(run.out.contains(QStringLiteral("[error]")));
     EXPECT_TRUE(run.out.contains(QStringLiteral("NO_SUCH_TABLE"), Qt::CaseInsensitive))
         << run.out.toStdString();
+}
+
+// The demo database with one accepted sample packet runs its reports into every format.
+TEST_P(CliDatabaseTest, DemoReportsRunImportExportAndShow) {
+    QTemporaryDir dir;
+    const auto path = [&](const char* name) { return dir.filePath(QString::fromUtf8(name)); };
+    ASSERT_EQ(runCli(withDb({QStringLiteral("init-db"), QStringLiteral("--demo"), path("packets")})).exitCode,
+              0);
+    auto run =
+        runCli(withDb({QStringLiteral("receive"), path("packets/A010105.dbf"), QStringLiteral("--yes")}));
+    ASSERT_EQ(run.exitCode, 0) << "the demo's sample packet is accepted: " << run.out.toStdString();
+
+    run = runCli(withDb({QStringLiteral("report"), QStringLiteral("list")}));
+    ASSERT_EQ(run.exitCode, 0);
+    const QStringList list = run.out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(list.size(), 4) << run.out.toStdString();
+    EXPECT_EQ(list[0], QStringLiteral("ID;NAZV"));
+    QString balancesId;
+    for (const QString& line : list)
+        if (line.endsWith(QStringLiteral(";Остатки по филиалам на дату")))
+            balancesId = line.section(u';', 0, 0);
+    ASSERT_FALSE(balancesId.isEmpty());
+
+    run = runCli(withDb({QStringLiteral("report"), QStringLiteral("run"), balancesId, QStringLiteral("--set"),
+                         QStringLiteral("NA_DATU=31.12.2005"), QStringLiteral("--out"), path("b.csv")}));
+    ASSERT_EQ(run.exitCode, 0) << run.out.toStdString();
+    QFile csv(path("b.csv"));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(csv.readAll());
+    EXPECT_TRUE(text.contains(QStringLiteral("на 31 декабря 2005"))) << text.toStdString();
+    const QString branchLine = text.section(u'\n', 3, 3);
+    EXPECT_TRUE(branchLine.startsWith(QStringLiteral("01;Центральный офис (Москва);"))) << text.toStdString();
+    EXPECT_FALSE(branchLine.contains(QStringLiteral(";0,00;0,00;0,00;")))
+        << "balances of the accepted packet";
+
+    // Before the packet's period nothing was accepted.
+    run = runCli(withDb({QStringLiteral("report"), QStringLiteral("run"), balancesId, QStringLiteral("--set"),
+                         QStringLiteral("NA_DATU=2004-12-31"), QStringLiteral("--out"), path("early.frp")}));
+    ASSERT_EQ(run.exitCode, 0) << run.out.toStdString();
+    run = runCli({QStringLiteral("report"), QStringLiteral("show"), path("early.frp"),
+                  QStringLiteral("--out"), path("early.html")});
+    ASSERT_EQ(run.exitCode, 0) << run.out.toStdString();
+    QFile html(path("early.html"));
+    ASSERT_TRUE(html.open(QIODevice::ReadOnly));
+    const QString page = QString::fromUtf8(html.readAll());
+    EXPECT_TRUE(page.contains(QStringLiteral("на 31 декабря 2004")));
+    EXPECT_FALSE(page.contains(QStringLiteral("Центральный офис")));
+
+    for (const QString& ext : {QStringLiteral("pdf"), QStringLiteral("xlsx"), QStringLiteral("rtf")}) {
+        run = runCli(withDb({QStringLiteral("report"), QStringLiteral("run"), balancesId,
+                             QStringLiteral("--out"), dir.filePath(QStringLiteral("b.") + ext)}));
+        EXPECT_EQ(run.exitCode, 0) << run.out.toStdString();
+        EXPECT_GT(QFileInfo(dir.filePath(QStringLiteral("b.") + ext)).size(), 500) << ext.toStdString();
+    }
+
+    run = runCli(withDb({QStringLiteral("report"), QStringLiteral("run"), QStringLiteral("1 OR 1=1"),
+                         QStringLiteral("--out"), path("x.pdf")}));
+    EXPECT_EQ(run.exitCode, 4);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("Отчет не найден: 1 OR 1=1"))) << run.out.toStdString();
+    EXPECT_EQ(runCli(withDb({QStringLiteral("report"), QStringLiteral("run"), balancesId})).exitCode, 64);
+
+    // Export every template, then import one back: without --yes nothing changes.
+    run = runCli(withDb({QStringLiteral("report"), QStringLiteral("export-all"), path("frf")}));
+    ASSERT_EQ(run.exitCode, 0) << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("All done")));
+    ASSERT_TRUE(QFile::copy(path("frf/Остатки по филиалам на дату.frf"), path("Копия.frf")));
+    run = runCli(withDb({QStringLiteral("report"), QStringLiteral("import"), path("Копия.frf")}));
+    EXPECT_EQ(run.exitCode, 3) << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("Добавить новый отчет \"Копия\" в базу программы ?")));
+    run = runCli(withDb(
+        {QStringLiteral("report"), QStringLiteral("import"), path("Копия.frf"), QStringLiteral("--yes")}));
+    EXPECT_EQ(run.exitCode, 0) << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("Отчет \"Копия\" добавлен.")));
+    run = runCli(withDb({QStringLiteral("report"), QStringLiteral("list")}));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("\n3;Копия"))) << run.out.toStdString();
+    run = runCli(withDb(
+        {QStringLiteral("report"), QStringLiteral("import"), path("Копия.frf"), QStringLiteral("--yes")}));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("Отчет \"Копия\" обновлен."))) << run.out.toStdString();
+    EXPECT_EQ(runCli(withDb({QStringLiteral("report"), QStringLiteral("import"), path("none.frf")})).exitCode,
+              4);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, CliDatabaseTest, ::testing::ValuesIn(svod::test::testBackends()),

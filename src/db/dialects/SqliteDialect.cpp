@@ -155,4 +155,15 @@ QVariant SqliteDialect::toDbValue(const QVariant& value) const {
     }
 }
 
+QVariant SqliteDialect::fromDbValue(const QVariant& value) const {
+    // Dates are kept in exactly this form, so a text of this shape is a date read back.
+    if (value.metaType().id() != QMetaType::QString)
+        return value;
+    const QString text = value.toString();
+    if (text.size() != 19 || text[4] != u'-' || text[10] != u' ' || text[13] != u':')
+        return value;
+    const QDateTime dt = QDateTime::fromString(text, IsoDateTime);
+    return dt.isValid() ? QVariant(dt) : value;
+}
+
 } // namespace svod::db

@@ -30,6 +30,7 @@ public:
     QString ownerPrefix(const QString& owner) const override;
     QStringList indexTempTable(const QString& name, const QStringList& columns) const override;
     QVariant toDbValue(const QVariant& value) const override;
+    QVariant fromDbValue(const QVariant& value) const override;
 };
 
 } // namespace svod::db

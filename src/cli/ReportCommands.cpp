@@ -1,0 +1,153 @@
+#include "cli/ReportCommands.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFileInfo>
+
+#include "cli/CliContext.h"
+#include "engine/Exports.h"
+#include "engine/Report.h"
+#include "engine/StoredReports.h"
+
+namespace svod::cli {
+
+namespace {
+
+// A --set value: dates in either usual form become dates, so that they compare as dates in SQL.
+QVariant variableValue(const QString& text) {
+    for (const QString& format : {QStringLiteral("dd.MM.yyyy"), QStringLiteral("yyyy-MM-dd")}) {
+        const QDate date = QDate::fromString(text, format);
+        if (date.isValid())
+            return date;
+    }
+    return text;
+}
+
+QString requiredOut(ArgReader& reader) {
+    const QString out = reader.option(QStringLiteral("--out"));
+    if (out.isEmpty())
+        throw UsageError(QStringLiteral("Не указан файл результата (--out FILE)"));
+    return out;
+}
+
+QString single(const QStringList& rest, const QString& what) {
+    if (rest.isEmpty())
+        throw UsageError(QStringLiteral("Не указан ") + what);
+    if (rest.size() > 1)
+        throw UsageError(QStringLiteral("Лишние аргументы: ") + rest.mid(1).join(u' '));
+    return rest.first();
+}
+
+void writePages(CliContext& context, const engine::PreparedPages& pages, const QString& out) {
+    engine::exportPages(pages, out);
+    context.out.message(QStringLiteral("info"),
+                        QStringLiteral("Отчет записан: %1 (страниц: %2)").arg(out).arg(pages.count()));
+}
+
+int listReports(CliContext& context, ArgReader& reader) {
+    if (!reader.positional().isEmpty())
+        throw UsageError(QStringLiteral("Лишние аргументы: ") + reader.positional().join(u' '));
+    auto connection = context.connect();
+    QList<QStringList> rows;
+    for (const auto& entry : engine::listStoredReports(*connection))
+        rows << QStringList{entry.id, entry.name};
+    context.out.table({QStringLiteral("ID"), QStringLiteral("NAZV")}, rows);
+    if (context.out.json())
+        context.out.result(QStringLiteral("done"), ExitDone);
+    return ExitDone;
+}
+
+int runReport(CliContext& context, ArgReader& reader) {
+    const QString out = requiredOut(reader);
+    const QStringList sets = reader.options(QStringLiteral("--set"));
+    const QString id = single(reader.positional(), QStringLiteral("номер отчета"));
+    QVariantMap variables;
+    for (const QString& set : sets) {
+        const qsizetype eq = set.indexOf(u'=');
+        if (eq <= 0)
+            throw UsageError(QStringLiteral("Ожидается --set ИМЯ=ЗНАЧЕНИЕ: ") + set);
+        variables.insert(set.left(eq).trimmed(), variableValue(set.mid(eq + 1)));
+    }
+    auto connection = context.connect();
+    engine::Report report;
+    report.setConnection(connection.get());
+    if (!engine::loadStoredReport(*connection, id, report))
+        throw Error(engine::reportNotFoundMessage(id));
+    // The answers stand where the report's dialog would put them: in the engine-wide list, which
+    // wins over the dictionary's defaults.
+    engine::Report::engineVariables() = variables;
+    if (!report.prepareReport())
+        throw Error(QStringLiteral("Отчет не построен: нет ни одной страницы"));
+    writePages(context, report.preparedPages(), out);
+    context.out.result(QStringLiteral("done"), ExitDone);
+    return ExitDone;
+}
+
+int importReport(CliContext& context, ArgReader& reader) {
+    const bool yes = reader.flag(QStringLiteral("--yes"));
+    const QString path = single(reader.positional(), QStringLiteral("файл шаблона"));
+    if (!QFileInfo(path).isFile())
+        throw Error(QStringLiteral("Файл не найден: ") + path);
+    auto connection = context.connect();
+    engine::Report report;
+    engine::ImportDialog dialog;
+    dialog.confirm = [&](const QString& question) {
+        context.out.question(question, yes ? QStringLiteral("ok") : QStringLiteral("cancel"));
+        return yes;
+    };
+    dialog.inform = [&](const QString& text) { context.out.message(QStringLiteral("info"), text); };
+    const engine::ImportResult result = engine::importTemplateFile(*connection, path, report, dialog);
+    if (result.outcome == engine::ImportOutcome::Declined) {
+        context.out.result(QStringLiteral("declined"), ExitDeclined);
+        return ExitDeclined;
+    }
+    if (result.outcome == engine::ImportOutcome::NoFile)
+        throw Error(QStringLiteral("Файл не найден: ") + path);
+    context.out.result(QStringLiteral("done"), ExitDone);
+    return ExitDone;
+}
+
+int exportAll(CliContext& context, ArgReader& reader) {
+    const QString dir = single(reader.positional(), QStringLiteral("каталог"));
+    if (!QDir().mkpath(dir))
+        throw Error(QStringLiteral("Не удалось создать каталог ") + dir);
+    auto connection = context.connect();
+    for (const QString& file : engine::exportAllTemplates(*connection, dir))
+        context.out.message(QStringLiteral("info"),
+                            QStringLiteral("Записан ") + QDir::toNativeSeparators(file));
+    context.out.message(QStringLiteral("info"), QStringLiteral("All done"));
+    context.out.result(QStringLiteral("done"), ExitDone);
+    return ExitDone;
+}
+
+int showPrepared(CliContext& context, ArgReader& reader) {
+    const QString out = requiredOut(reader);
+    const QString path = single(reader.positional(), QStringLiteral("файл отчета .frp"));
+    engine::PreparedPages pages;
+    pages.loadFromFile(path);
+    writePages(context, pages, out);
+    context.out.result(QStringLiteral("done"), ExitDone);
+    return ExitDone;
+}
+
+} // namespace
+
+int reportCommand(CliContext& context, const QStringList& args) {
+    if (args.isEmpty())
+        throw UsageError(QStringLiteral("Не указана команда: report list|run|import|export-all|show"));
+    ArgReader reader(args.mid(1));
+    const QString sub = args.first();
+    if (sub == u"list")
+        return listReports(context, reader);
+    if (sub == u"run")
+        return runReport(context, reader);
+    if (sub == u"import")
+        return importReport(context, reader);
+    if (sub == u"export-all")
+        return exportAll(context, reader);
+    if (sub == u"show")
+        return showPrepared(context, reader);
+    throw UsageError(QStringLiteral("Неизвестная команда report ") + sub);
+}
+
+} // namespace svod::cli
