@@ -19,3 +19,14 @@ if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
 fi
 echo "No display: headless demo."
 "$cli" --ini "$ini" sql "select KOD, NAZVANIE from FILIALS order by KOD"
+# Each sample packet once: a branch already accepted is skipped on later runs.
+for packet in "$demo"/packets/A*.dbf; do
+  code=$(basename "$packet" | cut -c2-3)
+  if [[ -z $("$cli" --ini "$ini" sql "select KOD_F from INV where KOD_F = '$code' limit 1" | tail -n +2) ]]; then
+    "$cli" --ini "$ini" receive "$packet" --yes || true
+  fi
+done
+"$cli" --ini "$ini" report list
+report_id=$("$cli" --ini "$ini" report list | grep ';Остатки по филиалам на дату$' | cut -d';' -f1)
+"$cli" --ini "$ini" report run "$report_id" --out "$demo/balances.pdf"
+echo "Report written to $demo/balances.pdf"

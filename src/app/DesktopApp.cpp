@@ -10,6 +10,8 @@
 #include "app/MessageConventions.h"
 #include "db/Connection.h"
 #include "db/Error.h"
+#include "engine/Report.h"
+#include "engine/StoredReports.h"
 #include "reception/InflationReception.h"
 #include "reception/ReceptionService.h"
 #include "reports/PreparedDocument.h"
@@ -27,7 +29,7 @@ void applyProcessFormats() {
 
 DesktopApp::DesktopApp(QString iniPath, Messages& messages, LoginPrompt login)
     : iniPath_(std::move(iniPath)), messages_(messages), login_(std::move(login)),
-      connection_(std::make_unique<db::Connection>()) {}
+      connection_(std::make_unique<db::Connection>()), report_(std::make_unique<engine::Report>()) {}
 
 DesktopApp::~DesktopApp() {
     close();
@@ -73,6 +75,29 @@ void DesktopApp::wireCommands() {
     window_->setCommand(QStringLiteral("N4"), [this] { receiveData(); });
     window_->setCommand(QStringLiteral("N17"), [this] { receiveInflation(); });
     window_->setCommand(QStringLiteral("N15"), [this] { openPreparedReport(); });
+    window_->setReportCommand([this](const QString& id) { runStoredReport(id); });
+}
+
+void DesktopApp::runStoredReport(const QString& idText) {
+    // Nothing is cached: every run loads the template from the server.
+    if (!engine::loadStoredReport(*connection_, idText, *report_)) {
+        messages_.plain(engine::reportNotFoundMessage(idText));
+        return;
+    }
+    report_->setConnection(connection_.get());
+    bool prepared = false;
+    {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        struct RestoreCursor {
+            ~RestoreCursor() { QApplication::restoreOverrideCursor(); }
+        } restore;
+        prepared = report_->prepareReport();
+    }
+    if (!prepared)
+        return;
+    auto* preview = new reports::PreviewWindow(reports::makePreparedDocument(report_->preparedPages()));
+    preview->setLoader(&reports::loadPreparedDocument);
+    window_->addChildWindow(preview)->setWindowTitle(QStringLiteral("Предварительный просмотр"));
 }
 
 void DesktopApp::receiveData() {

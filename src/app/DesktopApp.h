@@ -13,6 +13,10 @@ namespace svod::db {
 class Connection;
 }
 
+namespace svod::engine {
+class Report;
+}
+
 namespace svod::reception {
 class InflationReception;
 class ReceptionService;
@@ -55,6 +59,10 @@ public:
     void receiveInflation();
     // "Открыть отчет": a prepared report file in a preview window.
     void openPreparedReport();
+    // A report item of the "Отчеты" menu: the stored report `idText` run into a preview window.
+    void runStoredReport(const QString& idText);
+    // The shared report object: whatever was run or loaded last.
+    engine::Report& report() { return *report_; }
 
     // Whether start-up asked for a login.
     bool loginAsked() const { return loginAsked_; }
@@ -76,6 +84,7 @@ private:
     std::unique_ptr<GuiInteraction> interaction_;
     std::unique_ptr<reception::ReceptionService> reception_;
     std::unique_ptr<reception::InflationReception> inflation_;
+    std::unique_ptr<engine::Report> report_;
 };
 
 // Sets the process-wide date and number formats.

@@ -23,6 +23,9 @@
 #include "db/Error.h"
 #include "db/IniFile.h"
 #include "db/Schema.h"
+#include "engine/DemoReports.h"
+#include "engine/TemplateStorage.h"
+#include "reports/PreviewWindow.h"
 
 using namespace svod;
 using namespace svod::app;
@@ -366,4 +369,76 @@ TEST(MainWindowMenu, ClosingTheProgramWithOpenChildWindows) {
     w.reset();
     QCoreApplication::processEvents();
     SUCCEED();
+}
+
+// A report item runs its stored template into a preview; a vanished report is reported.
+TEST(ReportsMenu, ItemsRunStoredReportsIntoPreviews) {
+    QTemporaryDir dir;
+    const QString dbPath = dir.filePath(QStringLiteral("c.db"));
+    {
+        db::Connection c;
+        c.open(QStringLiteral("sqlite:") + dbPath);
+        db::createSchema(c);
+        c.execute(QStringLiteral("insert into FILIALS (KOD, NAZVANIE) values ('01', 'Север')"));
+        c.execute(QStringLiteral("insert into INV_OST (ID, KOD_F, DD, TYP, SALDO, DELTA) "
+                                 "values ('A1', '01', '2005-01-31 00:00:00', '1', 100, 100)"));
+        const auto titled = [](const QString& title) {
+            engine::ReportTemplate t;
+            engine::Band b;
+            b.kind = engine::BandKind::ReportTitle;
+            b.height = 20;
+            engine::TemplateObject o;
+            o.rect = QRectF(0, 0, 300, 20);
+            o.text = title;
+            b.objects << o;
+            t.bands << b;
+            return engine::templateToBlob(t);
+        };
+        // Two items of one caption are told apart by their IDs.
+        QSqlQuery q = c.prepare(QStringLiteral("insert into REPORT (ID, NAZV, REPORT) values (?, ?, ?)"));
+        c.execPrepared(q, {10, QStringLiteral("Дубль"), titled(QStringLiteral("первый"))});
+        c.execPrepared(q, {11, QStringLiteral("Дубль"), titled(QStringLiteral("второй"))});
+        c.execPrepared(q, {12, QStringLiteral("Удаленный"), titled(QStringLiteral("x"))});
+        engine::insertDemoReports(c);
+    }
+    const QString ini = dir.filePath(QStringLiteral("pr_vt.ini"));
+    writeIni(ini, QStringLiteral("[connect]\r\nstring=sqlite:%1\r\n").arg(dbPath).toUtf8());
+    RecordingMessages messages;
+    DesktopApp app(ini, messages, {});
+    ASSERT_TRUE(app.start()) << messages.log.join(u'\n').toStdString();
+    MainWindow& w = app.mainWindow();
+    const auto lastPreview = [&]() -> reports::PreviewWindow* {
+        const auto subs = w.mdiArea()->subWindowList();
+        return subs.isEmpty() ? nullptr : qobject_cast<reports::PreviewWindow*>(subs.last()->widget());
+    };
+    const auto previewHas = [&](const QString& text) {
+        auto* preview = lastPreview();
+        return preview && !preview->document().findText(0, text, Qt::CaseSensitive).isEmpty();
+    };
+
+    w.action(QStringLiteral("frr10"))->trigger();
+    EXPECT_TRUE(previewHas(QStringLiteral("первый")));
+    w.action(QStringLiteral("frr11"))->trigger();
+    EXPECT_TRUE(previewHas(QStringLiteral("второй")));
+    EXPECT_EQ(w.mdiArea()->subWindowList().size(), 2) << "each run opens its own preview";
+
+    // A template replaced on the server after start-up runs as it is now.
+    app.connection().execute(
+        QStringLiteral("update REPORT set REPORT = (select REPORT from REPORT where ID = 11) "
+                       "where ID = 10"));
+    w.action(QStringLiteral("frr10"))->trigger();
+    EXPECT_TRUE(previewHas(QStringLiteral("второй")));
+
+    app.connection().execute(QStringLiteral("delete from REPORT where ID = 12"));
+    w.action(QStringLiteral("frr12"))->trigger();
+    EXPECT_EQ(messages.log, QStringList{QStringLiteral("plain: Отчет не найден: 12")});
+    EXPECT_EQ(w.mdiArea()->subWindowList().size(), 3);
+
+    // A demo report runs its SQL on the program's connection.
+    for (QAction* a : w.findChildren<QAction*>())
+        if (a->text() == QStringLiteral("Остатки по филиалам на дату"))
+            a->trigger();
+    EXPECT_TRUE(previewHas(QStringLiteral("Север")));
+    EXPECT_TRUE(previewHas(QStringLiteral("Остатки основных средств по филиалам")));
+    app.close();
 }
