@@ -159,8 +159,9 @@ const PreparedPages& DatasetReport::prepare(const TableData& table) {
     buildReport(table);
     report_.prepareReport();
     // Numbers and dates keep their values for the exports.
-    for (auto& page : report_.preparedPages().pages())
-        for (auto& o : page.objects) {
+    PreparedPages& pages = report_.preparedPages();
+    for (int i = 0; i < pages.count(); ++i) {
+        for (auto& o : pages.objectsToPage(i)) {
             if (o.kind != ObjectKind::Text || o.fill.isValid() || o.valueKind != ValueKind::Text)
                 continue;
             double number = 0;
@@ -173,6 +174,8 @@ const PreparedPages& DatasetReport::prepare(const TableData& table) {
                 o.number = DateValue::fromDate(date).days();
             }
         }
+        pages.pageToObjects(i);
+    }
     return report_.preparedPages();
 }
 
@@ -192,11 +195,11 @@ bool EMFPagesStorage::compositeReport(Report& report) const {
         PreparedPages source;
         source.fromBytes(stream);
         for (int i = 0; i < source.count(); ++i) {
-            const QList<PreparedObject>& objects = source.objectsToPage(i);
-            target.add(source.page(i));
+            const PreparedPage page = source.page(i);
+            target.add(page);
             const int index = target.count() - 1;
             QList<PreparedObject>& copy = target.objectsToPage(index);
-            for (const auto& object : objects) {
+            for (const auto& object : page.objects) {
                 auto made = createReportObject(int(object.kind), objectClassName(object.kind));
                 assignObject(*made, object);
                 copy.append(std::move(*made));

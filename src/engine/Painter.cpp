@@ -206,17 +206,19 @@ void writePdf(const PreparedPages& pages, const QString& path) {
         QPainter painter(&writer); // an empty document still opens
         return;
     }
-    setPage(pages.page(0));
+    PreparedPage page = pages.page(0);
+    setPage(page);
     QPainter painter(&writer);
     if (!painter.isActive())
         throw Error(QStringLiteral("Не удалось записать файл ") + path);
     for (int i = 0; i < pages.count(); ++i) {
         if (i > 0) {
-            setPage(pages.page(i));
+            page = pages.page(i);
+            setPage(page);
             writer.newPage();
         }
         const QRectF target(0, 0, writer.width(), writer.height());
-        paintPage(pages.page(i), painter, target);
+        paintPage(page, painter, target);
     }
     painter.end();
 }

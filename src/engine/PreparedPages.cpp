@@ -4,6 +4,9 @@
 #include <QDataStream>
 #include <QFile>
 #include <QSaveFile>
+#include <QtEndian>
+#include <cmath>
+#include <cstring>
 
 #include "db/Error.h"
 
@@ -13,19 +16,8 @@ namespace {
 
 constexpr quint32 Magic = 0x53465250; // "SFRP"
 
-void writeFont(QDataStream& s, const FontSpec& f) {
-    s << f.family << f.sizePt << f.bold << f.italic << f.underline << f.color;
-}
-
 void readFont(QDataStream& s, FontSpec& f) {
     s >> f.family >> f.sizePt >> f.bold >> f.italic >> f.underline >> f.color;
-}
-
-void writeObject(QDataStream& s, const PreparedObject& o) {
-    s << qint32(o.kind) << o.rect << o.text;
-    writeFont(s, o.font);
-    s << qint32(o.frame.sides) << o.frame.width << o.frame.color << o.fill << qint32(o.alignment)
-      << o.wordWrap << o.checked << o.radius << o.picture << quint8(o.valueKind) << o.number;
 }
 
 void readObject(QDataStream& s, PreparedObject& o) {
@@ -47,7 +39,378 @@ void readObject(QDataStream& s, PreparedObject& o) {
     throw Error(QStringLiteral("Файл подготовленного отчета поврежден или имеет неизвестный формат"));
 }
 
+// Everything of an object but its place, text and value: a page has few of them.
+struct Style {
+    FontSpec font;
+    FrameSpec frame;
+    QColor fill;
+    int alignment = 0;
+    bool wordWrap = false;
+    double radius = 0;
+    bool operator==(const Style&) const = default;
+    // Objects of one band share their family string: comparing its data pointer first is cheap.
+    bool sameAs(const Style& o) const {
+        const bool sameFamily = (font.family.constData() == o.font.family.constData() &&
+                                 font.family.size() == o.font.family.size()) ||
+                                font.family == o.font.family;
+        return sameFamily && font.sizePt == o.font.sizePt && font.bold == o.font.bold &&
+               font.italic == o.font.italic && font.underline == o.font.underline &&
+               font.color == o.font.color && frame == o.frame && fill == o.fill && alignment == o.alignment &&
+               wordWrap == o.wordWrap && radius == o.radius;
+    }
+
+    static Style of(const PreparedObject& o) {
+        return {o.font, o.frame, o.fill, o.alignment, o.wordWrap, o.radius};
+    }
+    void applyTo(PreparedObject& o) const {
+        o.font = font;
+        o.frame = frame;
+        o.fill = fill;
+        o.alignment = alignment;
+        o.wordWrap = wordWrap;
+        o.radius = radius;
+    }
+};
+
+class Writer {
+public:
+    explicit Writer(QByteArray& out) : out_(out) {}
+    void byte(quint8 b) { out_.append(char(b)); }
+    void varint(quint64 v) {
+        while (v >= 0x80) {
+            byte(quint8(v) | 0x80);
+            v >>= 7;
+        }
+        byte(quint8(v));
+    }
+    void signedVarint(qint64 v) { varint((quint64(v) << 1) ^ quint64(v >> 63)); }
+    void number(double v) {
+        quint64 bits;
+        std::memcpy(&bits, &v, sizeof bits);
+        bits = qToLittleEndian(bits);
+        out_.append(reinterpret_cast<const char*>(&bits), sizeof bits);
+    }
+    void bytes(QByteArrayView b) {
+        varint(quint64(b.size()));
+        out_.append(b.data(), b.size());
+    }
+    void string(const QString& s) { bytes(s.toUtf8()); }
+    void color(const QColor& c) {
+        if (!c.isValid()) {
+            byte(0);
+        } else if (c.spec() == QColor::Rgb) {
+            byte(1);
+            const QRgba64 v = c.rgba64();
+            for (quint16 part : {v.red(), v.green(), v.blue(), v.alpha()})
+                varint(part);
+        } else { // rare specs keep every detail
+            byte(2);
+            QByteArray data;
+            QDataStream s(&data, QIODevice::WriteOnly);
+            s.setVersion(QDataStream::Qt_6_4);
+            s << c;
+            bytes(data);
+        }
+    }
+
+private:
+    QByteArray& out_;
+};
+
+class Reader {
+public:
+    explicit Reader(QByteArrayView in) : p_(in.data()), end_(in.data() + in.size()) {}
+    bool atEnd() const { return p_ == end_; }
+    quint8 byte() {
+        if (p_ == end_)
+            damaged();
+        return quint8(*p_++);
+    }
+    quint64 varint() {
+        quint64 v = 0;
+        for (int shift = 0; shift < 64; shift += 7) {
+            const quint8 b = byte();
+            v |= quint64(b & 0x7f) << shift;
+            if (!(b & 0x80))
+                return v;
+        }
+        damaged();
+    }
+    qint64 signedVarint() {
+        const quint64 v = varint();
+        return qint64(v >> 1) ^ -qint64(v & 1);
+    }
+    int count() {
+        const quint64 n = varint();
+        if (n > quint64(end_ - p_)) // every item takes a byte at least
+            damaged();
+        return int(n);
+    }
+    double number() {
+        if (end_ - p_ < 8)
+            damaged();
+        quint64 bits;
+        std::memcpy(&bits, p_, sizeof bits);
+        p_ += 8;
+        bits = qFromLittleEndian(bits);
+        double v;
+        std::memcpy(&v, &bits, sizeof v);
+        return v;
+    }
+    QByteArrayView bytes() {
+        const quint64 n = varint();
+        if (n > quint64(end_ - p_))
+            damaged();
+        const QByteArrayView v(p_, qsizetype(n));
+        p_ += n;
+        return v;
+    }
+    QString string() { return QString::fromUtf8(bytes()); }
+    QColor color() {
+        switch (byte()) {
+        case 0:
+            return QColor();
+        case 1: {
+            quint16 parts[4];
+            for (auto& part : parts) {
+                const quint64 v = varint();
+                if (v > 0xffff)
+                    damaged();
+                part = quint16(v);
+            }
+            return QColor(QRgba64::fromRgba64(parts[0], parts[1], parts[2], parts[3]));
+        }
+        case 2: {
+            QByteArray data = bytes().toByteArray();
+            QDataStream s(&data, QIODevice::ReadOnly);
+            s.setVersion(QDataStream::Qt_6_4);
+            QColor c;
+            s >> c;
+            if (s.status() != QDataStream::Ok)
+                damaged();
+            return c;
+        }
+        default:
+            damaged();
+        }
+    }
+
+private:
+    const char* p_;
+    const char* end_;
+};
+
+void writeStyle(Writer& w, const Style& s) {
+    w.string(s.font.family);
+    w.number(s.font.sizePt);
+    w.byte(quint8(s.font.bold) | quint8(s.font.italic) << 1 | quint8(s.font.underline) << 2 |
+           quint8(s.wordWrap) << 3);
+    w.color(s.font.color);
+    w.signedVarint(s.frame.sides);
+    w.number(s.frame.width);
+    w.color(s.frame.color);
+    w.color(s.fill);
+    w.signedVarint(s.alignment);
+    w.number(s.radius);
+}
+
+Style readStyle(Reader& r) {
+    Style s;
+    s.font.family = r.string();
+    s.font.sizePt = r.number();
+    const quint8 flags = r.byte();
+    s.font.bold = flags & 1;
+    s.font.italic = flags & 2;
+    s.font.underline = flags & 4;
+    s.wordWrap = flags & 8;
+    s.font.color = r.color();
+    s.frame.sides = int(r.signedVarint());
+    s.frame.width = r.number();
+    s.frame.color = r.color();
+    s.fill = r.color();
+    s.alignment = int(r.signedVarint());
+    s.radius = r.number();
+    return s;
+}
+
+// A rectangle component: the previous object's, the previous one's far edge (x and y), a multiple of
+// 1/64 point, or the raw number. Table cells mostly need no byte at all.
+enum RectCode : quint8 { SameAsPrevious = 0, AfterPrevious = 1, Fixed = 2, Raw = 3 };
+constexpr double FixedScale = 64;
+
+quint8 rectCode(double v, double previous, double after, bool canFollow) {
+    if (v == previous && std::signbit(v) == std::signbit(previous))
+        return SameAsPrevious;
+    if (canFollow && v == after && std::signbit(v) == std::signbit(after))
+        return AfterPrevious;
+    const double scaled = v * FixedScale;
+    if (std::abs(scaled) < 1e15 && scaled == std::trunc(scaled) && !(v == 0 && std::signbit(v)))
+        return Fixed;
+    return Raw;
+}
+
+// Object header bits.
+constexpr quint8 HasText = 0x40, HasExtra = 0x80, IsChecked = 0x20;
+constexpr quint8 ExtraPicture = 1, ExtraUtf16 = 2;
+
 } // namespace
+
+QByteArray encodePage(const PreparedPage& page) {
+    QByteArray out;
+    out.reserve(64 + page.objects.size() * 24);
+    Writer w(out);
+    w.number(page.size.width());
+    w.number(page.size.height());
+    w.byte(page.landscape ? 1 : 0);
+
+    QList<Style> styles;
+    QList<int> styleOf;
+    styleOf.reserve(page.objects.size());
+    int last = -1;
+    for (const auto& o : page.objects) {
+        const Style s = Style::of(o);
+        if (last < 0 || !styles[last].sameAs(s)) {
+            last = -1;
+            for (qsizetype k = 0; k < styles.size() && last < 0; ++k)
+                if (styles[k].sameAs(s))
+                    last = int(k);
+            if (last < 0) {
+                styles << s;
+                last = int(styles.size() - 1);
+            }
+        }
+        styleOf << last;
+    }
+    w.varint(quint64(styles.size()));
+    for (const auto& s : styles)
+        writeStyle(w, s);
+
+    w.varint(quint64(page.objects.size()));
+    QRectF previous;
+    for (qsizetype i = 0; i < page.objects.size(); ++i) {
+        const PreparedObject& o = page.objects[i];
+        const bool utf16 = !o.text.isEmpty() && !QStringView(o.text).isValidUtf16();
+        const quint8 extra = (o.picture.isEmpty() ? 0 : ExtraPicture) | (utf16 ? ExtraUtf16 : 0);
+        w.byte(quint8(o.kind) | quint8(o.valueKind) << 3 | (o.checked ? IsChecked : 0) |
+               (o.text.isEmpty() ? 0 : HasText) | (extra ? HasExtra : 0));
+        if (extra)
+            w.byte(extra);
+        w.varint(quint64(styleOf[i]));
+        const double now[4] = {o.rect.x(), o.rect.y(), o.rect.width(), o.rect.height()};
+        const double before[4] = {previous.x(), previous.y(), previous.width(), previous.height()};
+        const double after[2] = {previous.x() + previous.width(), previous.y() + previous.height()};
+        quint8 codes = 0;
+        quint8 code[4];
+        for (int c = 0; c < 4; ++c) {
+            code[c] = rectCode(now[c], before[c], c < 2 ? after[c] : 0, c < 2);
+            codes |= quint8(code[c] << (2 * c));
+        }
+        w.byte(codes);
+        for (int c = 0; c < 4; ++c)
+            if (code[c] == Fixed)
+                w.signedVarint(qint64(now[c] * FixedScale));
+            else if (code[c] == Raw)
+                w.number(now[c]);
+        previous = o.rect;
+        if (!o.text.isEmpty()) {
+            if (utf16)
+                w.bytes(QByteArrayView(reinterpret_cast<const char*>(o.text.utf16()), o.text.size() * 2));
+            else
+                w.string(o.text);
+        }
+        if (o.valueKind != ValueKind::Text)
+            w.number(o.number);
+        if (!o.picture.isEmpty())
+            w.bytes(o.picture);
+    }
+    return out;
+}
+
+namespace {
+
+Reader pageHeader(QByteArrayView bytes, PreparedPage& page) {
+    Reader r(bytes);
+    const double width = r.number();
+    const double height = r.number();
+    page.size = QSizeF(width, height);
+    const quint8 landscape = r.byte();
+    if (landscape > 1)
+        damaged();
+    page.landscape = landscape;
+    return r;
+}
+
+} // namespace
+
+PreparedPage decodePage(const QByteArray& bytes) {
+    PreparedPage page;
+    Reader r = pageHeader(bytes, page);
+    const int styleCount = r.count();
+    QList<Style> styles;
+    styles.reserve(styleCount);
+    for (int i = 0; i < styleCount; ++i)
+        styles << readStyle(r);
+    const int objects = r.count();
+    page.objects.reserve(objects);
+    QRectF previous;
+    for (int i = 0; i < objects; ++i) {
+        PreparedObject o;
+        const quint8 head = r.byte();
+        const quint8 extra = (head & HasExtra) ? r.byte() : 0;
+        const int kind = head & 7;
+        const int valueKind = (head >> 3) & 3;
+        if (kind > int(ObjectKind::RichText) || valueKind > int(ValueKind::Date) || extra > 3)
+            damaged();
+        o.kind = ObjectKind(kind);
+        o.valueKind = ValueKind(valueKind);
+        o.checked = head & IsChecked;
+        const quint64 style = r.varint();
+        if (style >= quint64(styles.size()))
+            damaged();
+        styles[qsizetype(style)].applyTo(o);
+        const quint8 codes = r.byte();
+        const double before[4] = {previous.x(), previous.y(), previous.width(), previous.height()};
+        const double after[2] = {previous.x() + previous.width(), previous.y() + previous.height()};
+        double now[4];
+        for (int c = 0; c < 4; ++c) {
+            switch ((codes >> (2 * c)) & 3) {
+            case SameAsPrevious:
+                now[c] = before[c];
+                break;
+            case AfterPrevious:
+                if (c >= 2)
+                    damaged();
+                now[c] = after[c];
+                break;
+            case Fixed:
+                now[c] = double(r.signedVarint()) / FixedScale;
+                break;
+            default:
+                now[c] = r.number();
+            }
+        }
+        o.rect = QRectF(now[0], now[1], now[2], now[3]);
+        previous = o.rect;
+        if (head & HasText) {
+            if (extra & ExtraUtf16) {
+                const QByteArrayView b = r.bytes();
+                if (b.size() % 2)
+                    damaged();
+                o.text = QString(reinterpret_cast<const QChar*>(b.data()), b.size() / 2);
+            } else {
+                o.text = r.string();
+            }
+        }
+        if (o.valueKind != ValueKind::Text)
+            o.number = r.number();
+        if (extra & ExtraPicture)
+            o.picture = r.bytes().toByteArray();
+        page.objects.append(std::move(o));
+    }
+    if (!r.atEnd())
+        damaged();
+    return page;
+}
 
 QString objectClassName(ObjectKind kind) {
     return objectKindName(kind);
@@ -68,31 +431,92 @@ void assignObject(PreparedObject& target, const PreparedObject& source) {
     target = source;
 }
 
+PreparedPage PreparedPages::page(int index) const {
+    if (decoded_)
+        return decoded_->at(index);
+    return decodePage(pages_.at(index));
+}
+
+QSizeF PreparedPages::pageSize(int index) const {
+    PreparedPage header;
+    pageHeader(pages_.at(index), header);
+    return header.size;
+}
+
+QSizeF PreparedPages::orientedSize(int index) const {
+    PreparedPage header;
+    pageHeader(pages_.at(index), header);
+    return header.orientedSize();
+}
+
+const QList<PreparedPage>& PreparedPages::pages() const {
+    if (!decoded_) {
+        auto all = std::make_shared<QList<PreparedPage>>();
+        all->reserve(pages_.size());
+        for (const auto& bytes : pages_)
+            all->append(decodePage(bytes));
+        decoded_ = std::move(all);
+    }
+    return *decoded_;
+}
+
+void PreparedPages::changed() {
+    decoded_.reset();
+}
+
+void PreparedPages::clear() {
+    pages_.clear();
+    editIndex_ = -1;
+    edit_.clear();
+    changed();
+}
+
 void PreparedPages::add(const PreparedPage& like) {
     PreparedPage page;
     page.size = like.size;
     page.landscape = like.landscape;
-    pages_.append(std::move(page));
+    addPage(page);
+}
+
+void PreparedPages::addPage(const PreparedPage& page) {
+    pages_.append(encodePage(page));
+    changed();
 }
 
 QList<PreparedObject>& PreparedPages::objectsToPage(int index) {
-    return pages_[index].objects;
+    if (editIndex_ != index) {
+        storeEdit();
+        edit_ = decodePage(pages_.at(index)).objects;
+        editIndex_ = index;
+    }
+    return edit_;
 }
 
 void PreparedPages::pageToObjects(int index) {
-    // Pages keep their objects in memory already; this only validates the index.
-    (void)pages_.at(index);
+    if (index < 0 || index >= count())
+        throw Error(QStringLiteral("Нет страницы %1 в подготовленном отчете").arg(index + 1));
+    if (editIndex_ == index)
+        storeEdit();
+}
+
+void PreparedPages::storeEdit() {
+    if (editIndex_ < 0)
+        return;
+    PreparedPage page;
+    pageHeader(pages_.at(editIndex_), page);
+    page.objects = std::move(edit_);
+    pages_[editIndex_] = encodePage(page);
+    editIndex_ = -1;
+    edit_.clear();
+    changed();
 }
 
 void PreparedPages::saveToStream(QIODevice& device) const {
     QDataStream s(&device);
     s.setVersion(QDataStream::Qt_6_4);
     s << Magic << qint32(FormatVersion) << qint32(pages_.size());
-    for (const auto& page : pages_) {
-        s << page.size << page.landscape << qint32(page.objects.size());
-        for (const auto& o : page.objects)
-            writeObject(s, o);
-    }
+    for (const auto& page : pages_)
+        s << page;
     if (s.status() != QDataStream::Ok)
         throw Error(QStringLiteral("Не удалось записать подготовленный отчет"));
 }
@@ -110,23 +534,34 @@ void PreparedPages::loadFromStream(QIODevice& device) {
     s >> count;
     if (count < 0)
         damaged();
-    QList<PreparedPage> pages;
+    QList<QByteArray> pages;
     for (qint32 i = 0; i < count && s.status() == QDataStream::Ok; ++i) {
-        PreparedPage page;
-        qint32 objects = 0;
-        s >> page.size >> page.landscape >> objects;
-        if (objects < 0)
-            damaged();
-        for (qint32 j = 0; j < objects && s.status() == QDataStream::Ok; ++j) {
-            PreparedObject o;
-            readObject(s, o);
-            page.objects.append(std::move(o));
+        if (version == 1) { // objects one by one
+            PreparedPage page;
+            qint32 objects = 0;
+            s >> page.size >> page.landscape >> objects;
+            if (objects < 0)
+                damaged();
+            for (qint32 j = 0; j < objects && s.status() == QDataStream::Ok; ++j) {
+                PreparedObject o;
+                readObject(s, o);
+                page.objects.append(std::move(o));
+            }
+            pages.append(encodePage(page));
+        } else {
+            QByteArray page;
+            s >> page;
+            if (s.status() == QDataStream::Ok)
+                decodePage(page); // a damaged page fails the load, not a later paint
+            pages.append(std::move(page));
         }
-        pages.append(std::move(page));
     }
     if (s.status() != QDataStream::Ok)
         damaged();
     pages_ = std::move(pages);
+    editIndex_ = -1;
+    edit_.clear();
+    changed();
 }
 
 QByteArray PreparedPages::toBytes() const {

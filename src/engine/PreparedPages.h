@@ -45,22 +45,28 @@ struct PreparedPage {
     bool operator==(const PreparedPage&) const = default;
 };
 
-// The pages a preparation produced; serialisable as one block (the .frp file).
+// The pages a preparation produced; serialisable as one block (the .frp file). Each page is kept
+// encoded (a compact byte stream with its own style table) and decoded when asked for, so large
+// reports stay small in memory.
 class PreparedPages {
 public:
-    static constexpr int FormatVersion = 1;
+    static constexpr int FormatVersion = 2;
 
     int count() const { return int(pages_.size()); }
     bool isEmpty() const { return pages_.isEmpty(); }
-    const PreparedPage& page(int index) const { return pages_.at(index); }
-    const QList<PreparedPage>& pages() const { return pages_; }
-    QList<PreparedPage>& pages() { return pages_; }
-    void clear() { pages_.clear(); }
+    // Decodes one page.
+    PreparedPage page(int index) const;
+    QSizeF pageSize(int index) const;     // unoriented, without decoding the objects
+    QSizeF orientedSize(int index) const; // the paper as it lies
+    // All pages decoded at once and kept until the pages change; page() is cheaper for one page.
+    const QList<PreparedPage>& pages() const;
+    void clear();
 
     // Appends an empty page of `like`'s size and orientation.
     void add(const PreparedPage& like);
-    void addPage(PreparedPage page) { pages_.append(std::move(page)); }
-    // Editing one page: its object list, stored back with pageToObjects.
+    void addPage(const PreparedPage& page);
+    // Editing one page: its object list, stored back with pageToObjects. Opening another page stores
+    // a pending edit first.
     QList<PreparedObject>& objectsToPage(int index);
     void pageToObjects(int index);
 
@@ -73,10 +79,22 @@ public:
     // LoadPreparedReport.
     void loadFromFile(const QString& path);
 
-    bool operator==(const PreparedPages&) const = default;
+    // Stored pages only: a pending edit counts once stored back.
+    bool operator==(const PreparedPages& other) const { return pages_ == other.pages_; }
 
 private:
-    QList<PreparedPage> pages_;
+    void changed();
+    void storeEdit();
+
+    QList<QByteArray> pages_;
+    int editIndex_ = -1;
+    QList<PreparedObject> edit_;
+    mutable std::shared_ptr<const QList<PreparedPage>> decoded_;
 };
+
+// The encoded form of one page, as PreparedPages keeps it; decodePage throws svod::Error on damaged
+// bytes.
+QByteArray encodePage(const PreparedPage& page);
+PreparedPage decodePage(const QByteArray& bytes);
 
 } // namespace svod::engine

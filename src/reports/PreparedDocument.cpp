@@ -12,7 +12,7 @@ class PreparedDocument final : public PreviewDocument {
 public:
     explicit PreparedDocument(engine::PreparedPages pages) : pages_(std::move(pages)) {}
     int pageCount() const override { return pages_.count(); }
-    QSizeF pageSize(int page) const override { return pages_.page(page).orientedSize(); }
+    QSizeF pageSize(int page) const override { return pages_.orientedSize(page); }
     void paintPage(int page, QPainter& painter, const QRectF& target) const override {
         engine::paintPage(pages_.page(page), painter, target);
     }

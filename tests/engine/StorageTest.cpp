@@ -150,3 +150,115 @@ TEST(PreparedPagesStream, FrpRoundTripKeepsEveryProperty) {
     EXPECT_THROW(loaded.fromBytes(bytes), svod::Error);
     EXPECT_EQ(loaded, pages); // a failed load changes nothing
 }
+
+namespace {
+
+// Objects that exercise every branch of the page encoding.
+PreparedPage assortedPage() {
+    PreparedPage page;
+    page.size = QSizeF(612.5, 792.125);
+    PreparedObject cell;
+    cell.rect = QRectF(28.35, 40, 45.9375, 12.0625);
+    cell.text = QStringLiteral("Текст 1-2");
+    cell.frame.sides = FrameAll;
+    page.objects << cell;
+    cell.rect.translate(cell.rect.width(), 0); // follows the previous one
+    cell.text = QStringLiteral("1 234,50");
+    cell.alignment = Qt::AlignRight | Qt::AlignVCenter;
+    cell.valueKind = ValueKind::Number;
+    cell.number = 1234.5;
+    page.objects << cell;
+    PreparedObject odd;
+    odd.rect = QRectF(-0.1, 1e-9, 1.0 / 3, 1e300);
+    odd.text = QString(QChar(0xd800)) + QStringLiteral("x\n\r\t"); // a lone surrogate survives too
+    odd.font.family = QStringLiteral("DejaVu Serif");
+    odd.font.sizePt = 7.25;
+    odd.font.bold = odd.font.italic = odd.font.underline = true;
+    odd.font.color = QColor::fromHsv(120, 200, 100, 128);
+    odd.frame = {FrameLeft | FrameBottom, 2.5, QColor::fromCmyk(1, 2, 3, 4)};
+    odd.fill = QColor(10, 20, 30, 40);
+    odd.wordWrap = true;
+    odd.valueKind = ValueKind::Date;
+    odd.number = 36891;
+    page.objects << odd;
+    PreparedObject picture;
+    picture.kind = ObjectKind::Picture;
+    picture.rect = QRectF(0, 0, 50, 50);
+    picture.picture = QByteArray("\x89PNG\0\1\2", 7);
+    page.objects << picture;
+    PreparedObject rounded;
+    rounded.kind = ObjectKind::RoundRect;
+    rounded.radius = 4.5;
+    rounded.rect = QRectF(5, 5, 20, 10);
+    page.objects << rounded;
+    PreparedObject box;
+    box.kind = ObjectKind::CheckBox;
+    box.checked = true;
+    page.objects << box;
+    page.objects << PreparedObject{}; // empty text, default style again
+    return page;
+}
+
+} // namespace
+
+TEST(PreparedPageEncoding, EveryPropertySurvivesAndPagesDecodeOneByOne) {
+    const PreparedPage page = assortedPage();
+    EXPECT_EQ(decodePage(encodePage(page)), page);
+    EXPECT_EQ(decodePage(encodePage(PreparedPage{})), PreparedPage{});
+
+    PreparedPages pages;
+    pages.addPage(page);
+    PreparedPage landscape;
+    landscape.landscape = true;
+    pages.addPage(landscape);
+    EXPECT_EQ(pages.page(0), page);
+    EXPECT_EQ(pages.page(1), landscape);
+    EXPECT_EQ(pages.orientedSize(1), landscape.orientedSize());
+    EXPECT_EQ(pages.pageSize(0), page.size);
+    ASSERT_EQ(pages.pages().size(), 2);
+    EXPECT_EQ(pages.pages()[0], page);
+
+    PreparedPages loaded;
+    loaded.fromBytes(pages.toBytes());
+    EXPECT_EQ(loaded, pages);
+    EXPECT_EQ(loaded.page(0), page);
+}
+
+TEST(PreparedPageEncoding, DamagedPagesAreRefused) {
+    const QByteArray bytes = encodePage(assortedPage());
+    for (qsizetype cut = 0; cut < bytes.size(); cut += 7)
+        EXPECT_THROW(decodePage(bytes.left(cut)), svod::Error) << cut;
+    EXPECT_THROW(decodePage(bytes + 'x'), svod::Error);
+
+    // A damaged page inside an .frp fails the load, and the pages stay as they were.
+    PreparedPages pages;
+    pages.addPage(assortedPage());
+    QByteArray frp = pages.toBytes();
+    const qsizetype styleCount = frp.indexOf(encodePage(assortedPage())) + 17;
+    frp[styleCount] = char(0x7f); // more styles than the page holds
+    PreparedPages target;
+    target.addPage(PreparedPage{});
+    EXPECT_THROW(target.fromBytes(frp), svod::Error);
+    EXPECT_EQ(target.count(), 1);
+}
+
+TEST(PreparedPageEncoding, EditedPagesAreStoredBack) {
+    PreparedPages pages;
+    pages.addPage(assortedPage());
+    pages.addPage(assortedPage());
+    EXPECT_EQ(pages.pages().size(), 2); // decoded list cached, then dropped by the edit
+
+    pages.objectsToPage(0)[0].text = QStringLiteral("первая");
+    pages.pageToObjects(0);
+    EXPECT_EQ(pages.page(0).objects[0].text, QStringLiteral("первая"));
+    EXPECT_EQ(pages.pages()[0].objects[0].text, QStringLiteral("первая"));
+
+    // Opening another page stores the pending edit.
+    pages.objectsToPage(1).removeLast();
+    pages.objectsToPage(0).clear();
+    pages.pageToObjects(0);
+    EXPECT_EQ(pages.page(1).objects.size(), assortedPage().objects.size() - 1);
+    EXPECT_TRUE(pages.page(0).objects.isEmpty());
+    EXPECT_EQ(pages.page(0).size, assortedPage().size);
+    EXPECT_THROW(pages.pageToObjects(2), svod::Error);
+}
