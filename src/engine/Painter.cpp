@@ -10,6 +10,7 @@
 #include <list>
 
 #include "db/Error.h"
+#include "engine/PdfWriter.h"
 #include "engine/TextLayout.h"
 
 namespace svod::engine {
@@ -188,6 +189,8 @@ void paintPage(const PreparedPage& page, QPainter& painter, const QRectF& target
 }
 
 void writePdf(const PreparedPages& pages, const QString& path) {
+    if (writeDirectPdf(pages, path))
+        return;
     QFile probe(path);
     if (!probe.open(QIODevice::WriteOnly))
         throw Error(QStringLiteral("Не удалось создать файл ") + path + QStringLiteral(": ") +

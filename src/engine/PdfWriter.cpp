@@ -1,0 +1,820 @@
+#include "engine/PdfWriter.h"
+
+#include <QHash>
+#include <QImage>
+#include <QPainterPath>
+#include <QRawFont>
+#include <QSaveFile>
+#include <QtEndian>
+#include <charconv>
+#include <cmath>
+#include <map>
+#include <set>
+#include <vector>
+#include <zlib.h>
+
+#include "db/Error.h"
+#include "engine/TextLayout.h"
+
+namespace svod::engine {
+
+namespace {
+
+// Thrown inside the writer when the pages need the painter; never leaves this file.
+struct NeedsPainter {};
+
+void appendNumber(QByteArray& out, double v) {
+    v = std::clamp(v, -1e7, 1e7);
+    if (std::abs(v) < 0.0005)
+        v = 0;
+    char buf[32];
+    char* end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 3).ptr;
+    while (end[-1] == '0')
+        --end;
+    if (end[-1] == '.')
+        --end;
+    out.append(buf, end - buf);
+}
+
+void appendInt(QByteArray& out, qint64 v) {
+    char buf[24];
+    out.append(buf, std::to_chars(buf, buf + sizeof buf, v).ptr - buf);
+}
+
+QByteArray deflated(const QByteArray& data) {
+    uLongf size = compressBound(uLong(data.size()));
+    QByteArray out(qsizetype(size), Qt::Uninitialized);
+    if (compress2(reinterpret_cast<Bytef*>(out.data()), &size,
+                  reinterpret_cast<const Bytef*>(data.constData()), uLong(data.size()), Z_BEST_SPEED) != Z_OK)
+        throw Error(QStringLiteral("Не удалось сжать страницу PDF"));
+    out.truncate(qsizetype(size));
+    return out;
+}
+
+quint16 be16(const QByteArray& t, qsizetype at) {
+    return at + 2 <= t.size() ? qFromBigEndian<quint16>(t.constData() + at) : 0;
+}
+quint32 be32(const QByteArray& t, qsizetype at) {
+    return at + 4 <= t.size() ? qFromBigEndian<quint32>(t.constData() + at) : 0;
+}
+void putBe16(QByteArray& t, qsizetype at, quint16 v) {
+    qToBigEndian(v, t.data() + at);
+}
+void putBe32(QByteArray& t, qsizetype at, quint32 v) {
+    qToBigEndian(v, t.data() + at);
+}
+
+// One TrueType face: its glyphs and advances, and the glyphs a document used, embedded as a subset.
+class EmbeddedFont {
+public:
+    EmbeddedFont(const FontSpec& spec, int index) : index_(index) {
+        const QFont font = qfontFor(spec, 72);
+        raw_ = QRawFont::fromFont(font);
+        if (!raw_.isValid())
+            throw NeedsPainter{};
+        // A face Qt would embolden or slant itself is left to the painter.
+        if ((spec.bold && raw_.weight() < QFont::DemiBold) ||
+            (spec.italic && raw_.style() == QFont::StyleNormal))
+            throw NeedsPainter{};
+        for (const char* tag : {"head", "hhea", "maxp", "hmtx", "loca", "glyf", "cvt ", "fpgm", "prep"})
+            tables_[tag] = raw_.fontTable(tag);
+        const QByteArray& head = tables_["head"];
+        const QByteArray& hhea = tables_["hhea"];
+        unitsPerEm_ = be16(head, 18);
+        glyphCount_ = be16(tables_["maxp"], 4);
+        longLoca_ = be16(head, 50) != 0;
+        const int metrics = be16(hhea, 34);
+        if (head.size() < 54 || hhea.size() < 36 || unitsPerEm_ == 0 || glyphCount_ == 0 || metrics == 0 ||
+            tables_["glyf"].isEmpty() || tables_["loca"].size() < (glyphCount_ + 1) * (longLoca_ ? 4 : 2) ||
+            tables_["hmtx"].size() < metrics * 4)
+            throw NeedsPainter{}; // no TrueType outlines (CFF) or a damaged face
+        advances_.resize(glyphCount_);
+        for (int g = 0; g < glyphCount_; ++g)
+            advances_[g] = be16(tables_["hmtx"], qsizetype(std::min(g, metrics - 1)) * 4);
+        ascent_ = qint16(be16(hhea, 4));
+        descent_ = qint16(be16(hhea, 6));
+        const QByteArray post = raw_.fontTable("post");
+        if (post.size() >= 12 && be16(post, 10) > 0) { // below the baseline, in em
+            underlinePosition_ = -qint16(be16(post, 8)) / double(unitsPerEm_);
+            underlineThickness_ = be16(post, 10) / double(unitsPerEm_);
+        }
+        glyphs_.assign(0x10000, -1);
+    }
+
+    int index() const { return index_; }
+    int objectNumber = 0;
+
+    // The glyph of a character, or -1 when Qt has to shape or substitute it.
+    int glyph(char16_t c) {
+        qint32& g = glyphs_[c];
+        if (g == -1) {
+            const QChar ch(c);
+            const auto category = ch.category();
+            const auto direction = ch.direction();
+            quint32 index = 0;
+            int count = 1;
+            if (ch.isSurrogate() || category == QChar::Mark_NonSpacing ||
+                category == QChar::Mark_SpacingCombining || category == QChar::Mark_Enclosing ||
+                category == QChar::Other_Control || category == QChar::Other_Format ||
+                direction == QChar::DirR || direction == QChar::DirAL ||
+                !raw_.glyphIndexesForChars(&ch, 1, &index, &count) || count != 1 || index == 0 ||
+                int(index) >= glyphCount_)
+                g = -2;
+            else
+                g = qint32(index);
+        }
+        return g < 0 ? -1 : g;
+    }
+    // Advance in 1/1000 em, as the PDF widths say.
+    double advance(int glyph) const { return advances_[glyph] * 1000.0 / unitsPerEm_; }
+    void use(int glyph, char16_t c) { used_.emplace(quint16(glyph), c); }
+    double underlinePosition() const { return underlinePosition_; }
+    double underlineThickness() const { return underlineThickness_; }
+
+    // The font's objects: Type0 at objectNumber, then descendant, descriptor, file and ToUnicode.
+    template <class Write> void write(Write& pdf) const;
+
+private:
+    QByteArray subset() const;
+    QByteArray toUnicode() const;
+    QByteArray baseFont() const;
+
+    int index_;
+    QRawFont raw_;
+    std::map<QByteArray, QByteArray> tables_;
+    int unitsPerEm_ = 1000, glyphCount_ = 0;
+    bool longLoca_ = false;
+    int ascent_ = 0, descent_ = 0;
+    double underlinePosition_ = 0.1, underlineThickness_ = 0.05;
+    std::vector<quint16> advances_;
+    std::vector<qint32> glyphs_;
+    std::map<quint16, char16_t> used_;
+};
+
+QByteArray EmbeddedFont::baseFont() const {
+    QByteArray name;
+    const QString full = raw_.familyName() + u'-' + raw_.styleName();
+    for (const QChar c : full)
+        if (c.isLetterOrNumber() && c.unicode() < 128)
+            name += char(c.unicode());
+        else if (c == u'-')
+            name += '-';
+    // A subset's name starts with six capitals of its own.
+    QByteArray tag = "SVOD";
+    tag += char('A' + index_ / 26 % 26);
+    tag += char('A' + index_ % 26);
+    return tag + '+' + name;
+}
+
+QByteArray EmbeddedFont::subset() const {
+    const QByteArray& loca = tables_.at("loca");
+    const QByteArray& glyf = tables_.at("glyf");
+    auto offset = [&](int g) -> quint32 {
+        return longLoca_ ? be32(loca, qsizetype(g) * 4) : quint32(be16(loca, qsizetype(g) * 2)) * 2;
+    };
+    // The used glyphs and the parts of composite ones.
+    std::set<int> keep{0};
+    std::vector<int> pending;
+    for (const auto& entry : used_)
+        pending.push_back(entry.first);
+    while (!pending.empty()) {
+        const int g = pending.back();
+        pending.pop_back();
+        if (g >= glyphCount_ || !keep.insert(g).second)
+            continue;
+        const quint32 begin = offset(g), end = offset(g + 1);
+        if (end <= begin || end > quint32(glyf.size()) || qint16(be16(glyf, begin)) >= 0)
+            continue;
+        qsizetype at = begin + 10;
+        for (quint16 flags = 0x20; (flags & 0x20) && at + 4 <= qsizetype(end);) {
+            flags = be16(glyf, at);
+            pending.push_back(be16(glyf, at + 2));
+            at += 4 + ((flags & 1) ? 4 : 2) + ((flags & 8) ? 2 : (flags & 0x40) ? 4 : (flags & 0x80) ? 8 : 0);
+        }
+    }
+    QByteArray newGlyf, newLoca(qsizetype(glyphCount_ + 1) * 4, '\0');
+    for (int g = 0; g < glyphCount_; ++g) {
+        putBe32(newLoca, qsizetype(g) * 4, quint32(newGlyf.size()));
+        const quint32 begin = offset(g), end = offset(g + 1);
+        if (keep.count(g) && end > begin && end <= quint32(glyf.size())) {
+            newGlyf.append(glyf.constData() + begin, end - begin);
+            while (newGlyf.size() % 4)
+                newGlyf.append('\0');
+        }
+    }
+    putBe32(newLoca, qsizetype(glyphCount_) * 4, quint32(newGlyf.size()));
+    QByteArray head = tables_.at("head");
+    putBe32(head, 8, 0);  // checkSumAdjustment
+    putBe16(head, 50, 1); // long offsets
+
+    std::map<QByteArray, QByteArray> out = tables_;
+    out["glyf"] = newGlyf;
+    out["loca"] = newLoca;
+    out["head"] = head;
+    for (auto it = out.begin(); it != out.end();)
+        it = it->second.isEmpty() ? out.erase(it) : std::next(it);
+    const quint16 count = quint16(out.size());
+    quint16 power = 1, log = 0;
+    while (power * 2 <= count)
+        power *= 2, ++log;
+    QByteArray file(12 + 16 * count, '\0');
+    putBe32(file, 0, 0x00010000);
+    putBe16(file, 4, count);
+    putBe16(file, 6, quint16(power * 16));
+    putBe16(file, 8, log);
+    putBe16(file, 10, quint16(count * 16 - power * 16));
+    qsizetype record = 12;
+    for (const auto& [tag, data] : out) { // std::map keeps the tags sorted
+        QByteArray padded = data;
+        while (padded.size() % 4)
+            padded.append('\0');
+        quint32 sum = 0;
+        for (qsizetype i = 0; i < padded.size(); i += 4)
+            sum += be32(padded, i);
+        file.replace(record, 4, tag);
+        putBe32(file, record + 4, sum);
+        putBe32(file, record + 8, quint32(file.size()));
+        putBe32(file, record + 12, quint32(data.size()));
+        file += padded;
+        record += 16;
+    }
+    return file;
+}
+
+QByteArray EmbeddedFont::toUnicode() const {
+    QByteArray out = "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+                     "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
+                     "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
+                     "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
+    auto it = used_.begin();
+    while (it != used_.end()) {
+        QByteArray block;
+        int n = 0;
+        for (; it != used_.end() && n < 100; ++it, ++n)
+            block += '<' + QByteArray::number(it->first, 16).rightJustified(4, '0') + "> <" +
+                     QByteArray::number(quint16(it->second), 16).rightJustified(4, '0') + ">\n";
+        out += QByteArray::number(n) + " beginbfchar\n" + block + "endbfchar\n";
+    }
+    out += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
+    return out;
+}
+
+// The file: objects written as they are ready, the cross-reference table at the end.
+class PdfFile {
+public:
+    explicit PdfFile(const QString& path) : file_(path), path_(path) {
+        if (!file_.open(QIODevice::WriteOnly))
+            throw Error(QStringLiteral("Не удалось создать файл ") + path + QStringLiteral(": ") +
+                        file_.errorString());
+        buffer_ = "%PDF-1.4\n%\xe2\xe3\xcf\xd3\n";
+    }
+    ~PdfFile() {
+        if (!committed_)
+            file_.cancelWriting();
+    }
+
+    int reserve() {
+        offsets_.push_back(-1);
+        return int(offsets_.size());
+    }
+    void object(int number, const QByteArray& body) {
+        begin(number);
+        buffer_ += body;
+        buffer_ += "\nendobj\n";
+        flushIfLarge();
+    }
+    void stream(int number, const QByteArray& dict, const QByteArray& data, bool compress) {
+        const QByteArray bytes = compress ? deflated(data) : data;
+        begin(number);
+        buffer_ += "<< ";
+        buffer_ += dict;
+        if (compress)
+            buffer_ += " /Filter /FlateDecode";
+        buffer_ += " /Length ";
+        appendInt(buffer_, bytes.size());
+        buffer_ += " >>\nstream\n";
+        buffer_ += bytes;
+        buffer_ += "\nendstream\nendobj\n";
+        flushIfLarge();
+    }
+    void finish(int root, int info) {
+        const qint64 xref = written_ + buffer_.size();
+        buffer_ += "xref\n0 ";
+        appendInt(buffer_, qint64(offsets_.size()) + 1);
+        buffer_ += "\n0000000000 65535 f \n";
+        for (qint64 offset : offsets_)
+            buffer_ +=
+                QByteArray::number(std::max<qint64>(offset, 0)).rightJustified(10, '0') + " 00000 n \n";
+        buffer_ += "trailer\n<< /Size ";
+        appendInt(buffer_, qint64(offsets_.size()) + 1);
+        buffer_ += " /Root " + QByteArray::number(root) + " 0 R /Info " + QByteArray::number(info) +
+                   " 0 R >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
+        flush();
+        if (!file_.commit())
+            throw Error(QStringLiteral("Не удалось записать файл ") + path_ + QStringLiteral(": ") +
+                        file_.errorString());
+        committed_ = true;
+    }
+
+private:
+    void begin(int number) {
+        offsets_[number - 1] = written_ + buffer_.size();
+        appendInt(buffer_, number);
+        buffer_ += " 0 obj\n";
+    }
+    void flushIfLarge() {
+        if (buffer_.size() > (1 << 20))
+            flush();
+    }
+    void flush() {
+        if (file_.write(buffer_) != buffer_.size())
+            throw Error(QStringLiteral("Не удалось записать файл ") + path_ + QStringLiteral(": ") +
+                        file_.errorString());
+        written_ += buffer_.size();
+        buffer_.clear();
+    }
+
+    QSaveFile file_;
+    QString path_;
+    QByteArray buffer_;
+    qint64 written_ = 0;
+    std::vector<qint64> offsets_;
+    bool committed_ = false;
+};
+
+template <class Write> void EmbeddedFont::write(Write& pdf) const {
+    const int descendant = pdf.reserve(), descriptor = pdf.reserve(), fontFile = pdf.reserve(),
+              unicode = pdf.reserve();
+    const QByteArray name = baseFont();
+    pdf.object(objectNumber, "<< /Type /Font /Subtype /Type0 /BaseFont /" + name +
+                                 " /Encoding /Identity-H /DescendantFonts [" +
+                                 QByteArray::number(descendant) + " 0 R] /ToUnicode " +
+                                 QByteArray::number(unicode) + " 0 R >>");
+    QByteArray widths = "[";
+    for (const auto& entry : used_) {
+        appendInt(widths, entry.first);
+        widths += " [";
+        appendNumber(widths, advance(entry.first));
+        widths += "] ";
+    }
+    widths += ']';
+    pdf.object(descendant, "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + name +
+                               " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >>"
+                               " /FontDescriptor " +
+                               QByteArray::number(descriptor) + " 0 R /CIDToGIDMap /Identity /W " + widths +
+                               " >>");
+    const QByteArray& head = tables_.at("head");
+    auto em = [&](int v) { return QByteArray::number(qRound(v * 1000.0 / unitsPerEm_)); };
+    pdf.object(descriptor, "<< /Type /FontDescriptor /FontName /" + name + " /Flags 4 /FontBBox [" +
+                               em(qint16(be16(head, 36))) + ' ' + em(qint16(be16(head, 38))) + ' ' +
+                               em(qint16(be16(head, 40))) + ' ' + em(qint16(be16(head, 42))) +
+                               "] /ItalicAngle 0 /Ascent " + em(ascent_) + " /Descent " + em(descent_) +
+                               " /CapHeight " + em(ascent_) + " /StemV 80 /FontFile2 " +
+                               QByteArray::number(fontFile) + " 0 R >>");
+    const QByteArray file = subset();
+    pdf.stream(fontFile, "/Length1 " + QByteArray::number(file.size()), file, true);
+    pdf.stream(unicode, {}, toUnicode(), true);
+}
+
+// A colour as PDF operands; translucent colours are the painter's.
+bool appendColor(QByteArray& out, const QColor& color) {
+    if (color.alpha() != 255)
+        throw NeedsPainter{};
+    const QColor rgb = color.toRgb();
+    appendNumber(out, rgb.redF());
+    out += ' ';
+    appendNumber(out, rgb.greenF());
+    out += ' ';
+    appendNumber(out, rgb.blueF());
+    return true;
+}
+
+// Everything drawn on the pages: fonts and images are shared by all pages through one resource
+// dictionary.
+class DirectPdf {
+public:
+    explicit DirectPdf(const QString& path) : pdf_(path) {
+        catalog_ = pdf_.reserve();
+        pagesNode_ = pdf_.reserve();
+        resources_ = pdf_.reserve();
+        info_ = pdf_.reserve();
+    }
+
+    void addPage(const PreparedPage& page) {
+        const QSizeF size = page.orientedSize();
+        out_.clear();
+        out_ += "1 0 0 -1 0 ";
+        appendNumber(out_, size.height());
+        out_ += " cm 2 J 2 j\n";
+        state_ = State{};
+        for (const auto& o : page.objects)
+            drawObject(o);
+        const int content = pdf_.reserve(), number = pdf_.reserve();
+        pdf_.stream(content, {}, out_, true);
+        QByteArray dict = "<< /Type /Page /Parent " + QByteArray::number(pagesNode_) + " 0 R /MediaBox [0 0 ";
+        appendNumber(dict, size.width());
+        dict += ' ';
+        appendNumber(dict, size.height());
+        dict += "] /Resources " + QByteArray::number(resources_) + " 0 R /Contents " +
+                QByteArray::number(content) + " 0 R >>";
+        pdf_.object(number, dict);
+        kids_.push_back(number);
+    }
+
+    void finish() {
+        QByteArray fonts, images;
+        for (const auto& font : fonts_) {
+            fonts += "/F" + QByteArray::number(font->index()) + ' ' + QByteArray::number(font->objectNumber) +
+                     " 0 R ";
+            font->write(pdf_);
+        }
+        for (const auto& [key, image] : images_)
+            images +=
+                "/Im" + QByteArray::number(image.index) + ' ' + QByteArray::number(image.object) + " 0 R ";
+        pdf_.object(resources_, "<< /ProcSet [/PDF /Text /ImageC] /Font << " + fonts + ">> /XObject << " +
+                                    images + ">> >>");
+        QByteArray kids;
+        for (int kid : kids_)
+            kids += QByteArray::number(kid) + " 0 R ";
+        pdf_.object(pagesNode_, "<< /Type /Pages /Kids [" + kids + "] /Count " +
+                                    QByteArray::number(qint64(kids_.size())) + " >>");
+        pdf_.object(catalog_, "<< /Type /Catalog /Pages " + QByteArray::number(pagesNode_) + " 0 R >>");
+        pdf_.object(info_, "<< /Creator (svod) /Producer (svod) >>");
+        pdf_.finish(catalog_, info_);
+    }
+
+private:
+    // What the content stream has set, so unchanged settings are not repeated.
+    struct State {
+        QRgb fill = 0, stroke = 0;
+        bool fillSet = false, strokeSet = false;
+        double width = -1;
+        int font = -1;
+        double fontSize = -1;
+    };
+    struct Image {
+        int index = 0, object = 0;
+    };
+
+    void setFill(const QColor& c) {
+        if (state_.fillSet && state_.fill == c.rgba())
+            return;
+        appendColor(out_, c);
+        out_ += " rg\n";
+        state_.fill = c.rgba();
+        state_.fillSet = true;
+    }
+    void setStroke(const QColor& c, double width) {
+        if (!state_.strokeSet || state_.stroke != c.rgba()) {
+            appendColor(out_, c);
+            out_ += " RG\n";
+            state_.stroke = c.rgba();
+            state_.strokeSet = true;
+        }
+        if (state_.width != width) {
+            appendNumber(out_, width);
+            out_ += " w\n";
+            state_.width = width;
+        }
+    }
+    void rect(const QRectF& r) {
+        appendNumber(out_, r.x());
+        out_ += ' ';
+        appendNumber(out_, r.y());
+        out_ += ' ';
+        appendNumber(out_, r.width());
+        out_ += ' ';
+        appendNumber(out_, r.height());
+        out_ += " re ";
+    }
+    void point(const QPointF& p, const char* op) {
+        appendNumber(out_, p.x());
+        out_ += ' ';
+        appendNumber(out_, p.y());
+        out_ += op;
+    }
+    void line(const QPointF& a, const QPointF& b) {
+        point(a, " m ");
+        point(b, " l S\n");
+    }
+    void path(const QPainterPath& path) {
+        for (int i = 0; i < path.elementCount(); ++i) {
+            const auto e = path.elementAt(i);
+            if (e.isMoveTo()) {
+                point(e, " m ");
+            } else if (e.isLineTo()) {
+                point(e, " l ");
+            } else if (e.isCurveTo() && i + 2 < path.elementCount()) {
+                point(e, " ");
+                point(path.elementAt(i + 1), " ");
+                point(path.elementAt(i + 2), " c ");
+                i += 2;
+            }
+        }
+    }
+
+    EmbeddedFont& fontFor(const FontSpec& spec) {
+        if (lastFont_ && lastSpec_.family.constData() == spec.family.constData() &&
+            lastSpec_.bold == spec.bold && lastSpec_.italic == spec.italic)
+            return *lastFont_;
+        const QString key = spec.family + u'/' + QChar(u'0' + spec.bold) + QChar(u'0' + spec.italic);
+        auto it = fontIndex_.find(key);
+        if (it == fontIndex_.end()) {
+            fonts_.push_back(std::make_unique<EmbeddedFont>(spec, int(fonts_.size()) + 1));
+            fonts_.back()->objectNumber = pdf_.reserve();
+            it = fontIndex_.insert(key, fonts_.back().get());
+        }
+        lastFont_ = it.value();
+        lastSpec_ = spec;
+        return *lastFont_;
+    }
+
+    // Glyphs of a line, or false when a character needs Qt's shaping or another face.
+    bool glyphsOf(EmbeddedFont& font, const QString& line, std::vector<int>& glyphs, double& width) {
+        glyphs.clear();
+        width = 0;
+        for (const QChar c : line) {
+            const int g = font.glyph(c.unicode());
+            if (g < 0)
+                return false;
+            glyphs.push_back(g);
+            width += font.advance(g);
+        }
+        return true;
+    }
+
+    void drawLine(const PreparedObject& o, const QString& text, double x, double baseline) {
+        EmbeddedFont& font = fontFor(o.font);
+        const double size = o.font.sizePt;
+        std::vector<int> glyphs;
+        double width = 0;
+        if (glyphsOf(font, text, glyphs, width)) {
+            width *= size / 1000;
+            out_ += "BT ";
+            if (state_.font != font.index() || state_.fontSize != size) {
+                out_ += "/F";
+                appendInt(out_, font.index());
+                out_ += ' ';
+                appendNumber(out_, size);
+                out_ += " Tf ";
+                state_.font = font.index();
+                state_.fontSize = size;
+            }
+            out_ += "1 0 0 -1 ";
+            point(QPointF(x, baseline), " Tm <");
+            static const char hex[] = "0123456789ABCDEF";
+            for (qsizetype i = 0; i < text.size(); ++i) {
+                const int g = glyphs[size_t(i)];
+                font.use(g, text[i].unicode());
+                const char digits[4] = {hex[(g >> 12) & 15], hex[(g >> 8) & 15], hex[(g >> 4) & 15],
+                                        hex[g & 15]};
+                out_.append(digits, 4);
+            }
+            out_ += "> Tj ET\n";
+        } else {
+            // Outlines shaped by Qt, with its substitute faces for missing characters.
+            const QFont qfont = qfontFor(o.font, 72);
+            const double scale = size / std::max(1.0, QRawFont::fromFont(qfont).pixelSize());
+            QPainterPath outline;
+            outline.addText(QPointF(0, 0), qfont, text);
+            width = outline.boundingRect().isEmpty() ? 0 : (outline.boundingRect().right() * scale);
+            path(QTransform::fromTranslate(x, baseline).scale(scale, scale).map(outline));
+            out_ += "f\n";
+        }
+        if (o.font.underline) {
+            const double w = width;
+            appendNumber(out_, x);
+            out_ += ' ';
+            appendNumber(out_, baseline + font.underlinePosition() * size);
+            out_ += ' ';
+            appendNumber(out_, w);
+            out_ += ' ';
+            appendNumber(out_, std::max(0.1, font.underlineThickness() * size));
+            out_ += " re f\n";
+        }
+    }
+
+    double lineWidth(const PreparedObject& o, const QString& text) {
+        EmbeddedFont& font = fontFor(o.font);
+        std::vector<int> glyphs;
+        double width = 0;
+        if (glyphsOf(font, text, glyphs, width))
+            return width * o.font.sizePt / 1000;
+        return metricsFor(o.font).horizontalAdvance(text);
+    }
+
+    void drawText(const PreparedObject& o) {
+        if (o.text.isEmpty() || o.font.color.alpha() == 0)
+            return;
+        const QFontMetricsF& fm = metricsFor(o.font);
+        const QRectF inner = o.rect.adjusted(TextPadding, TextPadding, -TextPadding, -TextPadding);
+        const QStringList lines = (o.wordWrap || o.text.contains(u'\n') || o.text.contains(u'\r'))
+                                      ? layoutLines(o.text, o.font, o.rect.width(), o.wordWrap)
+                                      : QStringList{o.text};
+        const double lineH = fm.lineSpacing();
+        const double blockH = lineH * lines.size();
+        double y = inner.top();
+        if (o.alignment & Qt::AlignVCenter)
+            y = inner.top() + (inner.height() - blockH) / 2;
+        else if (o.alignment & Qt::AlignBottom)
+            y = inner.bottom() - blockH;
+        widths_.clear();
+        bool clipped = blockH > inner.height() + 0.5;
+        for (const auto& line : lines) {
+            widths_.push_back(lineWidth(o, line));
+            clipped = clipped || widths_.back() > inner.width() + 0.5;
+        }
+        const State outside = state_;
+        if (clipped) {
+            out_ += "q ";
+            rect(o.rect);
+            out_ += "W n\n";
+        }
+        setFill(o.font.color);
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            const double w = widths_[size_t(i)];
+            double x = inner.left();
+            if (o.alignment & Qt::AlignRight)
+                x = inner.right() - w;
+            else if (o.alignment & Qt::AlignHCenter)
+                x = inner.left() + (inner.width() - w) / 2;
+            if (!lines[i].isEmpty())
+                drawLine(o, lines[i], x, y + fm.ascent());
+            y += lineH;
+        }
+        if (clipped) {
+            out_ += "Q\n";
+            state_ = outside;
+        }
+    }
+
+    void drawFrame(const PreparedObject& o) {
+        if (o.frame.sides == FrameNone || o.frame.color.alpha() == 0)
+            return;
+        setStroke(o.frame.color, o.frame.width * PointsPerPixel);
+        const QRectF r = o.rect;
+        if (o.frame.sides == FrameAll) {
+            rect(r);
+            out_ += "S\n";
+            return;
+        }
+        if (o.frame.sides & FrameLeft)
+            line(r.topLeft(), r.bottomLeft());
+        if (o.frame.sides & FrameTop)
+            line(r.topLeft(), r.topRight());
+        if (o.frame.sides & FrameRight)
+            line(r.topRight(), r.bottomRight());
+        if (o.frame.sides & FrameBottom)
+            line(r.bottomLeft(), r.bottomRight());
+    }
+
+    void drawPicture(const PreparedObject& o) {
+        auto it = images_.find(o.picture);
+        if (it == images_.end()) {
+            QImage image;
+            Image entry;
+            if (image.loadFromData(o.picture)) {
+                entry.index = int(images_.size()) + 1;
+                entry.object = pdf_.reserve();
+                writeImage(entry.object, image);
+            }
+            it = images_.emplace(o.picture, entry).first;
+        }
+        if (!it->second.object)
+            return;
+        out_ += "q ";
+        appendNumber(out_, o.rect.width());
+        out_ += " 0 0 ";
+        appendNumber(out_, -o.rect.height());
+        out_ += ' ';
+        point(o.rect.bottomLeft(), " cm /Im");
+        appendInt(out_, it->second.index);
+        out_ += " Do Q\n";
+    }
+
+    void writeImage(int number, const QImage& source) {
+        const QImage image = source.convertToFormat(QImage::Format_ARGB32);
+        QByteArray rgb, alpha;
+        rgb.reserve(qsizetype(image.width()) * image.height() * 3);
+        bool opaque = true;
+        for (int y = 0; y < image.height(); ++y) {
+            const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                // Translucent pixels over white, as on paper; the mask keeps what shows through.
+                const QRgb p = line[x];
+                rgb += char(qRed(p));
+                rgb += char(qGreen(p));
+                rgb += char(qBlue(p));
+                alpha += char(qAlpha(p));
+                opaque = opaque && qAlpha(p) == 255;
+            }
+        }
+        const QByteArray size = "/Width " + QByteArray::number(image.width()) + " /Height " +
+                                QByteArray::number(image.height()) + " /BitsPerComponent 8";
+        QByteArray dict = "/Type /XObject /Subtype /Image " + size + " /ColorSpace /DeviceRGB";
+        if (!opaque) {
+            const int mask = pdf_.reserve();
+            pdf_.stream(mask, "/Type /XObject /Subtype /Image " + size + " /ColorSpace /DeviceGray", alpha,
+                        true);
+            dict += " /SMask " + QByteArray::number(mask) + " 0 R";
+        }
+        pdf_.stream(number, dict, rgb, true);
+    }
+
+    void drawObject(const PreparedObject& o) {
+        if (o.fill.isValid() && o.fill.alpha() > 0 && o.kind != ObjectKind::Line &&
+            o.kind != ObjectKind::RoundRect) {
+            setFill(o.fill);
+            rect(o.rect);
+            out_ += "f\n";
+        }
+        switch (o.kind) {
+        case ObjectKind::Text:
+            drawText(o);
+            break;
+        case ObjectKind::RichText:
+            throw NeedsPainter{};
+        case ObjectKind::Line:
+            if (o.frame.color.alpha() == 0)
+                return;
+            setStroke(o.frame.color, o.frame.width * PointsPerPixel);
+            // A line runs along the longer side of its rectangle.
+            if (o.rect.width() >= o.rect.height())
+                line(o.rect.topLeft(), o.rect.topRight());
+            else
+                line(o.rect.topLeft(), o.rect.bottomLeft());
+            return;
+        case ObjectKind::Rectangle:
+            if (o.frame.color.alpha() == 0)
+                return;
+            setStroke(o.frame.color, o.frame.width * PointsPerPixel);
+            rect(o.rect);
+            out_ += "S\n";
+            return;
+        case ObjectKind::RoundRect: {
+            QPainterPath rounded;
+            rounded.addRoundedRect(o.rect, o.radius, o.radius);
+            const bool filled = o.fill.isValid() && o.fill.alpha() > 0;
+            const bool stroked = o.frame.color.alpha() > 0;
+            if (filled)
+                setFill(o.fill);
+            if (stroked)
+                setStroke(o.frame.color, o.frame.width * PointsPerPixel);
+            if (filled || stroked) {
+                path(rounded);
+                out_ += filled && stroked ? "B\n" : filled ? "f\n" : "S\n";
+            }
+            return;
+        }
+        case ObjectKind::Picture:
+            drawPicture(o);
+            break;
+        case ObjectKind::CheckBox: {
+            if (o.font.color.alpha() == 0)
+                return;
+            const double side = std::min(o.rect.width(), o.rect.height());
+            const QRectF box(o.rect.topLeft(), QSizeF(side, side));
+            setStroke(o.font.color, 0.75);
+            rect(box);
+            out_ += "S\n";
+            if (o.checked) {
+                point(QPointF(box.left() + side * 0.2, box.top() + side * 0.5), " m ");
+                point(QPointF(box.left() + side * 0.42, box.top() + side * 0.75), " l ");
+                point(QPointF(box.left() + side * 0.8, box.top() + side * 0.25), " l S\n");
+            }
+            return;
+        }
+        }
+        drawFrame(o);
+    }
+
+    PdfFile pdf_;
+    int catalog_ = 0, pagesNode_ = 0, resources_ = 0, info_ = 0;
+    std::vector<int> kids_;
+    QByteArray out_;
+    State state_;
+    std::vector<double> widths_;
+    std::vector<std::unique_ptr<EmbeddedFont>> fonts_;
+    QHash<QString, EmbeddedFont*> fontIndex_;
+    EmbeddedFont* lastFont_ = nullptr;
+    FontSpec lastSpec_;
+    std::map<QByteArray, Image> images_;
+};
+
+} // namespace
+
+bool writeDirectPdf(const PreparedPages& pages, const QString& path) {
+    if (pages.isEmpty())
+        return false;
+    try {
+        DirectPdf pdf(path);
+        for (int i = 0; i < pages.count(); ++i)
+            pdf.addPage(pages.page(i));
+        pdf.finish();
+        return true;
+    } catch (const NeedsPainter&) {
+        return false;
+    }
+}
+
+} // namespace svod::engine

@@ -1,0 +1,147 @@
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "db/Error.h"
+#include "engine/Painter.h"
+#include "engine/PdfWriter.h"
+
+using namespace svod::engine;
+
+namespace {
+
+PreparedObject textCell(const QRectF& rect, const QString& text) {
+    PreparedObject o;
+    o.rect = rect;
+    o.text = text;
+    o.frame.sides = FrameAll;
+    return o;
+}
+
+QByteArray png() {
+    QImage image(4, 3, QImage::Format_ARGB32);
+    image.fill(QColor(200, 0, 0, 128));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+// The text poppler reads back, or an empty string with a reason when it is not installed.
+QString pdfText(const QString& path, QString& why) {
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (tool.isEmpty()) {
+        why = QStringLiteral("pdftotext (poppler-utils) is not installed");
+        return {};
+    }
+    QProcess p;
+    p.start(tool, {QStringLiteral("-layout"), path, QStringLiteral("-")});
+    p.waitForFinished(30000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+class DirectPdf : public ::testing::Test {
+protected:
+    QString path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
+    QTemporaryDir dir;
+};
+
+} // namespace
+
+TEST_F(DirectPdf, WritesEveryPageWithReadableText) {
+    PreparedPages pages;
+    for (int p = 0; p < 3; ++p) {
+        PreparedPage page;
+        page.landscape = p == 1;
+        page.objects << textCell(QRectF(20, 20, 200, 14), QStringLiteral("Станок №%1 Total").arg(p + 1));
+        PreparedObject clipped = textCell(QRectF(20, 40, 30, 14), QStringLiteral("Очень длинный текст"));
+        clipped.font.bold = true;
+        clipped.font.underline = true;
+        clipped.fill = QColor(0, 0, 128);
+        clipped.font.color = Qt::white;
+        page.objects << clipped;
+        PreparedObject wrapped = textCell(QRectF(20, 60, 80, 60), QStringLiteral("перенос слов по ширине"));
+        wrapped.wordWrap = true;
+        wrapped.alignment = Qt::AlignRight | Qt::AlignBottom;
+        page.objects << wrapped;
+        PreparedObject line;
+        line.kind = ObjectKind::Line;
+        line.rect = QRectF(20, 130, 100, 0);
+        page.objects << line;
+        PreparedObject rounded;
+        rounded.kind = ObjectKind::RoundRect;
+        rounded.rect = QRectF(20, 140, 50, 20);
+        rounded.radius = 5;
+        rounded.fill = Qt::yellow;
+        page.objects << rounded;
+        PreparedObject box;
+        box.kind = ObjectKind::CheckBox;
+        box.rect = QRectF(80, 140, 10, 10);
+        box.checked = true;
+        page.objects << box;
+        PreparedObject picture;
+        picture.kind = ObjectKind::Picture;
+        picture.rect = QRectF(100, 140, 40, 30);
+        picture.picture = png(); // the same picture on every page is stored once
+        page.objects << picture;
+        // Characters the face lacks or that need shaping go as outlines.
+        page.objects << textCell(QRectF(20, 180, 200, 14), QStringLiteral("漢字 e\u0301"));
+        pages.addPage(page);
+    }
+    ASSERT_TRUE(writeDirectPdf(pages, path("r.pdf")));
+    QFile file(path("r.pdf"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray pdf = file.readAll();
+    EXPECT_TRUE(pdf.startsWith("%PDF-1.4"));
+    EXPECT_TRUE(pdf.endsWith("%%EOF\n"));
+    EXPECT_EQ(pdf.count("/Type /Page "), 3);
+    EXPECT_EQ(pdf.count("/Subtype /Image"), 2); // the picture and its transparency mask
+    EXPECT_EQ(pdf.count("/Subtype /Type0"), 2); // regular and bold
+    EXPECT_TRUE(pdf.contains("/MediaBox [0 0 841.89 595.28]"));
+
+    QString why;
+    const QString text = pdfText(path("r.pdf"), why);
+    if (!why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    for (int p = 1; p <= 3; ++p)
+        EXPECT_TRUE(text.contains(QStringLiteral("Станок №%1 Total").arg(p))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("перенос"))) << text.toStdString();
+    EXPECT_EQ(text.count(u'\f'), 3);
+}
+
+TEST_F(DirectPdf, RichTextAndTranslucentColoursAreLeftToThePainter) {
+    PreparedPages rich;
+    PreparedPage page;
+    PreparedObject html;
+    html.kind = ObjectKind::RichText;
+    html.rect = QRectF(10, 10, 200, 50);
+    html.text = QStringLiteral("<b>Жирный</b> текст");
+    page.objects << html;
+    rich.addPage(page);
+    EXPECT_FALSE(writeDirectPdf(rich, path("rich.pdf")));
+    EXPECT_FALSE(QFile::exists(path("rich.pdf"))); // nothing half written
+
+    PreparedPages translucent;
+    PreparedObject cell = textCell(QRectF(10, 10, 100, 14), QStringLiteral("x"));
+    cell.fill = QColor(255, 0, 0, 100);
+    translucent.addPage(PreparedPage{{}, false, {cell}});
+    EXPECT_FALSE(writeDirectPdf(translucent, path("t.pdf")));
+    EXPECT_FALSE(writeDirectPdf(PreparedPages{}, path("empty.pdf")));
+
+    // writePdf still writes them all, through the painter.
+    for (const auto* pages : {&rich, &translucent}) {
+        writePdf(*pages, path("any.pdf"));
+        QFile file(path("any.pdf"));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(file.readAll().startsWith("%PDF"));
+    }
+    EXPECT_THROW(writePdf(translucent, path("missing/dir/x.pdf")), svod::Error);
+    PreparedPages plain;
+    plain.addPage(PreparedPage{{}, false, {textCell(QRectF(10, 10, 100, 14), QStringLiteral("x"))}});
+    EXPECT_THROW(writeDirectPdf(plain, path("missing/dir/x.pdf")), svod::Error);
+}
