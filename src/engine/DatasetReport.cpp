@@ -50,6 +50,20 @@ QString trimmedCell(const QString& text) {
     return text.mid(b, e - b);
 }
 
+void keepValue(PreparedObject& o) {
+    if (o.kind != ObjectKind::Text || o.fill.isValid() || o.valueKind != ValueKind::Text)
+        return;
+    double number = 0;
+    QDate date;
+    if ((o.alignment & Qt::AlignRight) && parseDisplayNumber(o.text, number)) {
+        o.valueKind = ValueKind::Number;
+        o.number = number;
+    } else if (parseDisplayDate(o.text, date)) {
+        o.valueKind = ValueKind::Date;
+        o.number = DateValue::fromDate(date).days();
+    }
+}
+
 } // namespace
 
 DatasetReportSettings::DatasetReportSettings() {
@@ -157,25 +171,9 @@ void DatasetReport::buildReport(const TableData& table) {
 
 const PreparedPages& DatasetReport::prepare(const TableData& table) {
     buildReport(table);
-    report_.prepareReport();
     // Numbers and dates keep their values for the exports.
-    PreparedPages& pages = report_.preparedPages();
-    for (int i = 0; i < pages.count(); ++i) {
-        for (auto& o : pages.objectsToPage(i)) {
-            if (o.kind != ObjectKind::Text || o.fill.isValid() || o.valueKind != ValueKind::Text)
-                continue;
-            double number = 0;
-            QDate date;
-            if ((o.alignment & Qt::AlignRight) && parseDisplayNumber(o.text, number)) {
-                o.valueKind = ValueKind::Number;
-                o.number = number;
-            } else if (parseDisplayDate(o.text, date)) {
-                o.valueKind = ValueKind::Date;
-                o.number = DateValue::fromDate(date).days();
-            }
-        }
-        pages.pageToObjects(i);
-    }
+    report_.setObjectFinisher(keepValue);
+    report_.prepareReport();
     return report_.preparedPages();
 }
 

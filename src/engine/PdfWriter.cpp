@@ -1,6 +1,5 @@
 #include "engine/PdfWriter.h"
 
-#include <QHash>
 #include <QImage>
 #include <QPainterPath>
 #include <QRawFont>
@@ -23,17 +22,27 @@ namespace {
 // Thrown inside the writer when the pages need the painter; never leaves this file.
 struct NeedsPainter {};
 
+// Thousandths of a point are finer than any printer.
 void appendNumber(QByteArray& out, double v) {
-    v = std::clamp(v, -1e7, 1e7);
-    if (std::abs(v) < 0.0005)
-        v = 0;
+    qint64 m = qRound64(std::clamp(v, -1e7, 1e7) * 1000);
     char buf[32];
-    char* end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 3).ptr;
-    while (end[-1] == '0')
-        --end;
-    if (end[-1] == '.')
-        --end;
-    out.append(buf, end - buf);
+    char* p = buf;
+    if (m < 0) {
+        *p++ = '-';
+        m = -m;
+    }
+    p = std::to_chars(p, buf + sizeof buf, m / 1000).ptr;
+    int frac = int(m % 1000);
+    if (frac) {
+        *p++ = '.';
+        for (int div = 100; frac; div /= 10) {
+            *p++ = char('0' + frac / div);
+            frac %= div;
+        }
+    }
+    if (m == 0) // no "-0"
+        p = buf, *p++ = '0';
+    out.append(buf, p - buf);
 }
 
 void appendInt(QByteArray& out, qint64 v) {
@@ -514,42 +523,46 @@ private:
     }
 
     EmbeddedFont& fontFor(const FontSpec& spec) {
-        if (lastFont_ && lastSpec_.family.constData() == spec.family.constData() &&
-            lastSpec_.bold == spec.bold && lastSpec_.italic == spec.italic)
-            return *lastFont_;
-        const QString key = spec.family + u'/' + QChar(u'0' + spec.bold) + QChar(u'0' + spec.italic);
-        auto it = fontIndex_.find(key);
-        if (it == fontIndex_.end()) {
-            fonts_.push_back(std::make_unique<EmbeddedFont>(spec, int(fonts_.size()) + 1));
-            fonts_.back()->objectNumber = pdf_.reserve();
-            it = fontIndex_.insert(key, fonts_.back().get());
-        }
-        lastFont_ = it.value();
-        lastSpec_ = spec;
-        return *lastFont_;
+        for (auto& face : faces_)
+            if (face.bold == spec.bold && face.italic == spec.italic &&
+                (face.family.constData() == spec.family.constData() || face.family == spec.family)) {
+                face.family = spec.family; // the next page's objects share this string
+                return *face.font;
+            }
+        fonts_.push_back(std::make_unique<EmbeddedFont>(spec, int(fonts_.size()) + 1));
+        fonts_.back()->objectNumber = pdf_.reserve();
+        faces_.push_back({spec.family, spec.bold, spec.italic, fonts_.back().get()});
+        return *fonts_.back();
     }
 
-    // Glyphs of a line, or false when a character needs Qt's shaping or another face.
-    bool glyphsOf(EmbeddedFont& font, const QString& line, std::vector<int>& glyphs, double& width) {
-        glyphs.clear();
-        width = 0;
+    // A line's glyphs in glyphs_ from `first`; none when a character needs Qt's shaping or another
+    // face, drawn as outlines then.
+    struct Run {
+        bool glyphs = false;
+        double width = 0; // points
+        size_t first = 0;
+    };
+
+    Run runOf(EmbeddedFont& font, const PreparedObject& o, const QString& line) {
+        Run run{true, 0, glyphs_.size()};
         for (const QChar c : line) {
             const int g = font.glyph(c.unicode());
-            if (g < 0)
-                return false;
-            glyphs.push_back(g);
-            width += font.advance(g);
+            if (g < 0) {
+                glyphs_.resize(run.first);
+                return {false, metricsFor(o.font).horizontalAdvance(line), run.first};
+            }
+            glyphs_.push_back(g);
+            run.width += font.advance(g);
         }
-        return true;
+        run.width *= o.font.sizePt / 1000;
+        return run;
     }
 
-    void drawLine(const PreparedObject& o, const QString& text, double x, double baseline) {
-        EmbeddedFont& font = fontFor(o.font);
+    void drawLine(const PreparedObject& o, EmbeddedFont& font, const QString& text, const Run& run, double x,
+                  double baseline) {
         const double size = o.font.sizePt;
-        std::vector<int> glyphs;
-        double width = 0;
-        if (glyphsOf(font, text, glyphs, width)) {
-            width *= size / 1000;
+        double width = run.width;
+        if (run.glyphs) {
             out_ += "BT ";
             if (state_.font != font.index() || state_.fontSize != size) {
                 out_ += "/F";
@@ -564,7 +577,7 @@ private:
             point(QPointF(x, baseline), " Tm <");
             static const char hex[] = "0123456789ABCDEF";
             for (qsizetype i = 0; i < text.size(); ++i) {
-                const int g = glyphs[size_t(i)];
+                const int g = glyphs_[run.first + size_t(i)];
                 font.use(g, text[i].unicode());
                 const char digits[4] = {hex[(g >> 12) & 15], hex[(g >> 8) & 15], hex[(g >> 4) & 15],
                                         hex[g & 15]};
@@ -594,15 +607,6 @@ private:
         }
     }
 
-    double lineWidth(const PreparedObject& o, const QString& text) {
-        EmbeddedFont& font = fontFor(o.font);
-        std::vector<int> glyphs;
-        double width = 0;
-        if (glyphsOf(font, text, glyphs, width))
-            return width * o.font.sizePt / 1000;
-        return metricsFor(o.font).horizontalAdvance(text);
-    }
-
     void drawText(const PreparedObject& o) {
         if (o.text.isEmpty() || o.font.color.alpha() == 0)
             return;
@@ -618,11 +622,13 @@ private:
             y = inner.top() + (inner.height() - blockH) / 2;
         else if (o.alignment & Qt::AlignBottom)
             y = inner.bottom() - blockH;
-        widths_.clear();
+        EmbeddedFont& font = fontFor(o.font);
+        glyphs_.clear();
+        runs_.clear();
         bool clipped = blockH > inner.height() + 0.5;
         for (const auto& line : lines) {
-            widths_.push_back(lineWidth(o, line));
-            clipped = clipped || widths_.back() > inner.width() + 0.5;
+            runs_.push_back(runOf(font, o, line));
+            clipped = clipped || runs_.back().width > inner.width() + 0.5;
         }
         const State outside = state_;
         if (clipped) {
@@ -632,14 +638,15 @@ private:
         }
         setFill(o.font.color);
         for (qsizetype i = 0; i < lines.size(); ++i) {
-            const double w = widths_[size_t(i)];
+            const Run& run = runs_[size_t(i)];
+            const double w = run.width;
             double x = inner.left();
             if (o.alignment & Qt::AlignRight)
                 x = inner.right() - w;
             else if (o.alignment & Qt::AlignHCenter)
                 x = inner.left() + (inner.width() - w) / 2;
             if (!lines[i].isEmpty())
-                drawLine(o, lines[i], x, y + fm.ascent());
+                drawLine(o, font, lines[i], run, x, y + fm.ascent());
             y += lineH;
         }
         if (clipped) {
@@ -793,11 +800,15 @@ private:
     std::vector<int> kids_;
     QByteArray out_;
     State state_;
-    std::vector<double> widths_;
+    std::vector<int> glyphs_;
+    std::vector<Run> runs_;
     std::vector<std::unique_ptr<EmbeddedFont>> fonts_;
-    QHash<QString, EmbeddedFont*> fontIndex_;
-    EmbeddedFont* lastFont_ = nullptr;
-    FontSpec lastSpec_;
+    struct Face {
+        QString family;
+        bool bold = false, italic = false;
+        EmbeddedFont* font = nullptr;
+    };
+    std::vector<Face> faces_;
     std::map<QByteArray, Image> images_;
 };
 

@@ -348,8 +348,14 @@ PreparedPage decodePage(const QByteArray& bytes) {
     const int styleCount = r.count();
     QList<Style> styles;
     styles.reserve(styleCount);
-    for (int i = 0; i < styleCount; ++i)
+    for (int i = 0; i < styleCount; ++i) {
         styles << readStyle(r);
+        for (qsizetype k = 0; k + 1 < styles.size(); ++k)
+            if (styles[k].font.family == styles.last().font.family) {
+                styles.last().font.family = styles[k].font.family; // shared, cheap to compare later
+                break;
+            }
+    }
     const int objects = r.count();
     page.objects.reserve(objects);
     QRectF previous;

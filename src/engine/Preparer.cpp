@@ -766,6 +766,9 @@ void Preparer::endPage() {
     for (int i = 0; i < t_.bands.size(); ++i)
         if (t_.bands[i].kind == BandKind::PageFooter)
             place(layoutBand(i));
+    if (in_.finishObject)
+        for (auto& o : page_.objects)
+            in_.finishObject(o);
     out_.addPage(std::move(page_));
     page_ = PreparedPage{};
     pageOpen_ = false;

@@ -22,6 +22,7 @@ struct PrepareInput {
     QVariantMap engineVariables;             // engine-wide variables; they win over the dictionary's
     QStringList* noteStrings = nullptr;      // the report's NoteStrings, readable by the script
     std::function<bool(int pages)> progress; // called per page; false cancels
+    std::function<void(PreparedObject&)> finishObject; // per object, before its page is stored
 };
 
 // Builds the prepared pages of a template; throws svod::Error naming the object and expression of a

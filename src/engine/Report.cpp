@@ -68,6 +68,7 @@ bool Report::prepareReport() {
     input.engineVariables = engineVariables();
     input.noteStrings = &noteStrings_;
     input.progress = progress_;
+    input.finishObject = finisher_;
     PreparedPages pages;
     if (!engine::prepareReport(input, pages))
         return false;

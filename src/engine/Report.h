@@ -33,6 +33,8 @@ public:
     // A dataset given in memory instead of SQL (name compared without case).
     void setMemoryDataset(const QString& name, RowSet rows);
     void setProgress(std::function<bool(int)> progress) { progress_ = std::move(progress); }
+    // Called for every object of a page before the page is stored.
+    void setObjectFinisher(std::function<void(PreparedObject&)> finish) { finisher_ = std::move(finish); }
 
     // Template and dictionary emptied; the file name stays.
     void clear();
@@ -58,6 +60,7 @@ private:
     db::Connection* connection_ = nullptr;
     QMap<QString, RowSet> memory_;
     std::function<bool(int)> progress_;
+    std::function<void(PreparedObject&)> finisher_;
 };
 
 // What shows prepared pages to the user; the desktop program implements it with its preview.

@@ -3,8 +3,8 @@
 #include <QDate>
 #include <QDateTime>
 #include <QGuiApplication>
-#include <QRegularExpression>
 #include <QScreen>
+#include <charconv>
 #include <memory>
 #include <vector>
 
@@ -160,16 +160,32 @@ QString displayText(const QVariant& value, const QString& format) {
 }
 
 bool parseDisplayNumber(const QString& text, double& value) {
-    static const QRegularExpression re(QStringLiteral("^-?\\d[\\d ]*([.,]\\d+)?$"));
-    const QString t = text.trimmed();
-    if (t.isEmpty() || t.size() > 24 || !re.match(t).hasMatch())
+    // -?digit[digits and blanks]*([.,]digits)?, blanks at both ends allowed
+    const QStringView t = QStringView(text).trimmed();
+    if (t.isEmpty() || t.size() > 24)
         return false;
-    QString c = t;
-    c.remove(u' ');
-    c.replace(u',', u'.');
-    bool ok = false;
-    value = c.toDouble(&ok);
-    return ok;
+    char buf[32];
+    int n = 0;
+    qsizetype i = 0;
+    if (t[0] == u'-')
+        buf[n++] = '-', ++i;
+    auto digit = [&](qsizetype k) { return k < t.size() && t[k] >= u'0' && t[k] <= u'9'; };
+    if (!digit(i))
+        return false;
+    for (; i < t.size() && (digit(i) || t[i] == u' '); ++i)
+        if (t[i] != u' ')
+            buf[n++] = char(t[i].unicode());
+    if (i < t.size()) {
+        if ((t[i] != u'.' && t[i] != u',') || !digit(i + 1))
+            return false;
+        buf[n++] = '.';
+        for (++i; digit(i); ++i)
+            buf[n++] = char(t[i].unicode());
+        if (i < t.size())
+            return false;
+    }
+    const auto result = std::from_chars(buf, buf + n, value);
+    return result.ec == std::errc() && result.ptr == buf + n;
 }
 
 bool parseDisplayDate(const QString& text, QDate& date) {

@@ -7,6 +7,7 @@
 #include "engine/FunctionLibrary.h"
 #include "engine/Preparer.h"
 #include "engine/Report.h"
+#include "engine/TextLayout.h"
 
 using namespace svod::engine;
 using namespace svod::engine::test;
@@ -270,4 +271,17 @@ TEST(FunctionLibrary, EveryNameIsRegisteredAndBehaves) {
     EXPECT_EQ(eval("DATETOSTR(INCDATE('31.12.1999', 1, 1, 1)) + DATETOSTR(INCYEAR('29.02.2000', 1))"),
               QStringLiteral("01.02.200128.02.2001"));
     EXPECT_TRUE(js.evaluate(QStringLiteral("STRTOFLOAT('abc')")).isError());
+}
+
+TEST(DisplayValues, NumbersReadBackOnlyInTheShapesCellsShow) {
+    double v = 0;
+    EXPECT_TRUE(parseDisplayNumber(QStringLiteral("-1 234,50"), v));
+    EXPECT_DOUBLE_EQ(v, -1234.5);
+    EXPECT_TRUE(parseDisplayNumber(QStringLiteral("  42 "), v));
+    EXPECT_DOUBLE_EQ(v, 42);
+    EXPECT_TRUE(parseDisplayNumber(QStringLiteral("0.125"), v));
+    EXPECT_DOUBLE_EQ(v, 0.125);
+    for (const char* text :
+         {"", "-", ",5", "1,", "1,2,3", "1e5", "12a", "- 1", "１２", "+1", "1234567890123456789012345"})
+        EXPECT_FALSE(parseDisplayNumber(QString::fromUtf8(text), v)) << text;
 }
