@@ -10,7 +10,7 @@ packages=(
   libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-odbc
   zlib1g-dev libxlsxwriter-dev unixodbc-dev tdsodbc libsqlite3-dev libpq-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  postgresql-15 sqlite3 fonts-liberation2 clang unzip
+  postgresql-15 sqlite3 fonts-liberation2 clang unzip qt6-translations-l10n
 )
 if [[ "${1:-}" == "--bench" ]]; then
   packages+=(pgdbf gdal-bin time hyperfine libreoffice-calc libreoffice-writer poppler-utils bc)

@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QLocale>
+#include <QTranslator>
 
 #include "app/GuiInteraction.h"
 #include "app/MainWindow.h"
@@ -25,6 +27,21 @@ void applyProcessFormats() {
     QLocale locale(QLocale::Russian, QLocale::Russia);
     locale.setNumberOptions(QLocale::OmitGroupSeparator);
     QLocale::setDefault(locale);
+    installQtTranslations();
+}
+
+void installQtTranslations() {
+    // Qt's own dialogs and standard buttons in Russian ("Отмена", "Да", "Нет").
+    static QTranslator* translator = nullptr;
+    if (translator || !QCoreApplication::instance())
+        return;
+    auto candidate = std::make_unique<QTranslator>();
+    if (!candidate->load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return;
+    candidate->setParent(QCoreApplication::instance()); // owned by the application from here on
+    translator = candidate.release();
+    QCoreApplication::installTranslator(translator);
 }
 
 DesktopApp::DesktopApp(QString iniPath, Messages& messages, LoginPrompt login)

@@ -87,7 +87,9 @@ private:
     std::unique_ptr<engine::Report> report_;
 };
 
-// Sets the process-wide date and number formats.
+// Sets the process-wide date and number formats, and the language of Qt's own texts.
 void applyProcessFormats();
+// Loads Qt's Russian translations once, when the system has them.
+void installQtTranslations();
 
 } // namespace svod::app

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMessageBox>
@@ -34,6 +35,16 @@ public:
     bool askYesNo(const QString&) override { return true; }
 };
 
+// Types the whole path into the dialog's file name field and accepts, as a user would: selecting
+// through the dialog's view depends on its folder listing, which loads in the background.
+void typeFileName(QFileDialog& dialog, const QString& path) {
+    if (auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+        edit->setText(path);
+    else
+        dialog.selectFile(path);
+    QMetaObject::invokeMethod(&dialog, "accept");
+}
+
 // Answers every modal window that appears: the mode dialog with OK, the file dialog with the
 // given file, message boxes with their default button; records what the boxes said.
 class ModalAnswerer {
@@ -42,7 +53,9 @@ public:
         timer_.setInterval(10);
         QObject::connect(&timer_, &QTimer::timeout, [this] { answer(); });
         timer_.start();
+        qApp->installEventFilter(&showWatcher_);
     }
+    ~ModalAnswerer() { qApp->removeEventFilter(&showWatcher_); }
     QStringList boxes;
     bool sawProgress = false;
 
@@ -51,22 +64,34 @@ private:
         QWidget* modal = QApplication::activeModalWidget();
         if (!modal)
             return;
-        if (modal->objectName() == QLatin1String("ProgressDialog")) {
-            sawProgress = true;
+        if (modal->objectName() == QLatin1String("ProgressDialog"))
             return;
-        }
         if (auto* mode = qobject_cast<ReceptionModeDialog*>(modal)) {
             mode->findChild<QPushButton*>(QStringLiteral("Button2"))->click();
         } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
-            dialog->selectFile(file_);
-            QMetaObject::invokeMethod(dialog, "accept");
+            typeFileName(*dialog, file_);
         } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             boxes << box->text();
             box->defaultButton() ? box->defaultButton()->click() : box->accept();
         }
     }
+    // A small packet is copied faster than the timer ticks: the dialog's showing is what counts.
+    class ShowWatcher final : public QObject {
+    public:
+        explicit ShowWatcher(bool& seen) : seen_(seen) {}
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            if (event->type() == QEvent::Show && watched->objectName() == QLatin1String("ProgressDialog"))
+                seen_ = true;
+            return false;
+        }
+
+    private:
+        bool& seen_;
+    };
+
     QString file_;
     QTimer timer_;
+    ShowWatcher showWatcher_{sawProgress};
 };
 
 class ReceptionWindows : public ::testing::Test {

@@ -1,24 +1,116 @@
-// Saves PNG pictures of the desktop program's windows on the demo database, for a person to look
-// at. Usage: svod-screenshots INI OUTDIR
+// Saves PNG pictures of the desktop program's windows on a demo database, for a person to look at.
+// The database and its packet folder are changed: run it on a copy (scripts/screenshots.sh does).
+// Usage: svod-screenshots INI OUTDIR
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QTimer>
+#include <cstdio>
 
 #include "app/DesktopApp.h"
 #include "app/MainWindow.h"
 #include "app/MessageConventions.h"
 #include "app/ProgressDialog.h"
 #include "app/ReceptionModeDialog.h"
+#include "db/Connection.h"
 
 using namespace svod::app;
 
 namespace {
+
 void save(QWidget* w, const QString& dir, const QString& name) {
-    w->grab().save(QDir(dir).filePath(name + QStringLiteral(".png")));
+    const QString path = QDir(dir).filePath(name + QStringLiteral(".png"));
+    w->grab().save(path);
+    std::printf("%s\n", qPrintable(path));
 }
+
+// Types the whole path into the dialog's file name field and accepts, as a user would: selecting
+// through the dialog's view depends on its folder listing, which loads in the background.
+void typeFileName(QFileDialog& dialog, const QString& path) {
+    if (auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+        edit->setText(path);
+    else
+        dialog.selectFile(path);
+    QMetaObject::invokeMethod(&dialog, "accept");
+}
+
+// Answers the modal windows of a reception, saving each kind once under `prefix`.
+class ReceptionDriver {
+public:
+    ReceptionDriver(QString file, QString out, QString prefix)
+        : file_(std::move(file)), out_(std::move(out)), prefix_(std::move(prefix)) {
+        timer_.setInterval(20);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { answer(); });
+        timer_.start();
+    }
+
+private:
+    void answer() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        if (qEnvironmentVariableIsSet("SVOD_SCREENSHOTS_TRACE") && modal != last_) {
+            last_ = modal;
+            std::fprintf(stderr, "modal: %s\n", modal->metaObject()->className());
+        }
+        if (modal->objectName() == QLatin1String("ProgressDialog")) {
+            // Saved once the copy is under way: a text in the label and a moving bar.
+            const auto* label = modal->findChild<QLabel*>(QStringLiteral("InfoLabel"));
+            const auto* bar = modal->findChild<QProgressBar*>(QStringLiteral("ProgressBar"));
+            const bool moving = label && !label->text().isEmpty() && bar && bar->value() > bar->minimum();
+            if (!progressSaved_ && modal->isVisible() && moving) {
+                save(modal, out_, prefix_ + QStringLiteral("-progress"));
+                progressSaved_ = true;
+            }
+            return;
+        }
+        if (auto* mode = qobject_cast<ReceptionModeDialog*>(modal)) {
+            mode->findChild<QPushButton*>(QStringLiteral("Button2"))->click();
+        } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            typeFileName(*dialog, file_);
+        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            save(box, out_, prefix_ + QStringLiteral("-message-%1").arg(++boxes_));
+            box->defaultButton() ? box->defaultButton()->click() : box->accept();
+        } else if (modal != unknown_) {
+            unknown_ = modal;
+            std::fprintf(stderr, "unanswered window: %s \"%s\"\n", modal->metaObject()->className(),
+                         qPrintable(modal->windowTitle()));
+        }
+    }
+
+    QString file_, out_, prefix_;
+    QTimer timer_;
+    int boxes_ = 0;
+    QWidget* unknown_ = nullptr;
+    QWidget* last_ = nullptr;
+    bool progressSaved_ = false;
+};
+
+// The newest child window maximised inside the main window, then the main window saved.
+void saveWithNewestChild(MainWindow& w, const QString& out, const QString& name) {
+    const auto subs = w.mdiArea()->subWindowList();
+    if (subs.isEmpty()) {
+        std::fprintf(stderr, "no window for %s\n", qPrintable(name));
+        return;
+    }
+    subs.last()->showMaximized();
+    QApplication::processEvents();
+    save(&w, out, name);
+}
+
+void closeChildren(MainWindow& w) {
+    w.mdiArea()->closeAllSubWindows();
+    QApplication::processEvents();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -34,12 +126,14 @@ int main(int argc, char** argv) {
     if (!app.start())
         return 1;
     MainWindow& w = app.mainWindow();
-    w.resize(900, 600);
+    messages.setParent(&w);
+    w.resize(1100, 700);
     w.show();
     auto* child = new QLabel(QStringLiteral("Окно филиалов"));
     w.addChildWindow(child)->setWindowTitle(QStringLiteral("Список филиалов"));
     QApplication::processEvents();
     save(&w, out, QStringLiteral("main-window"));
+    closeChildren(w);
 
     ReceptionModeDialog mode(false, &w);
     mode.show();
@@ -47,13 +141,36 @@ int main(int argc, char** argv) {
     save(&mode, out, QStringLiteral("reception-mode"));
     mode.hide();
 
-    w.progress().setInfoLabel(QStringLiteral("Перенос оборотов на сервер"));
-    w.progress().setProgress(ProgressDialog::Maximum, 100);
-    w.progress().execute([&] {
-        w.progress().setProgress(ProgressDialog::Position, 40);
-        QApplication::processEvents();
-        save(w.progress().window(), out, QStringLiteral("progress"));
-    });
+    const QDir packets(app.inDir());
+    const QStringList files = packets.entryList({QStringLiteral("A*.dbf")}, QDir::Files, QDir::Name);
+    if (files.size() >= 2) {
+        {
+            ReceptionDriver driver(packets.filePath(files[0]), out, QStringLiteral("accepted"));
+            w.action(QStringLiteral("N4"))->trigger();
+        }
+        // The balance-value check on: the next branch's first packet has no accepted history.
+        app.connection().execute(
+            QStringLiteral("update CLT set NVARVALUE = 1 where LABEL = 'CHECK_ZERO_BST'"));
+        {
+            ReceptionDriver driver(packets.filePath(files[1]), out, QStringLiteral("refused"));
+            w.action(QStringLiteral("N4"))->trigger();
+        }
+        app.connection().execute(
+            QStringLiteral("update CLT set NVARVALUE = 0 where LABEL = 'CHECK_ZERO_BST'"));
+        saveWithNewestChild(w, out, QStringLiteral("refused-protocol"));
+        closeChildren(w);
+    } else {
+        std::fprintf(stderr, "no sample packets in %s: reception pictures skipped\n",
+                     qPrintable(packets.path()));
+    }
+
+    for (QAction* a : w.findChildren<QAction*>())
+        if (a->objectName().startsWith(QStringLiteral("frr")) &&
+            a->text() == QStringLiteral("Остатки по филиалам на дату")) {
+            a->trigger();
+            saveWithNewestChild(w, out, QStringLiteral("report-preview"));
+            break;
+        }
     app.close();
     return 0;
 }
