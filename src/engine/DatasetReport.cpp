@@ -85,6 +85,50 @@ double DatasetReport::columnWidth(int widthChars) const {
     return widthChars * zero + 8 * PointsPerPixel;
 }
 
+QList<double> DatasetReport::columnWidths(const TableData& table, double available) const {
+    // Only the longest values of a column are measured, and at most this many: a refused packet's
+    // protocol may hold millions of rows, whose values of one length have much the same width.
+    constexpr int MeasuredPerColumn = 1000;
+    const QFontMetricsF& body = metricsFor(settings_.body.font);
+    const QFontMetricsF& header = metricsFor(settings_.columnHeaderStyle.font);
+    const double padding = 8 * PointsPerPixel;
+    QList<double> base;
+    QList<double> wanted;
+    for (int i = 0; i < table.columns.size(); ++i) {
+        const TableColumn& column = table.columns[i];
+        double need = 0;
+        for (const auto& line : column.title.split(u'|'))
+            need = std::max(need, header.horizontalAdvance(line) + padding);
+        qsizetype longest = 0;
+        for (const auto& row : table.rows)
+            if (i < row.size())
+                longest = std::max(longest, row[i].size());
+        int measured = 0;
+        for (const auto& row : table.rows) {
+            if (i >= row.size() || row[i].size() < longest - 1)
+                continue;
+            need = std::max(need, body.horizontalAdvance(row[i].trimmed()) + padding); // shown trimmed
+            if (++measured == MeasuredPerColumn)
+                break;
+        }
+        base << columnWidth(column.widthChars);
+        wanted << std::max(base.last(), need);
+    }
+    double baseTotal = 0;
+    double wantedTotal = 0;
+    for (int i = 0; i < base.size(); ++i) {
+        baseTotal += base[i];
+        wantedTotal += wanted[i];
+    }
+    // Widening never pushes the table past the page: the extra is shared out in proportion.
+    if (wantedTotal > available && wantedTotal > baseTotal) {
+        const double share = std::max(0.0, (available - baseTotal) / (wantedTotal - baseTotal));
+        for (int i = 0; i < base.size(); ++i)
+            wanted[i] = base[i] + (wanted[i] - base[i]) * share;
+    }
+    return wanted;
+}
+
 void DatasetReport::buildReport(const TableData& table) {
     const auto& s = settings_;
     ReportTemplate t;
@@ -108,9 +152,7 @@ void DatasetReport::buildReport(const TableData& table) {
         }
         t.bands << b;
     }
-    QList<double> widths;
-    for (const auto& c : table.columns)
-        widths << columnWidth(c.widthChars);
+    const QList<double> widths = columnWidths(table, width);
     if (s.columnHeader) {
         Band b = makeBand(BandKind::ColumnHeader, QStringLiteral("ColumnHeader"));
         int lines = 1;

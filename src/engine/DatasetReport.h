@@ -42,6 +42,9 @@ public:
 
     // A column's width in points: characters times the width of "0" in the body font, plus 8 px.
     double columnWidth(int widthChars) const;
+    // The columns' widths: from characters, widened where a title or a value would be cut off, as
+    // far as `available` allows.
+    QList<double> columnWidths(const TableData& table, double available) const;
 
 private:
     DatasetReportSettings settings_;

@@ -76,3 +76,39 @@ TEST(EMFPagesStorage, ComposesProtocolsInOrder) {
     storage.clear();
     EXPECT_EQ(storage.getCount(), 0);
 }
+
+// Widths in characters are a minimum: an inventory number or a plane name is never cut off, and
+// the widened table still fits the page.
+TEST(DatasetReport, ColumnsWidenToTheirTextsWithinThePage) {
+    TableData t;
+    t.columns = {{QStringLiteral("INV_NUM"), QStringLiteral("Инв.номер"), 5, false},
+                 {QStringLiteral("TYP2"), QStringLiteral("Пл."), 3, false},
+                 {QStringLiteral("NAME"), QStringLiteral("Наименование"), 40, false}};
+    t.rows << QStringList{QStringLiteral("ИНВ-0000001"), QStringLiteral("МСФО"), QStringLiteral("Станок")};
+    DatasetReport table;
+    const PreparedPage page = table.prepare(t).page(0);
+    const QFontMetricsF& body = metricsFor(table.settings().body.font);
+    const QFontMetricsF& header = metricsFor(table.settings().columnHeaderStyle.font);
+    int checked = 0;
+    for (const auto& o : page.objects) {
+        if (o.text == u"ИНВ-0000001" || o.text == u"МСФО") {
+            EXPECT_GE(o.rect.width(), body.horizontalAdvance(o.text)) << o.text.toStdString();
+            ++checked;
+        }
+        if (o.text == u"Инв.номер") {
+            EXPECT_GE(o.rect.width(), header.horizontalAdvance(o.text));
+            ++checked;
+        }
+        if (o.text == u"Станок") { // wide enough already: kept at its width in characters
+            EXPECT_NEAR(o.rect.width(), table.columnWidth(40), 0.01);
+        }
+    }
+    EXPECT_EQ(checked, 3);
+
+    // Values far wider than the page: the table is squeezed back to the page, never below the
+    // widths in characters.
+    t.rows << QStringList{QString(400, u'Ш'), QString(400, u'Ш'), QString(400, u'Ш')};
+    const QList<double> widths = table.columnWidths(t, 800);
+    EXPECT_NEAR(widths[0] + widths[1] + widths[2], 800, 0.01);
+    EXPECT_GE(widths[2], table.columnWidth(40));
+}

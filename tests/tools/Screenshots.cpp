@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -130,9 +132,19 @@ int main(int argc, char** argv) {
     w.resize(1100, 700);
     w.show();
     auto* child = new QLabel(QStringLiteral("Окно филиалов"));
-    w.addChildWindow(child)->setWindowTitle(QStringLiteral("Список филиалов"));
+    QMdiSubWindow* sub = w.addChildWindow(child);
+    sub->setWindowTitle(QStringLiteral("Список филиалов"));
+    sub->resize(420, 260);
     QApplication::processEvents();
     save(&w, out, QStringLiteral("main-window"));
+    // The reports menu as built from REPORT.
+    for (QAction* a : w.menuBar()->actions())
+        if (a->menu() && a->text().remove(u'&') == QStringLiteral("Отчеты")) {
+            a->menu()->popup(w.mapToGlobal(QPoint(90, 20)));
+            QApplication::processEvents();
+            save(a->menu(), out, QStringLiteral("reports-menu"));
+            a->menu()->hide();
+        }
     closeChildren(w);
 
     ReceptionModeDialog mode(false, &w);
