@@ -46,6 +46,17 @@ QString noRequiredFields(const db::Dialect& d) {
 }
 
 QString bExistsInA(const db::Dialect& d) {
+    if (d.backend() == db::Backend::SQLite) {
+        // SQLite would probe TEMP1 once per row of B; its distinct items are fewer by far. The rows
+        // keep the order of the file.
+        const QString temp2 = d.tempTable(QStringLiteral("TEMP2"));
+        return QStringLiteral("select B.ID,B.TYP,B.DD,B.SALDO,B.DELTA  from  ") + temp2 +
+               QStringLiteral(" B   where B.KOD_F <> '**' and (B.ID is null or B.ID in (select X.ID from "
+                              "(select distinct ID from ") +
+               temp2 + QStringLiteral(") X where not exists (select * from ") +
+               d.tempTable(QStringLiteral("TEMP1")) +
+               QStringLiteral(" A where A.ID = X.ID))) order by B.rowid");
+    }
     return QStringLiteral("select B.ID,B.TYP,B.DD,B.SALDO,B.DELTA  from  ") +
            d.tempTable(QStringLiteral("TEMP2")) +
            QStringLiteral(" B   where B.KOD_F <> '**' and not exists (select * from ") +

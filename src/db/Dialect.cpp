@@ -16,7 +16,7 @@ QString Dialect::quote(const QString& value) const {
     return sqlQuote(value);
 }
 
-QStringList Dialect::indexTempTable(const QString&, const QStringList&) const {
+QStringList Dialect::indexTempTable(const QString&, const QStringList&, const QStringList&) const {
     return {};
 }
 

@@ -64,8 +64,10 @@ public:
                                                const QString& indexName) const = 0;
     // Creates or replaces the balance function OSTAT; empty where the dialect inlines it.
     virtual QStringList createOstatFunction() const = 0;
-    // Statements run after a bulk load into a temporary table (indexes for the checks).
-    virtual QStringList indexTempTable(const QString& name, const QStringList& columns) const;
+    // Statements run after a bulk load into a temporary table (indexes for the checks). `carried`
+    // columns may ride along in the index where that spares the checks reading the rows.
+    virtual QStringList indexTempTable(const QString& name, const QStringList& columns,
+                                       const QStringList& carried = {}) const;
     // Converts a value bound into a statement to what the column keeps (dates on SQLite).
     virtual QVariant toDbValue(const QVariant& value) const;
     // Converts a value read from a column back to its type (dates kept as text on SQLite).

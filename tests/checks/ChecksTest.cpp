@@ -128,19 +128,23 @@ TEST_P(ChecksTest, BalanceRowsWithoutItem) {
     balance(QStringLiteral("LOST"), QStringLiteral("3"), QDate(2005, 1, 31), 1234.5, -2);
     balance(QStringLiteral("LOST"), QStringLiteral("6"), QDate(2005, 2, 28), 0.1, 0);
     balance(QString(), QStringLiteral("1"), QDate(2005, 1, 1), 0, 0, QStringLiteral("**"));
+    // A row without an item code belongs to no item either.
+    balance(QString(), QStringLiteral("4"), QDate(2005, 3, 31), 7, 0);
     checks().CheckBExistsInA();
     ASSERT_EQ(store_.GetCount(), 1);
     const engine::TableData& p = store_.protocols()[0];
     EXPECT_EQ(titles(p),
               QStringList({QStringLiteral("id"), QStringLiteral("Тип остатка"), QStringLiteral("Дата"),
                            QStringLiteral("Остаток"), QStringLiteral("Оборот")}));
-    ASSERT_EQ(p.rows.size(), 2);
+    ASSERT_EQ(p.rows.size(), 3);
     QList<QStringList> rows = p.rows;
     std::sort(rows.begin(), rows.end());
-    EXPECT_EQ(rows[1],
+    EXPECT_EQ(rows[0].value(2), QStringLiteral("31.03.2005"));
+    EXPECT_TRUE(rows[0].value(0).isEmpty());
+    EXPECT_EQ(rows[2],
               QStringList({QStringLiteral("LOST"), QStringLiteral("Бал.ст(р)"), QStringLiteral("31.01.2005"),
                            QStringLiteral("1234,50"), QStringLiteral("-2,00")}));
-    EXPECT_EQ(rows[0], QStringList({QStringLiteral("LOST"), QString(), QStringLiteral("28.02.2005"),
+    EXPECT_EQ(rows[1], QStringList({QStringLiteral("LOST"), QString(), QStringLiteral("28.02.2005"),
                                     QStringLiteral("0,10"), QStringLiteral("0,00")}));
     EXPECT_TRUE(p.columns[3].numeric);
     EXPECT_FALSE(p.columns[0].numeric);

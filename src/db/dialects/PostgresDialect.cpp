@@ -139,7 +139,10 @@ QStringList PostgresDialect::createOstatFunction() const {
         "and DD < p_dd + interval '1 day') B order by DD desc limit 1 $$")};
 }
 
-QStringList PostgresDialect::indexTempTable(const QString& name, const QStringList& columns) const {
+QStringList PostgresDialect::indexTempTable(const QString& name, const QStringList& columns,
+                                            const QStringList&) const {
+    // Carried columns would serve only index-only scans, which a freshly loaded table (no
+    // visibility map yet) never gets.
     const QString bare = bareName(name);
     return {QStringLiteral("create index on ") + tempTable(bare) + QStringLiteral(" (") + columns.join(u',') +
                 u')',

@@ -134,10 +134,12 @@ QStringList SqliteDialect::createOstatFunction() const {
     return {};
 }
 
-QStringList SqliteDialect::indexTempTable(const QString& name, const QStringList& columns) const {
+QStringList SqliteDialect::indexTempTable(const QString& name, const QStringList& columns,
+                                          const QStringList& carried) const {
+    // Carried columns trail the key: sums and look-ups over the index then never read the table.
     const QString bare = bareName(name);
     return {QStringLiteral("create index if not exists temp.IX_") + bare + u'_' + columns.join(u'_') +
-            QStringLiteral(" on ") + bare + QStringLiteral(" (") + columns.join(u',') + u')'};
+            QStringLiteral(" on ") + bare + QStringLiteral(" (") + (columns + carried).join(u',') + u')'};
 }
 
 QVariant SqliteDialect::toDbValue(const QVariant& value) const {

@@ -28,7 +28,8 @@ public:
                                        const QString& indexName) const override;
     QStringList createOstatFunction() const override;
     QString ownerPrefix(const QString& owner) const override;
-    QStringList indexTempTable(const QString& name, const QStringList& columns) const override;
+    QStringList indexTempTable(const QString& name, const QStringList& columns,
+                               const QStringList& carried) const override;
     QVariant toDbValue(const QVariant& value) const override;
     QVariant fromDbValue(const QVariant& value) const override;
 };
