@@ -13,8 +13,9 @@ class Connection;
 // insert stepped through the library itself, on PostgreSQL COPY FROM STDIN, elsewhere multi-row
 // inserts through Qt SQL. Values arrive as the column keeps them (Dialect::toDbValue); a NULL
 // QVariant or a null text, byte array or date is NULL, as Qt SQL binds them.
-// Rows added are sent at flush() at the latest, and errors of those rows surface there; the caller
-// owns the transaction.
+// Rows added are sent at flush() at the latest and stored for good by finish(); errors of those rows
+// surface at a flush or at finish() (on PostgreSQL one COPY runs from the first flush to finish(),
+// and an inserter destroyed before finish() abandons it). The caller owns the transaction.
 class BulkInsert {
 public:
     // How the rows travel.
@@ -32,6 +33,8 @@ public:
     virtual void endRow() = 0;
     // Sends the rows added so far.
     virtual void flush() = 0;
+    // Sends what is left and ends the load.
+    virtual void finish() { flush(); }
 
 protected:
     BulkInsert() = default;

@@ -21,6 +21,26 @@ void appendNumber(QByteArray& out, auto value) {
     const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
     out.append(digits, end - digits);
 }
+// yyyy-MM-dd without a formatted string per row: a packet has a date in every balance row.
+void appendDate(QByteArray& out, const QDate& date) {
+    int y = 0, m = 0, d = 0;
+    date.getDate(&y, &m, &d);
+    if (y < 1 || y > 9999) {
+        out.append(date.toString(Qt::ISODate).toLatin1());
+        return;
+    }
+    const char text[10] = {char('0' + y / 1000),
+                           char('0' + y / 100 % 10),
+                           char('0' + y / 10 % 10),
+                           char('0' + y % 10),
+                           '-',
+                           char('0' + m / 10),
+                           char('0' + m % 10),
+                           '-',
+                           char('0' + d / 10),
+                           char('0' + d % 10)};
+    out.append(text, sizeof text);
+}
 } // namespace
 
 PostgresCopy::PostgresCopy(PGconn* handle, const QString& table, const QStringList& columns)
@@ -29,13 +49,35 @@ PostgresCopy::PostgresCopy(PGconn* handle, const QString& table, const QStringLi
                                   .toUtf8()),
       columns_(int(columns.size())) {}
 
+PostgresCopy::~PostgresCopy() {
+    if (!copying_)
+        return;
+    // Not finished (an error or a cancel on the way): the server drops the rows of this COPY.
+    if (PQputCopyEnd(conn_, "abandoned") == 1)
+        drainResults();
+}
+
 void PostgresCopy::fail() {
     // As the Qt driver words a failed statement: the server's message and the SQLSTATE.
     QString message = QString::fromUtf8(PQerrorMessage(conn_));
     buffer_.clear();
     rows_ = 0;
     next_ = 0;
+    if (copying_) {
+        copying_ = false;
+        if (PQputCopyEnd(conn_, "abandoned") == 1)
+            drainResults();
+    }
     throw DbError(message.trimmed());
+}
+
+QString PostgresCopy::drainResults() {
+    QString message;
+    while (Result result{PQgetResult(conn_)}) {
+        if (PQresultStatus(result.get()) != PGRES_COMMAND_OK && message.isEmpty())
+            message = QString::fromUtf8(PQresultErrorMessage(result.get())).trimmed();
+    }
+    return message;
 }
 
 void PostgresCopy::appendEscaped(const char* data, qsizetype size) {
@@ -97,7 +139,7 @@ void PostgresCopy::add(const QVariant& value) {
         buffer_.append(value.toBool() ? "true" : "false");
         break;
     case QMetaType::QDate:
-        buffer_.append(value.toDate().toString(Qt::ISODate).toLatin1());
+        appendDate(buffer_, *static_cast<const QDate*>(value.constData()));
         break;
     case QMetaType::QDateTime:
         buffer_.append(value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toLatin1());
@@ -127,27 +169,28 @@ void PostgresCopy::endRow() {
 void PostgresCopy::flush() {
     if (rows_ == 0)
         return;
-    Result start(PQexec(conn_, command_.constData()));
-    if (PQresultStatus(start.get()) != PGRES_COPY_IN)
-        fail();
-    if (PQputCopyData(conn_, buffer_.constData(), int(buffer_.size())) != 1 ||
-        PQputCopyEnd(conn_, nullptr) != 1)
-        fail();
-    bool failed = false;
-    QString message;
-    while (Result result{PQgetResult(conn_)}) {
-        if (PQresultStatus(result.get()) != PGRES_COMMAND_OK && !failed) {
-            failed = true;
-            message = QString::fromUtf8(PQresultErrorMessage(result.get())).trimmed();
-        }
+    if (!copying_) {
+        const Result start(PQexec(conn_, command_.constData()));
+        if (PQresultStatus(start.get()) != PGRES_COPY_IN)
+            fail();
+        copying_ = true;
     }
-    if (failed) {
-        buffer_.clear();
-        rows_ = 0;
-        throw DbError(message);
-    }
+    if (PQputCopyData(conn_, buffer_.constData(), int(buffer_.size())) != 1)
+        fail();
     buffer_.clear();
     rows_ = 0;
+}
+
+void PostgresCopy::finish() {
+    flush();
+    if (!copying_)
+        return;
+    copying_ = false;
+    if (PQputCopyEnd(conn_, nullptr) != 1)
+        fail();
+    const QString message = drainResults();
+    if (!message.isEmpty())
+        throw DbError(message);
 }
 
 } // namespace svod::db

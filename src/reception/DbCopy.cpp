@@ -63,7 +63,7 @@ void copyRows(dbf::DbfTable& source, QList<ColumnMap>& map, const db::Dialect& d
                 checkAbort();
         }
     }
-    inserter.flush();
+    inserter.finish();
 }
 
 } // namespace

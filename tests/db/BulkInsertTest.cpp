@@ -58,6 +58,7 @@ TEST_P(BulkInsertTest, ValuesArriveAsBound) {
                          qint64(1234567890123), 0.00015});
         insert->flush();
         insert->flush(); // nothing pending: nothing sent
+        insert->finish();
     }
     transaction.commit();
     EXPECT_EQ(count(QStringLiteral("1=1")), 3);
@@ -88,12 +89,34 @@ TEST_P(BulkInsertTest, RefusedValueIsADbErrorAndTheConnectionStaysUsable) {
                          QStringLiteral("1"), 1, 1});
         try {
             insert->flush();
+            insert->finish();
             FAIL() << "no error";
         } catch (const DbError& e) {
             EXPECT_TRUE(e.message().contains(QStringLiteral("character varying(2)"))) << e.what();
         }
     }
     EXPECT_EQ(count(QStringLiteral("1=1")), 0);
+}
+
+TEST_P(BulkInsertTest, LoadLeftUnfinishedLeavesTheConnectionUsable) {
+    {
+        Transaction transaction(c());
+        const auto insert = loader();
+        addRow(*insert,
+               {QStringLiteral("X"), QStringLiteral("01"), QDate(2005, 1, 31), QStringLiteral("1"), 1, 1});
+        insert->flush();
+        addRow(*insert,
+               {QStringLiteral("Y"), QStringLiteral("01"), QDate(2005, 1, 31), QStringLiteral("1"), 1, 1});
+        // Destroyed unfinished, as when a cancel ends the copy; the transaction rolls back.
+    }
+    EXPECT_EQ(count(QStringLiteral("1=1")), 0);
+    Transaction transaction(c());
+    const auto insert = loader();
+    addRow(*insert,
+           {QStringLiteral("Z"), QStringLiteral("01"), QDate(2005, 1, 31), QStringLiteral("1"), 1, 1});
+    insert->finish();
+    transaction.commit();
+    EXPECT_EQ(count(QStringLiteral("ID = 'Z'")), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, BulkInsertTest, ::testing::ValuesIn(svod::test::testBackends()),
