@@ -1,10 +1,11 @@
 #include "engine/Exports.h"
 
 #include <QFileInfo>
+#include <QMap>
 #include <QSaveFile>
-#include <QSet>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <xlsxwriter.h>
 
 #include "db/DateValue.h"
@@ -44,12 +45,14 @@ QStringList rowTexts(const QList<const PreparedObject*>& row) {
     return texts;
 }
 
-// Rows of the continuous formats: a row repeated at the same place on the next page (a column or
-// page header) is written once.
-QList<QList<const PreparedObject*>> documentRows(const PreparedPages& pages) {
-    QList<QList<const PreparedObject*>> out;
+// Rows of the continuous formats, one page decoded at a time: a row repeated at the same place on
+// the next page (a column or page header) is handed on once.
+using RowVisitor = std::function<void(const QList<const PreparedObject*>& row)>;
+
+void forEachDocumentRow(const PreparedPages& pages, const RowVisitor& visit) {
     QList<QStringList> previous;
-    for (const auto& page : pages.pages()) {
+    for (int p = 0; p < pages.count(); ++p) {
+        const PreparedPage page = pages.page(p);
         const auto rows = pageRows(page);
         QList<QStringList> current;
         for (const auto& row : rows)
@@ -63,10 +66,9 @@ QList<QList<const PreparedObject*>> documentRows(const PreparedPages& pages) {
                current[end - 1] == previous[previous.size() - (current.size() - end) - 1])
             --end;
         for (qsizetype i = begin; i < end; ++i)
-            out << rows[i];
+            visit(rows[i]);
         previous = current;
     }
-    return out;
 }
 
 QString csvField(const QString& value, QChar delimiter) {
@@ -122,12 +124,12 @@ QList<QList<const PreparedObject*>> pageRows(const PreparedPage& page) {
 
 void exportCsv(const PreparedPages& pages, const QString& path, const CsvOptions& options) {
     QString out;
-    for (const auto& row : documentRows(pages)) {
+    forEachDocumentRow(pages, [&](const QList<const PreparedObject*>& row) {
         QStringList cells;
         for (const auto* o : row)
             cells << csvField(cellText(*o), options.delimiter);
         out += cells.join(options.delimiter) + QStringLiteral("\r\n");
-    }
+    });
     writeText(path, out.toUtf8());
 }
 
@@ -137,7 +139,8 @@ void exportHtml(const PreparedPages& pages, const QString& path) {
         "table.page { border-collapse: collapse; margin-bottom: 24pt; page-break-after: always; }\n"
         "td { padding: 1pt 2pt; vertical-align: middle; white-space: pre-wrap; "
         "}\n</style>\n</head>\n<body>\n");
-    for (const auto& page : pages.pages()) {
+    for (int p = 0; p < pages.count(); ++p) {
+        const PreparedPage page = pages.page(p);
         const auto rows = pageRows(page);
         int maxCells = 1;
         for (const auto& row : rows)
@@ -197,7 +200,7 @@ void exportRtf(const PreparedPages& pages, const QString& path, const RtfOptions
     };
     QString body;
     for (int p = 0; p < pages.count(); ++p) {
-        const auto& page = pages.page(p);
+        const PreparedPage page = pages.page(p);
         if (p > 0)
             body += QStringLiteral("\\page\n");
         const QSizeF size = page.orientedSize();
@@ -309,14 +312,17 @@ int decimalsOf(const QString& text) {
 } // namespace
 
 void exportXlsx(const PreparedPages& pages, const QString& path) {
-    const auto rows = documentRows(pages);
-    // Columns: the distinct left edges of all cells.
-    QList<int> edges;
-    for (const auto& row : rows)
-        for (const auto* o : row)
-            edges << qRound(o->rect.left());
-    std::sort(edges.begin(), edges.end());
-    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+    // Two passes over the pages, each decoding one page at a time: the columns (the distinct left
+    // edges of all cells, and their widths) must be known before the first row is written.
+    QMap<int, double> widthAt; // left edge -> widest cell starting there (0: only single cells)
+    forEachDocumentRow(pages, [&](const QList<const PreparedObject*>& row) {
+        for (const auto* o : row) {
+            double& width = widthAt[qRound(o->rect.left())];
+            if (row.size() > 1)
+                width = std::max(width, o->rect.width());
+        }
+    });
+    const QList<int> edges = widthAt.keys();
 
     const QByteArray file = QFile::encodeName(path);
     lxw_workbook_options options{};
@@ -326,19 +332,12 @@ void exportXlsx(const PreparedPages& pages, const QString& path) {
         throw Error(QStringLiteral("Не удалось создать файл ") + path);
     lxw_worksheet* sheet = workbook_add_worksheet(book, "Отчет");
     XlsxFormats formats(book);
-    QList<double> widths(edges.size(), 0);
-    for (const auto& row : rows)
-        for (const auto* o : row) {
-            const int col =
-                int(std::lower_bound(edges.begin(), edges.end(), qRound(o->rect.left())) - edges.begin());
-            if (row.size() > 1)
-                widths[col] = std::max(widths[col], o->rect.width());
-        }
-    for (int c = 0; c < edges.size(); ++c)
-        worksheet_set_column(sheet, lxw_col_t(c), lxw_col_t(c), widths[c] > 0 ? widths[c] / 5.25 : 8.43,
-                             nullptr);
+    for (int c = 0; c < edges.size(); ++c) {
+        const double width = widthAt.value(edges[c]);
+        worksheet_set_column(sheet, lxw_col_t(c), lxw_col_t(c), width > 0 ? width / 5.25 : 8.43, nullptr);
+    }
     lxw_row_t r = 0;
-    for (const auto& row : rows) {
+    forEachDocumentRow(pages, [&](const QList<const PreparedObject*>& row) {
         double height = 0;
         for (const auto* o : row)
             height = std::max(height, o->rect.height());
@@ -380,7 +379,7 @@ void exportXlsx(const PreparedPages& pages, const QString& path) {
             }
         }
         ++r;
-    }
+    });
     if (workbook_close(book) != LXW_NO_ERROR)
         throw Error(QStringLiteral("Не удалось записать файл ") + path);
 }
