@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "../reception/PacketFixture.h"
+#include "../support/FileDialogInput.h"
 #include "app/DesktopApp.h"
 #include "app/MainWindow.h"
 #include "app/MessageConventions.h"
@@ -34,16 +35,6 @@ public:
     bool confirm(const QString&) override { return true; }
     bool askYesNo(const QString&) override { return true; }
 };
-
-// Types the whole path into the dialog's file name field and accepts, as a user would: selecting
-// through the dialog's view depends on its folder listing, which loads in the background.
-void typeFileName(QFileDialog& dialog, const QString& path) {
-    if (auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
-        edit->setText(path);
-    else
-        dialog.selectFile(path);
-    QMetaObject::invokeMethod(&dialog, "accept");
-}
 
 // Answers every modal window that appears: the mode dialog with OK, the file dialog with the
 // given file, message boxes with their default button; records what the boxes said.
@@ -69,7 +60,7 @@ private:
         if (auto* mode = qobject_cast<ReceptionModeDialog*>(modal)) {
             mode->findChild<QPushButton*>(QStringLiteral("Button2"))->click();
         } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
-            typeFileName(*dialog, file_);
+            test::typeFileName(*dialog, file_);
         } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             boxes << box->text();
             box->defaultButton() ? box->defaultButton()->click() : box->accept();

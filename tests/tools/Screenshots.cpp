@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "../support/FileDialogInput.h"
 #include "app/DesktopApp.h"
 #include "app/MainWindow.h"
 #include "app/MessageConventions.h"
@@ -32,16 +33,6 @@ void save(QWidget* w, const QString& dir, const QString& name) {
     const QString path = QDir(dir).filePath(name + QStringLiteral(".png"));
     w->grab().save(path);
     std::printf("%s\n", qPrintable(path));
-}
-
-// Types the whole path into the dialog's file name field and accepts, as a user would: selecting
-// through the dialog's view depends on its folder listing, which loads in the background.
-void typeFileName(QFileDialog& dialog, const QString& path) {
-    if (auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
-        edit->setText(path);
-    else
-        dialog.selectFile(path);
-    QMetaObject::invokeMethod(&dialog, "accept");
 }
 
 // Answers the modal windows of a reception, saving each kind once under `prefix`.
@@ -77,7 +68,7 @@ private:
         if (auto* mode = qobject_cast<ReceptionModeDialog*>(modal)) {
             mode->findChild<QPushButton*>(QStringLiteral("Button2"))->click();
         } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
-            typeFileName(*dialog, file_);
+            svod::test::typeFileName(*dialog, file_);
         } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             save(box, out_, prefix_ + QStringLiteral("-message-%1").arg(++boxes_));
             box->defaultButton() ? box->defaultButton()->click() : box->accept();
