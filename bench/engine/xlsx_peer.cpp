@@ -70,8 +70,9 @@ int main(int argc, char** argv) {
     format_set_border(number, LXW_BORDER_THIN);
     format_set_num_format(number, "0.00");
 
+    // The text columns are widened to their longest values, the number columns keep their width.
     for (lxw_col_t c = 0; c < Columns; ++c)
-        worksheet_set_column(sheet, c, c, 8.71, nullptr);
+        worksheet_set_column(sheet, c, c, c < 4 ? 9.29 : 8.71, nullptr);
     const double bodyHeight = 13.21875, headerHeight = 12.0625;
     worksheet_set_row(sheet, 0, bodyHeight, nullptr);
     worksheet_write_string(sheet, 0, 0, "Оборотная ведомость", title);
