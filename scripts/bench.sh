@@ -11,9 +11,11 @@ out="$root/bench-out"
 mkdir -p "$out"
 scripts=()
 if (( $# > 0 )); then
-  for name in "$@"; do scripts+=("$root/bench/$name.sh"); done
+  for name in "$@"; do
+    for s in "$root/bench/$name.sh" "$root"/bench/*/"$name.sh"; do [[ -e "$s" ]] && scripts+=("$s"); done
+  done
 else
-  for s in "$root"/bench/*.sh; do [[ -e "$s" ]] && scripts+=("$s"); done
+  for s in "$root"/bench/*.sh "$root"/bench/*/*.sh; do [[ -e "$s" ]] && scripts+=("$s"); done
 fi
 for s in "${scripts[@]}"; do
   name="$(basename "$s" .sh)"

@@ -2,7 +2,7 @@
 # Report engine figures against LibreOffice and, for .xlsx, against libxlsxwriter alone, in the same run.
 # Usage: bench/engine/report_bench.sh BUILD_DIR
 set -euo pipefail
-build=${1:-build}
+build="${1:-${SVOD_BUILD_DIR:-build}}"
 bin="$build/bench/report_bench"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
