@@ -98,6 +98,32 @@ TEST_P(BulkInsertTest, RefusedValueIsADbErrorAndTheConnectionStaysUsable) {
     EXPECT_EQ(count(QStringLiteral("1=1")), 0);
 }
 
+TEST_P(BulkInsertTest, BatchesOfManyRowsKeepEveryRow) {
+    Transaction transaction(c());
+    {
+        const auto insert = loader();
+        for (int batch = 0; batch < 2; ++batch) {
+            for (int row = 0; row < 1001; ++row) {
+                const int n = batch * 1001 + row;
+                addRow(*insert,
+                       {QStringLiteral("I%1").arg(n), QStringLiteral("01"), QDate(2005, 1, 1 + n % 28),
+                        QString::number(1 + n % 4), double(n), n % 3 ? QVariant(n * 0.5) : QVariant()});
+            }
+            insert->flush();
+        }
+        insert->finish();
+    }
+    transaction.commit();
+    EXPECT_EQ(count(QStringLiteral("1=1")), 2002);
+    EXPECT_EQ(count(QStringLiteral("DELTA is null")), 668);
+    for (const int n : {0, 63, 64, 1000, 1001, 2001})
+        EXPECT_EQ(
+            count(QStringLiteral("ID = 'I%1' and SALDO = %1 and TYP = '%2' and DD = ").arg(n).arg(1 + n % 4) +
+                  d().dateLiteral(DateValue::fromYmd(2005, 1, 1 + n % 28))),
+            1)
+            << n;
+}
+
 TEST_P(BulkInsertTest, LoadLeftUnfinishedLeavesTheConnectionUsable) {
     {
         Transaction transaction(c());
