@@ -27,6 +27,10 @@ QString requiredOut(ArgReader& reader) {
     const QString out = reader.option(QStringLiteral("--out"));
     if (out.isEmpty())
         throw UsageError(QStringLiteral("Не указан файл результата (--out FILE)"));
+    // Checked before the report is run, so a long preparation does not end in this error.
+    if (!engine::isExportPath(out))
+        throw UsageError(QStringLiteral("Неизвестный формат файла отчета: ") + out +
+                         QStringLiteral(" (ожидается .pdf, .xlsx, .rtf, .html, .csv или .frp)"));
     return out;
 }
 

@@ -384,6 +384,13 @@ void exportXlsx(const PreparedPages& pages, const QString& path) {
         throw Error(QStringLiteral("Не удалось записать файл ") + path);
 }
 
+bool isExportPath(const QString& path) {
+    static const QStringList known = {QStringLiteral("pdf"),  QStringLiteral("frp"), QStringLiteral("csv"),
+                                      QStringLiteral("html"), QStringLiteral("htm"), QStringLiteral("rtf"),
+                                      QStringLiteral("xlsx")};
+    return known.contains(QFileInfo(path).suffix().toLower());
+}
+
 void exportPages(const PreparedPages& pages, const QString& path) {
     const QString ext = QFileInfo(path).suffix().toLower();
     if (ext == u"pdf")

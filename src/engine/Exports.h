@@ -21,6 +21,8 @@ void exportRtf(const PreparedPages& pages, const QString& path, const RtfOptions
 void exportXlsx(const PreparedPages& pages, const QString& path);
 // By the extension: .pdf, .frp, .csv, .html/.htm, .rtf, .xlsx. Throws svod::Error for others.
 void exportPages(const PreparedPages& pages, const QString& path);
+// Whether exportPages knows the extension of `path`.
+bool isExportPath(const QString& path);
 
 // A page's text objects as rows (same top), each row's cells from left to right.
 struct GridCell {

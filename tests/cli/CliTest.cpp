@@ -121,6 +121,10 @@ TEST_P(CliDatabaseTest, DemoReportsRunImportExportAndShow) {
     EXPECT_EQ(run.exitCode, 4);
     EXPECT_TRUE(run.out.contains(QStringLiteral("Отчет не найден: 1 OR 1=1"))) << run.out.toStdString();
     EXPECT_EQ(runCli(withDb({QStringLiteral("report"), QStringLiteral("run"), balancesId})).exitCode, 64);
+    EXPECT_EQ(runCli(withDb({QStringLiteral("report"), QStringLiteral("run"), balancesId,
+                             QStringLiteral("--out"), path("b.docx")}))
+                  .exitCode,
+              64);
 
     // Export every template, then import one back: without --yes nothing changes.
     run = runCli(withDb({QStringLiteral("report"), QStringLiteral("export-all"), path("frf")}));
