@@ -10,6 +10,7 @@
 #include "app/GuiInteraction.h"
 #include "app/MainWindow.h"
 #include "app/MessageConventions.h"
+#include "app/ProgressDialog.h"
 #include "db/Connection.h"
 #include "db/Error.h"
 #include "engine/Report.h"
@@ -102,14 +103,22 @@ void DesktopApp::runStoredReport(const QString& idText) {
         return;
     }
     report_->setConnection(connection_.get());
+    // Preparation runs in the progress dialog; "Отмена" stops it after the current page.
+    ProgressDialog& progress = window_->progress();
+    progress.setInfoLabel(QStringLiteral("Построение отчета"));
+    progress.setProgress(ProgressDialog::Minimum, 0);
+    progress.setProgress(ProgressDialog::Maximum, 0);
+    report_->setProgress([&progress](int pages) {
+        progress.setInfoLabel(QStringLiteral("Построение отчета: страница %1").arg(pages));
+        QApplication::processEvents();
+        return !progress.cancelled();
+    });
+    struct ForgetProgress {
+        engine::Report& report;
+        ~ForgetProgress() { report.setProgress({}); }
+    } forget{*report_};
     bool prepared = false;
-    {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        struct RestoreCursor {
-            ~RestoreCursor() { QApplication::restoreOverrideCursor(); }
-        } restore;
-        prepared = report_->prepareReport();
-    }
+    progress.execute([&] { prepared = report_->prepareReport(); });
     if (!prepared)
         return;
     auto* preview = new reports::PreviewWindow(reports::makePreparedDocument(report_->preparedPages()));

@@ -434,6 +434,20 @@ TEST(ReportsMenu, ItemsRunStoredReportsIntoPreviews) {
     EXPECT_EQ(messages.log, QStringList{QStringLiteral("plain: Отчет не найден: 12")});
     EXPECT_EQ(w.mdiArea()->subWindowList().size(), 3);
 
+    // "Отмена" in the progress dialog stops the run: no preview.
+    struct CancelOnShow final : QObject {
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            if (event->type() == QEvent::Show && watched->objectName() == QLatin1String("ProgressDialog"))
+                if (auto* cancel = watched->findChild<QPushButton*>(QStringLiteral("CancelButton")))
+                    cancel->click();
+            return false;
+        }
+    } cancelOnShow;
+    qApp->installEventFilter(&cancelOnShow);
+    w.action(QStringLiteral("frr11"))->trigger();
+    qApp->removeEventFilter(&cancelOnShow);
+    EXPECT_EQ(w.mdiArea()->subWindowList().size(), 3) << "a cancelled run opens no preview";
+
     // A demo report runs its SQL on the program's connection.
     for (QAction* a : w.findChildren<QAction*>())
         if (a->text() == QStringLiteral("Остатки по филиалам на дату"))
