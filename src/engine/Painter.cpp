@@ -66,36 +66,22 @@ void drawText(QPainter& p, const PreparedObject& o, FontCache& fonts) {
     if (o.text.isEmpty())
         return;
     const QFontMetricsF& fm = metricsFor(o.font);
-    const QRectF inner = o.rect.adjusted(TextPadding, TextPadding, -TextPadding, -TextPadding);
-    const QStringList lines = (o.wordWrap || o.text.contains(u'\n') || o.text.contains(u'\r'))
-                                  ? layoutLines(o.text, o.font, o.rect.width(), o.wordWrap)
-                                  : QStringList{o.text};
+    const TextBlock block = layoutTextBlock(o.text, o.font, o.rect, o.alignment, o.wordWrap);
     p.setFont(fonts.font(o.font));
     p.setPen(o.font.color);
-    const double lineH = fm.lineSpacing();
-    const double blockH = lineH * lines.size();
-    double y = inner.top();
-    if (o.alignment & Qt::AlignVCenter)
-        y = inner.top() + (inner.height() - blockH) / 2;
-    else if (o.alignment & Qt::AlignBottom)
-        y = inner.bottom() - blockH;
-    bool clipped = blockH > inner.height() + 0.5;
-    for (const auto& line : lines)
-        if (fm.horizontalAdvance(line) > inner.width() + 0.5)
+    bool clipped = block.tooTall;
+    for (const auto& line : block.lines)
+        if (fm.horizontalAdvance(line) > block.inner.width() + 0.5)
             clipped = true;
     if (clipped) {
         p.save();
         p.setClipRect(o.rect);
     }
-    for (const auto& line : lines) {
-        const double w = fm.horizontalAdvance(line);
-        double x = inner.left();
-        if (o.alignment & Qt::AlignRight)
-            x = inner.right() - w;
-        else if (o.alignment & Qt::AlignHCenter)
-            x = inner.left() + (inner.width() - w) / 2;
+    double y = block.top;
+    for (const auto& line : block.lines) {
+        const double x = alignedLeft(block.inner, fm.horizontalAdvance(line), o.alignment);
         p.drawText(QPointF(x, y + fm.ascent()), line);
-        y += lineH;
+        y += block.lineHeight;
     }
     if (clipped)
         p.restore();

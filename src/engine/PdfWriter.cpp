@@ -611,24 +611,14 @@ private:
         if (o.text.isEmpty() || o.font.color.alpha() == 0)
             return;
         const QFontMetricsF& fm = metricsFor(o.font);
-        const QRectF inner = o.rect.adjusted(TextPadding, TextPadding, -TextPadding, -TextPadding);
-        const QStringList lines = (o.wordWrap || o.text.contains(u'\n') || o.text.contains(u'\r'))
-                                      ? layoutLines(o.text, o.font, o.rect.width(), o.wordWrap)
-                                      : QStringList{o.text};
-        const double lineH = fm.lineSpacing();
-        const double blockH = lineH * lines.size();
-        double y = inner.top();
-        if (o.alignment & Qt::AlignVCenter)
-            y = inner.top() + (inner.height() - blockH) / 2;
-        else if (o.alignment & Qt::AlignBottom)
-            y = inner.bottom() - blockH;
+        const TextBlock block = layoutTextBlock(o.text, o.font, o.rect, o.alignment, o.wordWrap);
         EmbeddedFont& font = fontFor(o.font);
         glyphs_.clear();
         runs_.clear();
-        bool clipped = blockH > inner.height() + 0.5;
-        for (const auto& line : lines) {
+        bool clipped = block.tooTall;
+        for (const auto& line : block.lines) {
             runs_.push_back(runOf(font, o, line));
-            clipped = clipped || runs_.back().width > inner.width() + 0.5;
+            clipped = clipped || runs_.back().width > block.inner.width() + 0.5;
         }
         const State outside = state_;
         if (clipped) {
@@ -637,17 +627,13 @@ private:
             out_ += "W n\n";
         }
         setFill(o.font.color);
-        for (qsizetype i = 0; i < lines.size(); ++i) {
+        double y = block.top;
+        for (qsizetype i = 0; i < block.lines.size(); ++i) {
             const Run& run = runs_[size_t(i)];
-            const double w = run.width;
-            double x = inner.left();
-            if (o.alignment & Qt::AlignRight)
-                x = inner.right() - w;
-            else if (o.alignment & Qt::AlignHCenter)
-                x = inner.left() + (inner.width() - w) / 2;
-            if (!lines[i].isEmpty())
-                drawLine(o, font, lines[i], run, x, y + fm.ascent());
-            y += lineH;
+            const double x = alignedLeft(block.inner, run.width, o.alignment);
+            if (!block.lines[i].isEmpty())
+                drawLine(o, font, block.lines[i], run, x, y + fm.ascent());
+            y += block.lineHeight;
         }
         if (clipped) {
             out_ += "Q\n";

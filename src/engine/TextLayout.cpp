@@ -95,6 +95,33 @@ double textHeight(int lines, const FontSpec& font) {
     return lines * metricsFor(font).lineSpacing() + 2 * TextPadding;
 }
 
+TextBlock layoutTextBlock(const QString& text, const FontSpec& font, const QRectF& rect, int alignment,
+                          bool wordWrap) {
+    TextBlock block;
+    const QFontMetricsF& fm = metricsFor(font);
+    block.inner = rect.adjusted(TextPadding, TextPadding, -TextPadding, -TextPadding);
+    block.lines = (wordWrap || text.contains(u'\n') || text.contains(u'\r'))
+                      ? layoutLines(text, font, rect.width(), wordWrap)
+                      : QStringList{text};
+    block.lineHeight = fm.lineSpacing();
+    const double height = block.lineHeight * block.lines.size();
+    block.top = block.inner.top();
+    if (alignment & Qt::AlignVCenter)
+        block.top = block.inner.top() + (block.inner.height() - height) / 2;
+    else if (alignment & Qt::AlignBottom)
+        block.top = block.inner.bottom() - height;
+    block.tooTall = height > block.inner.height() + 0.5;
+    return block;
+}
+
+double alignedLeft(const QRectF& inner, double width, int alignment) {
+    if (alignment & Qt::AlignRight)
+        return inner.right() - width;
+    if (alignment & Qt::AlignHCenter)
+        return inner.left() + (inner.width() - width) / 2;
+    return inner.left();
+}
+
 QString formatNumberPattern(double value, const QString& pattern) {
     const qsizetype dot = pattern.indexOf(u'.');
     int decimals = 0;

@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QFontMetricsF>
+#include <QRectF>
 #include <QStringList>
 #include <QVariant>
 
@@ -22,6 +23,19 @@ const QFontMetricsF& metricsFor(const FontSpec& spec);
 QStringList layoutLines(const QString& text, const FontSpec& font, double width, bool wrap);
 // Height in points of `lines` lines with the padding.
 double textHeight(int lines, const FontSpec& font);
+
+// Where the lines of a text object go, the same for every device that draws it.
+struct TextBlock {
+    QStringList lines;
+    QRectF inner; // the object's rectangle less the padding
+    double lineHeight = 0;
+    double top = 0;       // of the first line, after vertical alignment
+    bool tooTall = false; // the lines need more height than the object has
+};
+TextBlock layoutTextBlock(const QString& text, const FontSpec& font, const QRectF& rect, int alignment,
+                          bool wordWrap);
+// The left edge of a line `width` wide inside `inner` under the horizontal `alignment`.
+double alignedLeft(const QRectF& inner, double width, int alignment);
 
 // A value as the user sees it: numbers with ",", dates "dd.MM.yyyy"; `format` as the object's
 // display format ("#0.00", "#,##0.00", "0", "dd.MM.yyyy", "%d"...).
