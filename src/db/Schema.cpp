@@ -149,8 +149,11 @@ QStringList schemaStatements(const Dialect& d) {
     // row of a reception updates one index fewer (INV_OST3 keeps its contractual key order).
     statements << d.createIndexIfMissing(QStringLiteral("INV_OST"), QStringLiteral("IX_INV_OST"),
                                          QStringLiteral("ID,TYP,DD,KOD_F"), true);
-    statements << d.createIndexIfMissing(QStringLiteral("INV_OST3"), QStringLiteral("IX_INV_OST3_BAL"),
-                                         QStringLiteral("ID,TYP,DD"), false);
+    // SQL Server's administration batch keys INV_OST3 in the contractual order; the other
+    // backends key it in look-up order and need no balance index of their own.
+    if (d.backend() == Backend::SqlServer)
+        statements << d.createIndexIfMissing(QStringLiteral("INV_OST3"), QStringLiteral("IX_INV_OST3_BAL"),
+                                             QStringLiteral("ID,TYP,DD"), false);
     statements << d.createIndexIfMissing(QStringLiteral("INV_OST"), QStringLiteral("IX_INV_OST_KOD"),
                                          QStringLiteral("KOD_F,TYP,DD"), false);
     statements << d.createIndexIfMissing(QStringLiteral("INV_OST3"), QStringLiteral("IX_INV_OST3_KOD"),

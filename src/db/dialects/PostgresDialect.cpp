@@ -121,9 +121,10 @@ QStringList PostgresDialect::createIndexIfMissing(const QString& table, const QS
 
 QStringList PostgresDialect::createBalanceTableCopy(const QString& target, const QString& model,
                                                     const QString& indexName) const {
+    // The unique key in balance look-up order also serves OSTAT (no second index to maintain).
     return {QStringLiteral("create table if not exists ") + target + QStringLiteral(" (like ") + model + u')',
             QStringLiteral("create unique index if not exists ") + indexName + QStringLiteral(" on ") +
-                target + QStringLiteral(" (ID,KOD_F,DD,TYP)")};
+                target + QStringLiteral(" (ID,TYP,DD,KOD_F)")};
 }
 
 QStringList PostgresDialect::createOstatFunction() const {

@@ -122,12 +122,14 @@ QStringList SqliteDialect::createIndexIfMissing(const QString& table, const QStr
 QStringList SqliteDialect::createBalanceTableCopy(const QString& target, const QString& model,
                                                   const QString& indexName) const {
     // "create table ... as select" would lose the declared column types; copy the model's own DDL.
+    // The unique key in balance look-up order (the same uniqueness) also serves OSTAT, so the
+    // table needs no second index that every accepted row would update.
     Q_UNUSED(model);
     return {QStringLiteral("create table if not exists ") + target +
                 QStringLiteral(" (ID VARCHAR(50), KOD_F VARCHAR(2), DD DATETIME, TYP VARCHAR(1), "
                                "SALDO DECIMAL(19,4), DELTA DECIMAL(19,4))"),
             QStringLiteral("create unique index if not exists ") + indexName + QStringLiteral(" on ") +
-                target + QStringLiteral(" (ID,KOD_F,DD,TYP)")};
+                target + QStringLiteral(" (ID,TYP,DD,KOD_F)")};
 }
 
 QStringList SqliteDialect::createOstatFunction() const {
