@@ -157,19 +157,19 @@ void DesktopApp::receiveInflation() {
 
 bool DesktopApp::openConnection() {
     try {
-        const db::ConnectionSpec spec = db::parseConnectionString(config_.connectionString);
+        const db::ConnectionSpec target = db::parseConnectionString(config_.connectionString);
         QString user;
         QString password;
         // An embedded file database has no login to ask for.
-        if (config_.loginPrompt() && spec.backend != db::Backend::SQLite) {
+        if (config_.loginPrompt() && target.backend != db::Backend::SQLite) {
             loginAsked_ = true;
-            const auto credentials = login_ ? login_(spec.databaseName, spec.user) : std::nullopt;
+            const auto credentials = login_ ? login_(target.databaseName, target.user) : std::nullopt;
             if (!credentials)
                 throw Error(QStringLiteral("Вход в базу данных отменен пользователем"));
             user = credentials->user;
             password = credentials->password;
         }
-        connection_->open(spec, user, password);
+        connection_->open(target, user, password);
         window_->setProviderText(connection_->providerDescription());
         return true;
     } catch (const Error& e) {

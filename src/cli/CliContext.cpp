@@ -15,11 +15,11 @@ std::unique_ptr<db::Connection> CliContext::connect() const {
     if (text.isEmpty())
         throw Error(QStringLiteral("Не задана строка соединения: укажите --db или [connect] string в ") +
                     iniPath);
-    db::ConnectionSpec spec = db::parseConnectionString(text);
-    for (const QString& warning : spec.warnings)
+    db::ConnectionSpec target = db::parseConnectionString(text);
+    for (const QString& warning : target.warnings)
         out.message(QStringLiteral("warning"), warning);
     auto connection = std::make_unique<db::Connection>();
-    connection->open(spec, qEnvironmentVariable("SVOD_USER"), qEnvironmentVariable("SVOD_PASSWORD"));
+    connection->open(target, qEnvironmentVariable("SVOD_USER"), qEnvironmentVariable("SVOD_PASSWORD"));
     connection->setCommandTimeout(db::Timeouts::CommandAfterStart);
     return connection;
 }

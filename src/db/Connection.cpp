@@ -37,27 +37,27 @@ void Connection::open(const QString& connectionString, const QString& user, cons
     open(parseConnectionString(connectionString), user, password);
 }
 
-void Connection::open(const ConnectionSpec& spec, const QString& user, const QString& password) {
+void Connection::open(const ConnectionSpec& target, const QString& user, const QString& password) {
     close();
-    spec_ = spec;
-    dialect_ = makeDialect(spec.backend);
-    if (!QSqlDatabase::isDriverAvailable(spec.driver))
-        throw DbError(QStringLiteral("Драйвер базы данных %1 не установлен").arg(spec.driver));
-    db_ = QSqlDatabase::addDatabase(spec.driver, name_);
-    db_.setDatabaseName(spec.databaseName);
-    if (!spec.host.isEmpty())
-        db_.setHostName(spec.host);
-    if (spec.port > 0)
-        db_.setPort(spec.port);
-    const QString effectiveUser = user.isEmpty() ? spec.user : user;
-    const QString effectivePassword = password.isEmpty() ? spec.password : password;
+    spec_ = target;
+    dialect_ = makeDialect(target.backend);
+    if (!QSqlDatabase::isDriverAvailable(target.driver))
+        throw DbError(QStringLiteral("Драйвер базы данных %1 не установлен").arg(target.driver));
+    db_ = QSqlDatabase::addDatabase(target.driver, name_);
+    db_.setDatabaseName(target.databaseName);
+    if (!target.host.isEmpty())
+        db_.setHostName(target.host);
+    if (target.port > 0)
+        db_.setPort(target.port);
+    const QString effectiveUser = user.isEmpty() ? target.user : user;
+    const QString effectivePassword = password.isEmpty() ? target.password : password;
     if (!effectiveUser.isEmpty())
         db_.setUserName(effectiveUser);
     if (!effectivePassword.isEmpty())
         db_.setPassword(effectivePassword);
 
-    QStringList options = spec.options;
-    switch (spec.backend) {
+    QStringList options = target.options;
+    switch (target.backend) {
     case Backend::SQLite:
         options << QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(Timeouts::Connect * 1000);
         break;

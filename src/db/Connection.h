@@ -28,14 +28,14 @@ public:
     Connection& operator=(const Connection&) = delete;
 
     // Opens the connection; user and password, when given, replace those of the string.
-    void open(const ConnectionSpec& spec, const QString& user = {}, const QString& password = {});
+    void open(const ConnectionSpec& target, const QString& user = {}, const QString& password = {});
     void open(const QString& connectionString, const QString& user = {}, const QString& password = {});
     void close();
     bool isOpen() const;
 
     Backend backend() const { return spec_.backend; }
     const Dialect& dialect() const { return *dialect_; }
-    const ConnectionSpec& spec() const { return spec_; }
+    const ConnectionSpec& target() const { return spec_; }
     // Provider name, two blanks and the version the server or library reports.
     QString providerDescription() const;
 

@@ -95,49 +95,49 @@ bool isSqlServerProvider(const QString& provider) {
 }
 
 ConnectionSpec sqliteSpec(const QString& path) {
-    ConnectionSpec spec;
-    spec.backend = Backend::SQLite;
-    spec.driver = QStringLiteral("QSQLITE");
-    spec.databaseName = path;
-    return spec;
+    ConnectionSpec target;
+    target.backend = Backend::SQLite;
+    target.driver = QStringLiteral("QSQLITE");
+    target.databaseName = path;
+    return target;
 }
 
 ConnectionSpec odbcSpec(const QString& odbc) {
-    ConnectionSpec spec;
-    spec.backend = Backend::SqlServer;
-    spec.driver = QStringLiteral("QODBC");
-    spec.databaseName = odbc;
-    return spec;
+    ConnectionSpec target;
+    target.backend = Backend::SqlServer;
+    target.driver = QStringLiteral("QODBC");
+    target.databaseName = odbc;
+    return target;
 }
 
 ConnectionSpec postgresFromUri(const QString& text) {
     const QUrl url(text);
     if (!url.isValid())
         throw Error(QStringLiteral("Неверная строка соединения PostgreSQL: ") + url.errorString());
-    ConnectionSpec spec;
-    spec.backend = Backend::PostgreSQL;
-    spec.driver = QStringLiteral("QPSQL");
-    spec.host = url.host();
-    spec.port = url.port(-1);
-    spec.user = url.userName(QUrl::FullyDecoded);
-    spec.password = url.password(QUrl::FullyDecoded);
-    spec.databaseName = url.path(QUrl::FullyDecoded).mid(1);
+    ConnectionSpec target;
+    target.backend = Backend::PostgreSQL;
+    target.driver = QStringLiteral("QPSQL");
+    target.host = url.host();
+    target.port = url.port(-1);
+    target.user = url.userName(QUrl::FullyDecoded);
+    target.password = url.password(QUrl::FullyDecoded);
+    target.databaseName = url.path(QUrl::FullyDecoded).mid(1);
     const QUrlQuery query(url);
     for (const auto& [key, value] : query.queryItems(QUrl::FullyDecoded)) {
         if (key == QLatin1String("host"))
-            spec.host = value;
+            target.host = value;
         else if (key == QLatin1String("port"))
-            spec.port = value.toInt();
+            target.port = value.toInt();
         else if (key == QLatin1String("user"))
-            spec.user = value;
+            target.user = value;
         else if (key == QLatin1String("password"))
-            spec.password = value;
+            target.password = value;
         else if (key == QLatin1String("dbname"))
-            spec.databaseName = value;
+            target.databaseName = value;
         else
-            spec.options << key + u'=' + value;
+            target.options << key + u'=' + value;
     }
-    return spec;
+    return target;
 }
 
 QList<QPair<QString, QString>> splitPostgresKeywords(const QString& text) {
@@ -176,24 +176,24 @@ QList<QPair<QString, QString>> splitPostgresKeywords(const QString& text) {
 }
 
 ConnectionSpec postgresFromKeywords(const QString& text) {
-    ConnectionSpec spec;
-    spec.backend = Backend::PostgreSQL;
-    spec.driver = QStringLiteral("QPSQL");
+    ConnectionSpec target;
+    target.backend = Backend::PostgreSQL;
+    target.driver = QStringLiteral("QPSQL");
     for (const auto& [key, value] : splitPostgresKeywords(text)) {
         if (key == QLatin1String("host") || key == QLatin1String("hostaddr"))
-            spec.host = value;
+            target.host = value;
         else if (key == QLatin1String("port"))
-            spec.port = value.toInt();
+            target.port = value.toInt();
         else if (key == QLatin1String("user"))
-            spec.user = value;
+            target.user = value;
         else if (key == QLatin1String("password"))
-            spec.password = value;
+            target.password = value;
         else if (key == QLatin1String("dbname"))
-            spec.databaseName = value;
+            target.databaseName = value;
         else
-            spec.options << key + u'=' + value;
+            target.options << key + u'=' + value;
     }
-    return spec;
+    return target;
 }
 
 bool looksLikePostgresKeywords(const QString& text) {
@@ -309,9 +309,9 @@ ConnectionSpec parseConnectionString(const QString& input) {
             if (!isSqlServerProvider(provider))
                 throw Error(QStringLiteral("Неподдерживаемый поставщик данных в строке соединения: ") +
                             provider);
-            ConnectionSpec spec = odbcSpec(QString());
-            spec.databaseName = adoToOdbc(text, &spec.warnings);
-            return spec;
+            ConnectionSpec target = odbcSpec(QString());
+            target.databaseName = adoToOdbc(text, &target.warnings);
+            return target;
         }
         if (hasKey(pairs, QStringLiteral("Driver")) || hasKey(pairs, QStringLiteral("DSN")))
             return odbcSpec(text);

@@ -21,15 +21,15 @@ namespace {
 class FontCache {
 public:
     explicit FontCache(double dpi) : dpi_(dpi) {}
-    const QFont& font(const FontSpec& spec) {
-        if (last_ && last_->first == spec)
+    const QFont& font(const FontSpec& style) {
+        if (last_ && last_->first == style)
             return last_->second;
         for (auto& entry : fonts_)
-            if (entry.first == spec) {
+            if (entry.first == style) {
                 last_ = &entry;
                 return entry.second;
             }
-        fonts_.emplace_back(spec, qfontFor(spec, dpi_));
+        fonts_.emplace_back(style, qfontFor(style, dpi_));
         last_ = nullptr;
         return fonts_.back().second;
     }

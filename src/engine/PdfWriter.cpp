@@ -76,14 +76,14 @@ void putBe32(QByteArray& t, qsizetype at, quint32 v) {
 // One TrueType face: its glyphs and advances, and the glyphs a document used, embedded as a subset.
 class EmbeddedFont {
 public:
-    EmbeddedFont(const FontSpec& spec, int index) : index_(index) {
-        const QFont font = qfontFor(spec, 72);
+    EmbeddedFont(const FontSpec& style, int index) : index_(index) {
+        const QFont font = qfontFor(style, 72);
         raw_ = QRawFont::fromFont(font);
         if (!raw_.isValid())
             throw NeedsPainter{};
         // A face Qt would embolden or slant itself is left to the painter.
-        if ((spec.bold && raw_.weight() < QFont::DemiBold) ||
-            (spec.italic && raw_.style() == QFont::StyleNormal))
+        if ((style.bold && raw_.weight() < QFont::DemiBold) ||
+            (style.italic && raw_.style() == QFont::StyleNormal))
             throw NeedsPainter{};
         for (const char* tag : {"head", "hhea", "maxp", "hmtx", "loca", "glyf", "cvt ", "fpgm", "prep"})
             tables_[tag] = raw_.fontTable(tag);
@@ -522,16 +522,16 @@ private:
         }
     }
 
-    EmbeddedFont& fontFor(const FontSpec& spec) {
+    EmbeddedFont& fontFor(const FontSpec& style) {
         for (auto& face : faces_)
-            if (face.bold == spec.bold && face.italic == spec.italic &&
-                (face.family.constData() == spec.family.constData() || face.family == spec.family)) {
-                face.family = spec.family; // the next page's objects share this string
+            if (face.bold == style.bold && face.italic == style.italic &&
+                (face.family.constData() == style.family.constData() || face.family == style.family)) {
+                face.family = style.family; // the next page's objects share this string
                 return *face.font;
             }
-        fonts_.push_back(std::make_unique<EmbeddedFont>(spec, int(fonts_.size()) + 1));
+        fonts_.push_back(std::make_unique<EmbeddedFont>(style, int(fonts_.size()) + 1));
         fonts_.back()->objectNumber = pdf_.reserve();
-        faces_.push_back({spec.family, spec.bold, spec.italic, fonts_.back().get()});
+        faces_.push_back({style.family, style.bold, style.italic, fonts_.back().get()});
         return *fonts_.back();
     }
 

@@ -98,12 +98,12 @@ public:
     void color(const QColor& c) {
         if (!c.isValid()) {
             byte(0);
-        } else if (c.spec() == QColor::Rgb) {
+        } else if (c == c.toRgb()) { // plain RGB: most colours
             byte(1);
             const QRgba64 v = c.rgba64();
             for (quint16 part : {v.red(), v.green(), v.blue(), v.alpha()})
                 varint(part);
-        } else { // rare specs keep every detail
+        } else { // other colour models keep every detail
             byte(2);
             QByteArray data;
             QDataStream s(&data, QIODevice::WriteOnly);

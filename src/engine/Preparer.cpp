@@ -315,16 +315,16 @@ OpenSet& Preparer::openSet(const QString& name, const QString& masterName) {
     if (in_.memoryDatasets.contains(key)) {
         set.rows = in_.memoryDatasets.value(key);
     } else {
-        const DatasetSpec* spec = nullptr;
+        const DatasetSpec* definition = nullptr;
         for (const auto& d : t_.datasets)
             if (d.name.compare(name, Qt::CaseInsensitive) == 0)
-                spec = &d;
-        if (!spec)
+                definition = &d;
+        if (!definition)
             throw Error(QStringLiteral("Набор данных не найден: ") + name);
         if (!in_.connection)
             throw Error(QStringLiteral("Нет соединения с базой данных для набора данных ") + name);
-        const QString master = spec->master.isEmpty() ? masterName : spec->master;
-        set.rows = runSqlDataset(*in_.connection, spec->sql, [&](const QString& p, QVariant& v) {
+        const QString master = definition->master.isEmpty() ? masterName : definition->master;
+        set.rows = runSqlDataset(*in_.connection, definition->sql, [&](const QString& p, QVariant& v) {
             if (!master.isEmpty() && sets_.contains(master.toUpper())) {
                 const OpenSet& m = sets_[master.toUpper()];
                 const int f = m.rows.fieldIndex(p);

@@ -24,30 +24,30 @@ double screenDpi() {
 }
 
 struct CachedMetrics {
-    FontSpec spec;
+    FontSpec style;
     std::unique_ptr<QFontMetricsF> metrics;
 };
 
 } // namespace
 
-QFont qfontFor(const FontSpec& spec, double dpi) {
-    QFont font(spec.family);
-    font.setPointSizeF(spec.sizePt * 72.0 / dpi);
-    font.setBold(spec.bold);
-    font.setItalic(spec.italic);
-    font.setUnderline(spec.underline);
+QFont qfontFor(const FontSpec& style, double dpi) {
+    QFont font(style.family);
+    font.setPointSizeF(style.sizePt * 72.0 / dpi);
+    font.setBold(style.bold);
+    font.setItalic(style.italic);
+    font.setUnderline(style.underline);
     font.setHintingPreference(QFont::PreferNoHinting);
     font.setKerning(false);
     return font;
 }
 
-const QFontMetricsF& metricsFor(const FontSpec& spec) {
+const QFontMetricsF& metricsFor(const FontSpec& style) {
     thread_local std::vector<CachedMetrics> cache;
     for (const auto& entry : cache)
-        if (entry.spec.sizePt == spec.sizePt && entry.spec.bold == spec.bold &&
-            entry.spec.italic == spec.italic && entry.spec.family == spec.family)
+        if (entry.style.sizePt == style.sizePt && entry.style.bold == style.bold &&
+            entry.style.italic == style.italic && entry.style.family == style.family)
             return *entry.metrics;
-    cache.push_back({spec, std::make_unique<QFontMetricsF>(qfontFor(spec, screenDpi()))});
+    cache.push_back({style, std::make_unique<QFontMetricsF>(qfontFor(style, screenDpi()))});
     return *cache.back().metrics;
 }
 

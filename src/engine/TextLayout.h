@@ -14,10 +14,10 @@ namespace svod::engine {
 inline constexpr double TextPadding = 2.0;
 
 // A font whose sizes read in points when painting on a device of `dpi` in point coordinates.
-QFont qfontFor(const FontSpec& spec, double dpi);
+QFont qfontFor(const FontSpec& style, double dpi);
 
 // Metrics in points for a font; cached, so measuring many cells stays cheap.
-const QFontMetricsF& metricsFor(const FontSpec& spec);
+const QFontMetricsF& metricsFor(const FontSpec& style);
 
 // The lines a text takes in `width` points: explicit breaks always, words wrapped when `wrap`.
 QStringList layoutLines(const QString& text, const FontSpec& font, double width, bool wrap);

@@ -69,11 +69,11 @@ bool DbfWriter::longLayout() const {
 DbfWriter::DbfWriter(const QString& path, unsigned char version, std::vector<FieldSpec> fields)
     : file_(path), path_(path), version_(version) {
     int nullBits = 0;
-    for (auto& spec : fields) {
-        Field field{spec, recordLength_, -1};
-        if (foxPro() && spec.nullable)
+    for (auto& def : fields) {
+        Field field{def, recordLength_, -1};
+        if (foxPro() && def.nullable)
             field.nullBit = nullBits++;
-        recordLength_ += spec.length;
+        recordLength_ += def.length;
         fields_.push_back(field);
     }
     if (nullBits > 0) {
@@ -116,22 +116,22 @@ QByteArray DbfWriter::header(qint64 count) const {
     for (size_t i = 0; i < fields_.size(); ++i) {
         char* d = h + part + qsizetype(i) * descriptor;
         const QByteArray name =
-            encodeCodePage(fields_[i].spec.name, CodePage::Cp866).left(longLayout() ? 31 : 10);
+            encodeCodePage(fields_[i].def.name, CodePage::Cp866).left(longLayout() ? 31 : 10);
         std::memcpy(d, name.constData(), size_t(name.size()));
-        const FieldSpec& spec = fields_[i].spec;
+        const FieldSpec& def = fields_[i].def;
         if (longLayout()) {
-            d[32] = spec.type;
-            d[33] = char(spec.length);
-            d[34] = char(spec.decimals);
+            d[32] = def.type;
+            d[33] = char(def.length);
+            d[34] = char(def.decimals);
         } else {
-            d[11] = spec.type;
+            d[11] = def.type;
             putLe32(d + 12, quint32(fields_[i].offset));
-            d[16] = char(spec.length);
-            d[17] = char(spec.decimals);
+            d[16] = char(def.length);
+            d[17] = char(def.decimals);
             if (foxPro()) {
-                if (spec.type == '0')
+                if (def.type == '0')
                     d[18] = 0x05;
-                else if (spec.nullable)
+                else if (def.nullable)
                     d[18] = 0x02;
             }
         }
@@ -164,36 +164,36 @@ QByteArray DbfWriter::memoRef(const Field& field, const QByteArray& text) {
     if (stored.size() % block)
         stored.append(block - stored.size() % block, '\0');
     memo_ += stored;
-    if (fox && field.spec.length == 4) {
+    if (fox && field.def.length == 4) {
         QByteArray ref(4, '\0');
         putLe32(ref.data(), quint32(number));
         return ref;
     }
-    return QByteArray::number(number).rightJustified(field.spec.length, ' ');
+    return QByteArray::number(number).rightJustified(field.def.length, ' ');
 }
 
 void DbfWriter::storeValue(char* record, const Field& field, const QVariant& value) {
-    const FieldSpec& spec = field.spec;
+    const FieldSpec& def = field.def;
     char* p = record + field.offset;
     auto put = [&](const QByteArray& bytes, bool rightAlign) {
-        const QByteArray cut = bytes.left(spec.length);
-        std::memcpy(p + (rightAlign ? spec.length - cut.size() : 0), cut.constData(), size_t(cut.size()));
+        const QByteArray cut = bytes.left(def.length);
+        std::memcpy(p + (rightAlign ? def.length - cut.size() : 0), cut.constData(), size_t(cut.size()));
     };
     if (!value.isValid() || value.isNull()) {
         if (field.nullBit >= 0)
             record[nullFlagsOffset_ + field.nullBit / 8] |= char(1 << (field.nullBit % 8));
-        if (foxPro() && (spec.type == 'I' || spec.type == 'B' || spec.type == 'Y' || spec.type == 'T' ||
-                         ((spec.type == 'M' || spec.type == 'G') && spec.length == 4)))
-            std::memset(p, 0, size_t(spec.length));
-        if (spec.type == 'I' || spec.type == '+' || spec.type == 'O' || spec.type == '@')
-            std::memset(p, 0, size_t(spec.length));
+        if (foxPro() && (def.type == 'I' || def.type == 'B' || def.type == 'Y' || def.type == 'T' ||
+                         ((def.type == 'M' || def.type == 'G') && def.length == 4)))
+            std::memset(p, 0, size_t(def.length));
+        if (def.type == 'I' || def.type == '+' || def.type == 'O' || def.type == '@')
+            std::memset(p, 0, size_t(def.length));
         return;
     }
-    if (value.typeId() == QMetaType::QByteArray && spec.type != 'M' && spec.type != 'B' && spec.type != 'G') {
+    if (value.typeId() == QMetaType::QByteArray && def.type != 'M' && def.type != 'B' && def.type != 'G') {
         put(value.toByteArray(), false);
         return;
     }
-    switch (spec.type) {
+    switch (def.type) {
     case 'C':
         put(encodeCodePage(value.toString(), CodePage::Cp866), false);
         break;
@@ -201,10 +201,10 @@ void DbfWriter::storeValue(char* record, const Field& field, const QVariant& val
     case 'F':
         if (value.typeId() == QMetaType::QString)
             put(value.toString().toLatin1(), true);
-        else if (spec.decimals == 0)
+        else if (def.decimals == 0)
             put(QByteArray::number(value.toLongLong()), true);
         else
-            put(QByteArray::number(value.toDouble(), 'f', spec.decimals), true);
+            put(QByteArray::number(value.toDouble(), 'f', def.decimals), true);
         break;
     case 'D':
         if (value.typeId() == QMetaType::QString)
@@ -221,7 +221,7 @@ void DbfWriter::storeValue(char* record, const Field& field, const QVariant& val
     case 'M':
     case 'G':
     case 'B':
-        if (spec.type == 'B' && foxPro()) {
+        if (def.type == 'B' && foxPro()) {
             putLe64(p, std::bit_cast<quint64>(value.toDouble()));
             break;
         }
@@ -276,7 +276,7 @@ void DbfWriter::addRecord(const QList<QByteArray>& stored, bool deleted) {
     record[0] = deleted ? '*' : ' ';
     for (qsizetype i = 0; i < stored.size() && size_t(i) < fields_.size(); ++i) {
         const Field& field = fields_[size_t(i)];
-        const QByteArray cut = stored[i].left(field.spec.length);
+        const QByteArray cut = stored[i].left(field.def.length);
         std::memcpy(record.data() + field.offset, cut.constData(), size_t(cut.size()));
     }
     addRawRecord(record);
@@ -305,7 +305,7 @@ void DbfWriter::finish(bool endMark) {
     file_.write(header(headerCount_ >= 0 ? headerCount_ : count_));
     file_.close();
     const bool hasMemo = std::any_of(fields_.begin(), fields_.end(), [&](const Field& f) {
-        return f.spec.type == 'M' || f.spec.type == 'G' || (f.spec.type == 'B' && !foxPro());
+        return f.def.type == 'M' || f.def.type == 'G' || (f.def.type == 'B' && !foxPro());
     });
     if (hasMemo) {
         const int block = foxPro() ? FoxMemoBlock : DbaseMemoBlock;

@@ -46,7 +46,7 @@ public:
 
 private:
     struct Field {
-        FieldSpec spec;
+        FieldSpec def;
         int offset = 0;
         int nullBit = -1;
     };
