@@ -10,7 +10,6 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QProcess>
-#include <QSqlQuery>
 #include <QStatusBar>
 #include <QStyle>
 #include <QUrl>
@@ -21,6 +20,7 @@
 #include "db/Connection.h"
 #include "db/Error.h"
 #include "db/SqlHelpers.h"
+#include "engine/StoredReports.h"
 
 namespace svod::app {
 
@@ -209,17 +209,15 @@ QAction* MainWindow::addReportItem(const QString& id, const QString& name) {
 void MainWindow::loadreportsMENU(db::Connection* connection) {
     if (!connection || !connection->isOpen())
         return;
-    QList<QPair<QString, QString>> reports;
+    QList<engine::StoredReportEntry> reports;
     try {
-        QSqlQuery query = connection->query(QStringLiteral("SELECT ID,NAZV FROM REPORT"));
-        while (query.next())
-            reports.append({query.value(0).toString(), query.value(1).toString()});
+        reports = engine::listStoredReports(*connection);
     } catch (const Error&) {
         HideMenu();
         return;
     }
-    for (const auto& [id, name] : reports)
-        addReportItem(id, name);
+    for (const auto& report : reports)
+        addReportItem(report.id, report.name);
 }
 
 void MainWindow::HideMenu() {

@@ -92,6 +92,10 @@ QList<double> DatasetReport::columnWidths(const TableData& table, double availab
     const QFontMetricsF& body = metricsFor(settings_.body.font);
     const QFontMetricsF& header = metricsFor(settings_.columnHeaderStyle.font);
     const double padding = 8 * PointsPerPixel;
+    QList<qsizetype> longest(table.columns.size(), 0);
+    for (const auto& row : table.rows)
+        for (qsizetype i = 0; i < std::min(row.size(), longest.size()); ++i)
+            longest[i] = std::max(longest[i], row[i].size());
     QList<double> base;
     QList<double> wanted;
     for (int i = 0; i < table.columns.size(); ++i) {
@@ -99,13 +103,9 @@ QList<double> DatasetReport::columnWidths(const TableData& table, double availab
         double need = 0;
         for (const auto& line : column.title.split(u'|'))
             need = std::max(need, header.horizontalAdvance(line) + padding);
-        qsizetype longest = 0;
-        for (const auto& row : table.rows)
-            if (i < row.size())
-                longest = std::max(longest, row[i].size());
         int measured = 0;
         for (const auto& row : table.rows) {
-            if (i >= row.size() || row[i].size() < longest - 1)
+            if (i >= row.size() || row[i].size() < longest[i] - 1)
                 continue;
             need = std::max(need, body.horizontalAdvance(row[i].trimmed()) + padding); // shown trimmed
             if (++measured == MeasuredPerColumn)
@@ -135,13 +135,17 @@ void DatasetReport::buildReport(const TableData& table) {
     t.page = s.page;
     const double width = t.page.orientedSize().width() - t.page.marginLeft - t.page.marginRight;
 
-    if (!s.pageHeaderText.isEmpty() && s.pageHeader.printed) {
-        Band b = makeBand(BandKind::PageHeader, QStringLiteral("PageHeader"));
-        b.height = textHeight(1, s.pageHeader.font);
-        b.objects << cell(QRectF(0, 0, width, b.height), s.pageHeaderText, s.pageHeader,
-                          s.pageHeader.alignment);
+    // A page header or footer: one line across the page, when it has a text and is printed.
+    const auto addLineBand = [&](BandKind kind, const QString& name, const QString& text,
+                                 const SectionStyle& style) {
+        if (text.isEmpty() || !style.printed)
+            return;
+        Band b = makeBand(kind, name);
+        b.height = textHeight(1, style.font);
+        b.objects << cell(QRectF(0, 0, width, b.height), text, style, style.alignment);
         t.bands << b;
-    }
+    };
+    addLineBand(BandKind::PageHeader, QStringLiteral("PageHeader"), s.pageHeaderText, s.pageHeader);
     if (!table.title.isEmpty() && s.title.printed) {
         Band b = makeBand(BandKind::ReportTitle, QStringLiteral("Title"));
         const double lineH = textHeight(1, s.title.font);
@@ -183,13 +187,7 @@ void DatasetReport::buildReport(const TableData& table) {
         }
         t.bands << b;
     }
-    if (!s.pageFooterText.isEmpty() && s.pageFooter.printed) {
-        Band b = makeBand(BandKind::PageFooter, QStringLiteral("PageFooter"));
-        b.height = textHeight(1, s.pageFooter.font);
-        b.objects << cell(QRectF(0, 0, width, b.height), s.pageFooterText, s.pageFooter,
-                          s.pageFooter.alignment);
-        t.bands << b;
-    }
+    addLineBand(BandKind::PageFooter, QStringLiteral("PageFooter"), s.pageFooterText, s.pageFooter);
     if (!s.headerOnEveryPage)
         for (auto& b : t.bands)
             if (b.kind == BandKind::ColumnHeader)

@@ -203,42 +203,45 @@ Band readBand(QXmlStreamReader& r) {
 
 } // namespace
 
-QString bandKindName(BandKind kind) {
-    for (const auto& [k, n] : bandNames())
+namespace {
+
+template <typename Kind> QString nameOf(const QList<std::pair<Kind, QString>>& names, Kind kind) {
+    for (const auto& [k, n] : names)
         if (k == kind)
             return n;
     return {};
+}
+
+// The kind named `name`, or `fallback` with *ok false.
+template <typename Kind>
+Kind kindNamed(const QList<std::pair<Kind, QString>>& names, const QString& name, Kind fallback, bool* ok) {
+    for (const auto& [k, n] : names)
+        if (n == name) {
+            if (ok)
+                *ok = true;
+            return k;
+        }
+    if (ok)
+        *ok = false;
+    return fallback;
+}
+
+} // namespace
+
+QString bandKindName(BandKind kind) {
+    return nameOf(bandNames(), kind);
 }
 
 BandKind bandKindFromName(const QString& name, bool* ok) {
-    for (const auto& [k, n] : bandNames())
-        if (n == name) {
-            if (ok)
-                *ok = true;
-            return k;
-        }
-    if (ok)
-        *ok = false;
-    return BandKind::MasterData;
+    return kindNamed(bandNames(), name, BandKind::MasterData, ok);
 }
 
 QString objectKindName(ObjectKind kind) {
-    for (const auto& [k, n] : objectNames())
-        if (k == kind)
-            return n;
-    return {};
+    return nameOf(objectNames(), kind);
 }
 
 ObjectKind objectKindFromName(const QString& name, bool* ok) {
-    for (const auto& [k, n] : objectNames())
-        if (n == name) {
-            if (ok)
-                *ok = true;
-            return k;
-        }
-    if (ok)
-        *ok = false;
-    return ObjectKind::Text;
+    return kindNamed(objectNames(), name, ObjectKind::Text, ok);
 }
 
 QByteArray templateToXml(const ReportTemplate& report) {
