@@ -438,8 +438,6 @@ void assignObject(PreparedObject& target, const PreparedObject& source) {
 }
 
 PreparedPage PreparedPages::page(int index) const {
-    if (decoded_)
-        return decoded_->at(index);
     return decodePage(pages_.at(index));
 }
 
@@ -455,26 +453,10 @@ QSizeF PreparedPages::orientedSize(int index) const {
     return header.orientedSize();
 }
 
-const QList<PreparedPage>& PreparedPages::pages() const {
-    if (!decoded_) {
-        auto all = std::make_shared<QList<PreparedPage>>();
-        all->reserve(pages_.size());
-        for (const auto& bytes : pages_)
-            all->append(decodePage(bytes));
-        decoded_ = std::move(all);
-    }
-    return *decoded_;
-}
-
-void PreparedPages::changed() {
-    decoded_.reset();
-}
-
 void PreparedPages::clear() {
     pages_.clear();
     editIndex_ = -1;
     edit_.clear();
-    changed();
 }
 
 void PreparedPages::add(const PreparedPage& like) {
@@ -486,7 +468,6 @@ void PreparedPages::add(const PreparedPage& like) {
 
 void PreparedPages::addPage(const PreparedPage& page) {
     pages_.append(encodePage(page));
-    changed();
 }
 
 QList<PreparedObject>& PreparedPages::objectsToPage(int index) {
@@ -514,7 +495,6 @@ void PreparedPages::storeEdit() {
     pages_[editIndex_] = encodePage(page);
     editIndex_ = -1;
     edit_.clear();
-    changed();
 }
 
 void PreparedPages::saveToStream(QIODevice& device) const {
@@ -567,7 +547,6 @@ void PreparedPages::loadFromStream(QIODevice& device) {
     pages_ = std::move(pages);
     editIndex_ = -1;
     edit_.clear();
-    changed();
 }
 
 QByteArray PreparedPages::toBytes() const {

@@ -58,8 +58,6 @@ public:
     PreparedPage page(int index) const;
     QSizeF pageSize(int index) const;     // unoriented, without decoding the objects
     QSizeF orientedSize(int index) const; // the paper as it lies
-    // All pages decoded at once and kept until the pages change; page() is cheaper for one page.
-    const QList<PreparedPage>& pages() const;
     void clear();
 
     // Appends an empty page of `like`'s size and orientation.
@@ -83,13 +81,11 @@ public:
     bool operator==(const PreparedPages& other) const { return pages_ == other.pages_; }
 
 private:
-    void changed();
     void storeEdit();
 
     QList<QByteArray> pages_;
     int editIndex_ = -1;
     QList<PreparedObject> edit_;
-    mutable std::shared_ptr<const QList<PreparedPage>> decoded_;
 };
 
 // The encoded form of one page, as PreparedPages keeps it; decodePage throws svod::Error on damaged

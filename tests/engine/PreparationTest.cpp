@@ -76,7 +76,8 @@ TEST(Preparation, PageHeaderColumnHeaderAndFooterOnEveryPageTitleOnce) {
     }
     // Every row printed once, in order, and nothing below the footer's top.
     QStringList all;
-    for (const auto& page : pages.pages()) {
+    for (int p = 0; p < pages.count(); ++p) {
+        const PreparedPage page = pages.page(p);
         for (const auto& o : page.objects)
             EXPECT_LE(o.rect.bottom(), 220.01);
         for (const auto& text : pageTexts(page))
@@ -157,8 +158,8 @@ TEST(Preparation, BandThatDoesNotFitMovesWholeAndLongTextSplits) {
     const PreparedPages pages = run(split);
     ASSERT_GE(pages.count(), 2);
     QStringList printed;
-    for (const auto& page : pages.pages())
-        for (const auto& o : page.objects) {
+    for (int p = 0; p < pages.count(); ++p)
+        for (const auto& o : pages.page(p).objects) {
             EXPECT_LE(o.rect.bottom(), 220.01);
             printed << o.text.split(u'\n');
         }
