@@ -12,6 +12,7 @@
 #include "db/Error.h"
 #include "db/PostgresCopy.h"
 #include "db/SqliteBulkInsert.h"
+#include "db/SqliteMemoryTable.h"
 
 namespace svod::db {
 
@@ -133,8 +134,11 @@ std::unique_ptr<BulkInsert> makeBulkInsert(Connection& connection, const QString
     if (!columns.isEmpty()) {
         switch (connection.backend()) {
         case Backend::SQLite:
-            if (auto* handle = nativeHandle<sqlite3>(connection, {"sqlite3*"}))
+            if (auto* handle = nativeHandle<sqlite3>(connection, {"sqlite3*"})) {
+                if (auto memory = makeMemoryTableInsert(handle, table, columns))
+                    return memory;
                 return std::make_unique<SqliteBulkInsert>(handle, table, columns);
+            }
             break;
         case Backend::PostgreSQL:
             // COPY needs the connection to itself: no result of another statement still pending.

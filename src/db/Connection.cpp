@@ -4,9 +4,11 @@
 #include <QSqlError>
 #include <QUuid>
 #include <atomic>
+#include <sqlite3.h>
 
 #include "db/Error.h"
 #include "db/Profile.h"
+#include "db/SqliteMemoryTable.h"
 
 namespace svod::db {
 
@@ -83,14 +85,18 @@ void Connection::open(const ConnectionSpec& target, const QString& user, const Q
 void Connection::applyBackendSettings() {
     switch (spec_.backend) {
     case Backend::SQLite:
-        // WAL keeps readers and the reception apart. FULL syncs the log at every commit, so that a
-        // reception reported accepted survives a power loss too; the commit of a packet syncs for
-        // its checkpoint anyway, so it costs the reception nothing measurable.
-        // A second sorter thread builds the indexes of a packet's temporary tables sooner.
-        execute(QStringList{QStringLiteral("pragma journal_mode=WAL"),
+        // A rollback journal: the pages a reception adds are written once, straight into the
+        // database (a write-ahead log wrote them twice, into the log and at its checkpoint), and
+        // the journal keeps only the old pages it changes. FULL syncs at every commit, so that a
+        // reception reported accepted survives a power loss too. A database left in WAL mode by
+        // an earlier build is switched back when no other connection holds it.
+        // A second sorter thread builds the indexes of temporary tables sooner.
+        execute(QStringList{QStringLiteral("pragma journal_mode=DELETE"),
                             QStringLiteral("pragma synchronous=FULL"),
                             QStringLiteral("pragma cache_size=-65536"),
                             QStringLiteral("pragma temp_store=FILE"), QStringLiteral("pragma threads=2")});
+        if (const QVariant handle = db_.driver()->handle(); qstrcmp(handle.typeName(), "sqlite3*") == 0)
+            registerMemoryTableModule(*static_cast<sqlite3* const*>(handle.constData()));
         break;
     case Backend::PostgreSQL:
         execute(QStringLiteral("set datestyle to ISO, DMY"));

@@ -20,6 +20,15 @@ QStringList Dialect::indexTempTable(const QString&, const QStringList&, const QS
     return {};
 }
 
+QString Dialect::createLookupTemp(const QString& name, const QString& model, const QStringList&) const {
+    return selectTop0IntoTemp(name, model);
+}
+
+QStringList Dialect::indexLookupTemp(const QString& name, const QStringList& key,
+                                     const QStringList& carried) const {
+    return indexTempTable(name, key, carried);
+}
+
 QVariant Dialect::toDbValue(const QVariant& value) const {
     return value;
 }

@@ -28,6 +28,9 @@ public:
     virtual QString selectTop0Into(const QString& target, const QString& model) const = 0;
     // The same into a connection-private temporary table.
     virtual QString selectTop0IntoTemp(const QString& name, const QString& model) const = 0;
+    // A connection-private temporary copy of `model`'s columns that the checks look rows up in by
+    // `key`: selectTop0IntoTemp, or on SQLite a table kept in memory in key order.
+    virtual QString createLookupTemp(const QString& name, const QString& model, const QStringList& key) const;
     // A date literal of the date part (time of day dropped).
     virtual QString dateLiteral(const DateValue& date) const = 0;
     // The literal of `date` moved by whole days: on SQL Server the literal followed by "-1"/"+1".
@@ -68,6 +71,9 @@ public:
     // columns may ride along in the index where that spares the checks reading the rows.
     virtual QStringList indexTempTable(const QString& name, const QStringList& columns,
                                        const QStringList& carried = {}) const;
+    // The same for a table made by createLookupTemp, indexed by its key.
+    virtual QStringList indexLookupTemp(const QString& name, const QStringList& key,
+                                        const QStringList& carried = {}) const;
     // Converts a value bound into a statement to what the column keeps (dates on SQLite).
     virtual QVariant toDbValue(const QVariant& value) const;
     // Converts a value read from a column back to its type (dates kept as text on SQLite).

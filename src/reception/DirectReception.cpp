@@ -10,6 +10,7 @@
 #include "reception/Interaction.h"
 #include "reception/PacketScan.h"
 #include "reception/ReceptionService.h"
+#include "reception/Replacement.h"
 
 namespace svod::reception {
 
@@ -143,7 +144,7 @@ void fillTempTablesFromStaging(db::Connection& connection, const QString& prefix
     const db::Dialect& d = connection.dialect();
     showStage(interaction, QStringLiteral("Создание таблиц приема"));
     connection.execute(d.selectTop0IntoTemp(QStringLiteral("TEMP1"), QStringLiteral("INV")));
-    connection.execute(d.selectTop0IntoTemp(QStringLiteral("TEMP2"), QStringLiteral("INV_OST")));
+    connection.execute(statements::createTemp2(d));
     showStage(interaction, QStringLiteral("Перенос номенклатуры в таблицу приема"));
     connection.execute(statements::fillTemp1FromStaging(d, prefix));
     showStage(interaction, QStringLiteral("Перенос оборотов в таблицу приема"));

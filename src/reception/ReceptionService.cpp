@@ -206,9 +206,8 @@ void ReceptionService::priemNEW() {
     // Indexes where the backend needs them to keep the checks near n log n; the history checks look
     // balances up by item, plane and date and sum their turnovers.
     connection_.execute(d.indexTempTable(QStringLiteral("TEMP1"), {QStringLiteral("ID")}));
-    connection_.execute(d.indexTempTable(QStringLiteral("TEMP2"),
-                                         {QStringLiteral("ID"), QStringLiteral("TYP"), QStringLiteral("DD")},
-                                         {QStringLiteral("DELTA"), QStringLiteral("SALDO")}));
+    connection_.execute(d.indexLookupTemp(QStringLiteral("TEMP2"), statements::temp2Key(),
+                                          {QStringLiteral("DELTA"), QStringLiteral("SALDO")}));
 
     if (state_.AcceptCode == u"99")
         state_.FilialCode = QStringLiteral("99");

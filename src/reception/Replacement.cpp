@@ -50,7 +50,12 @@ QString createTemp1(const db::Dialect& d) {
 }
 
 QString createTemp2(const db::Dialect& d) {
-    return d.selectTop0IntoTemp(QStringLiteral("TEMP2"), QStringLiteral("INV_OST"));
+    return d.createLookupTemp(QStringLiteral("TEMP2"), QStringLiteral("INV_OST"), temp2Key());
+}
+
+const QStringList& temp2Key() {
+    static const QStringList key{QStringLiteral("ID"), QStringLiteral("TYP"), QStringLiteral("DD")};
+    return key;
 }
 
 QString dropTemp(const db::Dialect& d, const QString& name) {

@@ -30,6 +30,8 @@ QString insertCurrencyBalances(const db::Dialect& d, const QString& code);
 QString insertRoubleBalances(const db::Dialect& d, const QString& code);
 QString createTemp1(const db::Dialect& d);
 QString createTemp2(const db::Dialect& d);
+// What the checks look the packet's balance rows up by.
+const QStringList& temp2Key();
 QString dropTemp(const db::Dialect& d, const QString& name);
 } // namespace statements
 

@@ -5,6 +5,7 @@
 #include "checks/PacketChecks.h"
 #include "checks/ProtocolStore.h"
 #include "db/Connection.h"
+#include "reception/Replacement.h"
 #include "support/TestDatabase.h"
 
 using namespace svod;
@@ -33,7 +34,7 @@ protected:
         db_->createSchema();
         const db::Dialect& d = c().dialect();
         c().execute(d.selectTop0IntoTemp(QStringLiteral("TEMP1"), QStringLiteral("INV")));
-        c().execute(d.selectTop0IntoTemp(QStringLiteral("TEMP2"), QStringLiteral("INV_OST")));
+        c().execute(reception::statements::createTemp2(d));
         context_.FilialCode = QStringLiteral("01");
         context_.header = {QStringLiteral("Филиал один"),
                            QStringLiteral("Принимаемые файлы: A1.dbf, B1.dbf\r\n")};

@@ -5,6 +5,7 @@
 
 #include "checks/HistoryChecks.h"
 #include "db/Connection.h"
+#include "reception/Replacement.h"
 #include "support/TestDatabase.h"
 
 using namespace svod;
@@ -27,10 +28,9 @@ protected:
         db_->createSchema();
         const db::Dialect& d = c().dialect();
         c().execute(d.selectTop0IntoTemp(QStringLiteral("TEMP1"), QStringLiteral("INV")));
-        c().execute(d.selectTop0IntoTemp(QStringLiteral("TEMP2"), QStringLiteral("INV_OST")));
+        c().execute(reception::statements::createTemp2(d));
         c().execute(d.indexTempTable(QStringLiteral("TEMP1"), {QStringLiteral("ID")}));
-        c().execute(d.indexTempTable(QStringLiteral("TEMP2"),
-                                     {QStringLiteral("ID"), QStringLiteral("TYP"), QStringLiteral("DD")}));
+        c().execute(d.indexLookupTemp(QStringLiteral("TEMP2"), reception::statements::temp2Key()));
         context_.FilialCode = QStringLiteral("01");
         context_.CurrencyFrom = DateValue::fromDate(From);
         context_.RoublesFrom = DateValue::fromDate(From);
