@@ -84,7 +84,9 @@ QString SqliteDialect::ostat(const QString& idExpression, const DateValue& perio
 
 QString SqliteDialect::exactAmount(const QString& expression) const {
     // Binary doubles leave sums of two-decimal amounts off by ~1e-16; four decimals are exact.
-    return QStringLiteral("round(") + expression + QStringLiteral(",4)");
+    // Rounded as ten-thousandths to a whole number: SQLite rounds to decimals through printf
+    // and back, which cost the balance checks a fifth of their time.
+    return QStringLiteral("(round((") + expression + QStringLiteral(")*10000)/10000.0)");
 }
 
 QString SqliteDialect::selectTop(int rows, const QString& rest) const {
