@@ -803,7 +803,7 @@ public:
             break;
         }
         case QMetaType::QString:
-            addText(column, *static_cast<const QString*>(value.constData()), cell);
+            addSharedText(target, *static_cast<const QString*>(value.constData()), cell);
             break;
         case QMetaType::QDateTime:
             addText(column, value.toDateTime().toString(Qt::ISODateWithMs), cell);
@@ -827,6 +827,22 @@ public:
     void flush() override {}
 
 private:
+    // Packets repeat texts (branch, plane, item over its rows, dates), and their readers hand the
+    // same shared string on while the text repeats: the cell made of it last time is taken again.
+    // The kept copy holds the string's data, so an equal data pointer means the same text.
+    void addSharedText(std::size_t target, const QString& text, Cell& cell) {
+        if (lastTexts_.empty())
+            lastTexts_.resize(storage_->columns().size());
+        auto& [last, lastCell] = lastTexts_[target];
+        if (!last.isNull() && text.constData() == last.constData() && text.size() == last.size()) {
+            cell = lastCell;
+            return;
+        }
+        addText(storage_->columns()[target], text, cell);
+        last = text;
+        lastCell = cell;
+    }
+
     void addText(Column& column, const QString& text, Cell& cell) {
         utf8_.clear();
         const QChar* chars = text.constData();
@@ -883,6 +899,7 @@ private:
     std::size_t next_ = 0;
     std::vector<Cell> row_;
     std::string utf8_;
+    std::vector<std::pair<QString, Cell>> lastTexts_; // by table column
     sqlite3_stmt* numberCheck_ = nullptr;
     std::map<const Column*, std::unordered_map<std::string, Cell>> numericTexts_;
 };
