@@ -129,6 +129,15 @@ TEST_F(MemoryTableTest, BulkInsertConvertsAsAnInsertWould) {
                 inserter->add(value);
             inserter->endRow();
         }
+        // One shared string handed on over several rows, then changed in place.
+        QString shared = QStringLiteral("same");
+        for (int i = 0; i < 3; ++i) {
+            if (i == 2)
+                shared[0] = u'S';
+            for (const QVariant& value : QVariantList{i, shared, shared, i})
+                inserter->add(value);
+            inserter->endRow();
+        }
         inserter->finish();
         transaction.commit();
     }
