@@ -343,9 +343,24 @@ private:
                     entry.key[k] = columns_[std::size_t(key_[k])].textOrder(row);
                 entry.row = row;
             }
-            std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+            const auto before = [](const Entry& a, const Entry& b) {
                 return a.key != b.key ? a.key < b.key : a.row < b.row;
-            });
+            };
+            // Packets list each item's rows together: then only the runs of one first key value
+            // need sorting.
+            const bool grouped =
+                std::is_sorted(entries.begin(), entries.end(),
+                               [](const Entry& a, const Entry& b) { return a.key[0] < b.key[0]; });
+            if (grouped) {
+                for (auto run = entries.begin(); run != entries.end();) {
+                    const auto next = std::find_if(run, entries.end(),
+                                                   [&](const Entry& e) { return e.key[0] != run->key[0]; });
+                    std::sort(run, next, before);
+                    run = next;
+                }
+            } else {
+                std::sort(entries.begin(), entries.end(), before);
+            }
             for (std::size_t i = 0; i < entries.size(); ++i)
                 order_[i] = entries[i].row;
         } else {

@@ -112,6 +112,24 @@ TEST_F(MemoryTableTest, LookUpsByKeyFindWhatTheDiskTableFinds) {
               rows(QStringLiteral("select ID, TYP, DD from temp.DISK order by ID, TYP, DD, rowid")));
 }
 
+TEST_F(MemoryTableTest, PacketOrderedRowsComeOutInKeyOrder) {
+    // As packets list them: a header row, then item by item, month by month, plane by plane.
+    QStringList values{QStringLiteral("(NULL,'**','2005-01-01 00:00:00','1',0,0)")};
+    for (int item = 1; item <= 4; ++item)
+        for (int month = 3; month >= 1; --month)
+            for (int plane = 4; plane >= 1; --plane)
+                values << QStringLiteral("('I%1','01','2005-0%2-01 00:00:00','%3',%4,1)")
+                              .arg(item)
+                              .arg(month)
+                              .arg(plane)
+                              .arg(item * 100 + month * 10 + plane);
+    insertBoth(values.join(u','));
+    EXPECT_EQ(rows(QStringLiteral("select ID, TYP, DD, SALDO from temp.MEM")),
+              rows(QStringLiteral("select ID, TYP, DD, SALDO from temp.DISK order by ID, TYP, DD, rowid")));
+    expectSame(QStringLiteral("select A.ID, A.DD, (select sum(B.SALDO) from TABLE B where B.ID = A.ID and "
+                              "B.TYP = '3' and B.DD <= A.DD) from TABLE A where A.TYP = '4' order by 1, 2"));
+}
+
 TEST_F(MemoryTableTest, BulkInsertConvertsAsAnInsertWould) {
     for (const QString& table : {QStringLiteral("temp.DISK"), QStringLiteral("temp.MEM")}) {
         db::Transaction transaction(c());
