@@ -16,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <numeric>
+#include <optional>
 #include <sqlite3.h>
 #include <string>
 #include <string_view>
@@ -234,6 +235,21 @@ public:
         }
     }
 
+    // The cell of `row` against a value that need not be stored (a text compared by its bytes).
+    int compareToValue(std::size_t row, const Cell& value, std::string_view bytes) const {
+        const Cell cell = at(row);
+        const int classA = typeClass(cell.type);
+        const int classB = typeClass(value.type);
+        if (classA != classB)
+            return classA < classB ? -1 : 1;
+        if (classA == 0)
+            return 0;
+        if (classA == 1)
+            return compareNumbers(cell, value);
+        const int order = std::string_view(texts_[std::size_t(cell.payload)]).substr(1).compare(bytes);
+        return order < 0 ? -1 : order > 0 ? 1 : 0;
+    }
+
     void result(sqlite3_context* context, std::size_t row) const {
         const std::int64_t payload = payloads_[row];
         switch (types_[row]) {
@@ -433,21 +449,52 @@ struct Table {
     int openCursors = 0;
 };
 
+// One end of a range on a key column: the value after the column's numeric affinity, the bytes
+// of a text or blob.
+struct Bound {
+    Cell value;
+    std::string bytes;
+    bool strict = false;
+};
+
 struct Cursor {
     sqlite3_vtab_cursor base{};
     Storage* storage = nullptr;
     const std::vector<std::uint32_t>* order = nullptr; // null: rows as appended
     std::size_t position = 0;
     std::size_t end = 0;
-    // Key columns and the values they must equal, checked here when rows are read as appended.
+    // The conditions SQLite left to the table, checked here when rows are read as appended: key
+    // columns and the values they equal, then the range of the next key column.
     std::vector<std::pair<int, Cell>> equal;
+    int rangeColumn = -1;
+    std::optional<Bound> lower;
+    std::optional<Bound> upper;
 
     std::size_t row() const { return order ? (*order)[position] : position; }
+    bool withinRange(std::size_t at) const {
+        if (rangeColumn < 0)
+            return true;
+        const Column& column = storage->columns()[std::size_t(rangeColumn)];
+        if (column.at(at).type == SQLITE_NULL)
+            return false; // a comparison with NULL is never true
+        if (lower) {
+            const int order = column.compareToValue(at, lower->value, lower->bytes);
+            if (order < 0 || (order == 0 && lower->strict))
+                return false;
+        }
+        if (upper) {
+            const int order = column.compareToValue(at, upper->value, upper->bytes);
+            if (order > 0 || (order == 0 && upper->strict))
+                return false;
+        }
+        return true;
+    }
     bool matches() const {
-        return std::all_of(equal.begin(), equal.end(), [this](const std::pair<int, Cell>& condition) {
-            const Cell cell = storage->columns()[std::size_t(condition.first)].at(row());
-            return cell.type == condition.second.type && cell.payload == condition.second.payload;
-        });
+        return withinRange(row()) &&
+               std::all_of(equal.begin(), equal.end(), [this](const std::pair<int, Cell>& condition) {
+                   const Cell cell = storage->columns()[std::size_t(condition.first)].at(row());
+                   return cell.type == condition.second.type && cell.payload == condition.second.payload;
+               });
     }
     void skipToMatch() {
         if (!order)
@@ -590,6 +637,19 @@ int xDestroy(sqlite3_vtab* vtab) {
 
 // Plans: idxNum 0 reads every row; idxNum n > 0 looks up equal values of the first n key columns,
 // which must keep texts (text affinity) compared byte by byte (BINARY).
+// Plans, in idxNum: the low byte n > 0 looks up equal values of the first n key columns, which
+// must keep texts (text affinity) compared byte by byte (BINARY); then HasLower/HasUpper bound
+// key column n + 1 when it has a numeric affinity, whose comparisons the table answers exactly.
+// 0 reads every row.
+constexpr int HasLower = 1 << 8;
+constexpr int HasUpper = 1 << 9;
+constexpr int StrictLower = 1 << 10;
+constexpr int StrictUpper = 1 << 11;
+
+bool isBinary(sqlite3_index_info* info, int constraint) {
+    return std::strcmp(sqlite3_vtab_collation(info, constraint), "BINARY") == 0;
+}
+
 int xBestIndex(sqlite3_vtab* vtab, sqlite3_index_info* info) {
     Storage& storage = *tableOf(vtab)->storage;
     const double rows = double(std::max<std::size_t>(storage.rows(), 1));
@@ -597,8 +657,7 @@ int xBestIndex(sqlite3_vtab* vtab, sqlite3_index_info* info) {
     for (int i = 0; i < info->nConstraint; ++i) {
         const auto& constraint = info->aConstraint[i];
         if (!constraint.usable || constraint.op != SQLITE_INDEX_CONSTRAINT_EQ ||
-            !storage.columns()[std::size_t(constraint.iColumn)].hasTextAffinity() ||
-            std::strcmp(sqlite3_vtab_collation(info, i), "BINARY") != 0)
+            !storage.columns()[std::size_t(constraint.iColumn)].hasTextAffinity() || !isBinary(info, i))
             continue;
         for (std::size_t k = 0; k < storage.key().size(); ++k)
             if (storage.key()[k] == constraint.iColumn && equal[k] < 0)
@@ -606,19 +665,81 @@ int xBestIndex(sqlite3_vtab* vtab, sqlite3_index_info* info) {
     }
     int prefix = 0;
     double matching = rows;
+    int argument = 0;
     while (prefix < int(equal.size()) && equal[std::size_t(prefix)] >= 0) {
         const Column& column = storage.columns()[std::size_t(storage.key()[std::size_t(prefix)])];
         matching /= double(std::max<std::size_t>(column.distinctTexts(), 1));
-        info->aConstraintUsage[equal[std::size_t(prefix)]].argvIndex = prefix + 1;
-        // Byte equality of texts is the whole condition (xFilter scans every row otherwise).
+        info->aConstraintUsage[equal[std::size_t(prefix)]].argvIndex = ++argument;
+        // Byte equality of texts is the whole condition.
         info->aConstraintUsage[equal[std::size_t(prefix)]].omit = 1;
         ++prefix;
     }
+    int plan = prefix;
+    if (prefix > 0 && prefix < int(storage.key().size()) &&
+        storage.columns()[std::size_t(storage.key()[std::size_t(prefix)])].hasNumericAffinity()) {
+        const int column = storage.key()[std::size_t(prefix)];
+        int lower = -1;
+        int upper = -1;
+        for (int i = 0; i < info->nConstraint; ++i) {
+            const auto& constraint = info->aConstraint[i];
+            if (!constraint.usable || constraint.iColumn != column || !isBinary(info, i))
+                continue;
+            if ((constraint.op == SQLITE_INDEX_CONSTRAINT_GE ||
+                 constraint.op == SQLITE_INDEX_CONSTRAINT_GT) &&
+                lower < 0)
+                lower = i;
+            if ((constraint.op == SQLITE_INDEX_CONSTRAINT_LE ||
+                 constraint.op == SQLITE_INDEX_CONSTRAINT_LT) &&
+                upper < 0)
+                upper = i;
+        }
+        if (lower >= 0) {
+            plan |= HasLower | (info->aConstraint[lower].op == SQLITE_INDEX_CONSTRAINT_GT ? StrictLower : 0);
+            info->aConstraintUsage[lower].argvIndex = ++argument;
+            info->aConstraintUsage[lower].omit = 1;
+            matching /= 2;
+        }
+        if (upper >= 0) {
+            plan |= HasUpper | (info->aConstraint[upper].op == SQLITE_INDEX_CONSTRAINT_LT ? StrictUpper : 0);
+            info->aConstraintUsage[upper].argvIndex = ++argument;
+            info->aConstraintUsage[upper].omit = 1;
+            matching /= 2;
+        }
+    }
     matching = std::max(matching, 1.0);
-    info->idxNum = prefix;
+    info->idxNum = plan;
     info->estimatedRows = sqlite3_int64(matching);
     info->estimatedCost = prefix ? std::log2(rows) * prefix + matching : rows;
     return SQLITE_OK;
+}
+
+// A bound as SQLite compares it with a column of numeric affinity: numeric affinity applied.
+std::optional<Bound> boundOf(sqlite3_value* value, bool strict) {
+    Bound bound;
+    bound.strict = strict;
+    int type = sqlite3_value_type(value);
+    if (type == SQLITE_TEXT)
+        type = sqlite3_value_numeric_type(value);
+    switch (type) {
+    case SQLITE_NULL:
+        return std::nullopt;
+    case SQLITE_INTEGER:
+        bound.value = {SQLITE_INTEGER, sqlite3_value_int64(value)};
+        break;
+    case SQLITE_FLOAT:
+        bound.value = {SQLITE_FLOAT, std::bit_cast<std::int64_t>(sqlite3_value_double(value))};
+        break;
+    case SQLITE_TEXT:
+        bound.value = {SQLITE_TEXT, 0};
+        bound.bytes = std::string(asText(value));
+        break;
+    default:
+        bound.value = {SQLITE_BLOB, 0};
+        bound.bytes.assign(static_cast<const char*>(sqlite3_value_blob(value)),
+                           std::size_t(sqlite3_value_bytes(value)));
+        break;
+    }
+    return bound;
 }
 
 int xOpen(sqlite3_vtab* vtab, sqlite3_vtab_cursor** out) {
@@ -633,6 +754,15 @@ int xClose(sqlite3_vtab_cursor* base) {
     return SQLITE_OK;
 }
 
+// Whether the row lies beyond the cursor's upper bound (rows sorted by the range column).
+bool pastUpper(const Cursor& cursor, std::uint32_t row) {
+    if (!cursor.upper)
+        return false;
+    const Column& column = cursor.storage->columns()[std::size_t(cursor.rangeColumn)];
+    const int order = column.compareToValue(row, cursor.upper->value, cursor.upper->bytes);
+    return order > 0 || (order == 0 && cursor.upper->strict);
+}
+
 int xFilter(sqlite3_vtab_cursor* base, int idxNum, const char*, int argc, sqlite3_value** argv) {
     Cursor& cursor = *cursorOf(base);
     Table& table = *tableOf(base->pVtab);
@@ -642,37 +772,69 @@ int xFilter(sqlite3_vtab_cursor* base, int idxNum, const char*, int argc, sqlite
     cursor.position = 0;
     cursor.end = storage.rows();
     cursor.equal.clear();
-    const int prefix = std::min(idxNum, argc);
-    for (int k = 0; k < prefix; ++k) {
+    cursor.rangeColumn = -1;
+    cursor.lower.reset();
+    cursor.upper.reset();
+    const auto nothing = [&] {
+        cursor.end = 0;
+        return SQLITE_OK;
+    };
+    const int prefix = idxNum & 0xFF;
+    int argument = 0;
+    for (int k = 0; k < prefix && argument < argc; ++k) {
         const int c = storage.key()[std::size_t(k)];
         Cell probe;
         // NULL equals nothing; nor does a value no row holds.
-        if (!storage.columns()[std::size_t(c)].convert(argv[k], false, probe) || probe.type == SQLITE_NULL) {
-            cursor.end = 0;
-            return SQLITE_OK;
-        }
+        if (!storage.columns()[std::size_t(c)].convert(argv[argument++], false, probe) ||
+            probe.type == SQLITE_NULL)
+            return nothing();
         cursor.equal.emplace_back(c, probe);
     }
-    if (!cursor.order || cursor.equal.empty()) {
+    if ((idxNum & (HasLower | HasUpper)) != 0) {
+        cursor.rangeColumn = storage.key()[std::size_t(prefix)];
+        if ((idxNum & HasLower) != 0 && argument < argc) {
+            cursor.lower = boundOf(argv[argument++], (idxNum & StrictLower) != 0);
+            if (!cursor.lower)
+                return nothing(); // compared with NULL
+        }
+        if ((idxNum & HasUpper) != 0 && argument < argc) {
+            cursor.upper = boundOf(argv[argument++], (idxNum & StrictUpper) != 0);
+            if (!cursor.upper)
+                return nothing();
+        }
+    }
+    if (!cursor.order || (cursor.equal.empty() && cursor.rangeColumn < 0)) {
         cursor.skipToMatch();
         return SQLITE_OK;
     }
-    // The rows of the first key value, then narrowed by the further key columns.
-    const Cell& firstProbe = cursor.equal.front().second;
-    auto [from, to] = firstProbe.type == SQLITE_TEXT ? storage.firstKeyRange(firstProbe.payload)
-                                                     : std::pair<std::size_t, std::size_t>{0, 0};
+    // The rows of the first key value, narrowed by the further key columns, then by the range.
     const auto& order = *cursor.order;
-    for (std::size_t k = 1; k < cursor.equal.size() && from < to; ++k) {
-        const Column& column = storage.columns()[std::size_t(cursor.equal[k].first)];
-        const Cell& probe = cursor.equal[k].second;
+    std::size_t from = 0;
+    std::size_t to = order.size();
+    std::size_t narrowed = 0;
+    if (!cursor.equal.empty() && cursor.equal.front().second.type == SQLITE_TEXT) {
+        const Cell& first = cursor.equal.front().second;
+        std::tie(from, to) = storage.firstKeyRange(first.payload);
+        narrowed = 1;
+    }
+    const auto slice = [&](auto below, auto within) {
         const auto begin = order.begin() + std::ptrdiff_t(from);
         const auto end = order.begin() + std::ptrdiff_t(to);
-        const auto first = std::partition_point(
-            begin, end, [&](std::uint32_t row) { return column.compare(column.at(row), probe) < 0; });
-        const auto last = std::partition_point(
-            first, end, [&](std::uint32_t row) { return column.compare(column.at(row), probe) == 0; });
+        const auto first = std::partition_point(begin, end, below);
+        const auto last = std::partition_point(first, end, within);
         from = std::size_t(first - order.begin());
         to = std::size_t(last - order.begin());
+    };
+    for (std::size_t k = narrowed; k < cursor.equal.size() && from < to; ++k) {
+        const Column& column = storage.columns()[std::size_t(cursor.equal[k].first)];
+        const Cell& probe = cursor.equal[k].second;
+        slice([&](std::uint32_t row) { return column.compare(column.at(row), probe) < 0; },
+              [&](std::uint32_t row) { return column.compare(column.at(row), probe) == 0; });
+    }
+    if (cursor.rangeColumn >= 0 && from < to) {
+        // In order: NULLs first (never within a range), then the range.
+        slice([&](std::uint32_t row) { return !cursor.withinRange(row) && !pastUpper(cursor, row); },
+              [&](std::uint32_t row) { return cursor.withinRange(row); });
     }
     cursor.position = from;
     cursor.end = to;

@@ -112,6 +112,32 @@ TEST_F(MemoryTableTest, LookUpsByKeyFindWhatTheDiskTableFinds) {
               rows(QStringLiteral("select ID, TYP, DD from temp.DISK order by ID, TYP, DD, rowid")));
 }
 
+TEST_F(MemoryTableTest, DateRangesWithinAnItemFindWhatTheDiskTableFinds) {
+    // Dates as texts, a NULL, numbers and a blob in the date column; repeated dates.
+    insertBoth(
+        QStringLiteral("('I','01','2005-01-31 00:00:00','1',1,1),('I','01','2005-02-28 00:00:00','1',2,2),"
+                       "('I','01','2005-02-28 00:00:00','1',3,3),('I','01','2005-03-31 00:00:00','1',4,4),"
+                       "('I','01',NULL,'1',5,5),('I','01',20050101,'1',6,6),('I','01',7.5,'1',7,7),"
+                       "('I','01',x'00','1',8,8),('I','01','2005-02-28 00:00:00','2',9,9),"
+                       "('J','01','2005-02-28 00:00:00','1',10,10)"));
+    for (const QString& condition :
+         {QStringLiteral("DD <= '2005-02-28 00:00:00'"), QStringLiteral("DD < '2005-02-28 00:00:00'"),
+          QStringLiteral("DD >= '2005-02-28 00:00:00'"), QStringLiteral("DD > '2005-02-28 00:00:00'"),
+          QStringLiteral("DD >= '2005-02-01' and DD < '2005-04-01'"), QStringLiteral("DD > 'z' and DD < 'a'"),
+          QStringLiteral("DD <= 20050101"), QStringLiteral("DD <= '20050101'"), QStringLiteral("DD > 7"),
+          QStringLiteral("DD < x'01'"), QStringLiteral("DD <= NULL"), QStringLiteral("DD >= '2005-13'")})
+        expectSame(QStringLiteral("select SALDO from TABLE where ID = 'I' and TYP = '1' and ") + condition +
+                   QStringLiteral(" order by SALDO"));
+    // The correlated form of the checks, the bound coming from another row.
+    expectSame(
+        QStringLiteral("select A.SALDO, (select group_concat(B.SALDO) from (select * from TABLE order by "
+                       "SALDO) B where B.ID = A.ID and B.TYP = '1' and B.DD <= A.DD) from TABLE A order "
+                       "by A.SALDO"));
+    expectSame(
+        QStringLiteral("select A.SALDO, (select sum(B.SALDO) from TABLE B where B.ID = A.ID and B.TYP = "
+                       "'1' and B.DD <= A.DD) from TABLE A order by A.SALDO"));
+}
+
 TEST_F(MemoryTableTest, PacketOrderedRowsComeOutInKeyOrder) {
     // As packets list them: a header row, then item by item, month by month, plane by plane.
     QStringList values{QStringLiteral("(NULL,'**','2005-01-01 00:00:00','1',0,0)")};
