@@ -2,7 +2,13 @@
 
 #include <QHash>
 #include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
 #include <optional>
+#include <thread>
+#include <vector>
 
 #include "db/BulkInsert.h"
 #include "db/Connection.h"
@@ -29,38 +35,156 @@ struct ColumnMap {
 // Distinct dates kept per column; a packet of many years stays far below.
 constexpr qsizetype MaxCachedDates = 1 << 16;
 
+// One row's values as the target columns keep them.
+void readRow(dbf::DbfTable& source, QList<ColumnMap>& map, const db::Dialect& dialect,
+             std::vector<QVariant>& values) {
+    for (ColumnMap& column : map) {
+        const dbf::DbfField& field = source.field(column.sourceField);
+        if (column.branchCode && field.asText() != u"**") {
+            values.emplace_back(QStringLiteral("99"));
+            continue;
+        }
+        QVariant value = field.asValue();
+        if (value.metaType().id() == QMetaType::QDate && !value.isNull()) {
+            const qint64 day = value.toDate().toJulianDay();
+            auto known = column.dates.constFind(day);
+            if (known == column.dates.cend()) {
+                if (column.dates.size() >= MaxCachedDates)
+                    column.dates.clear();
+                known = column.dates.insert(day, dialect.toDbValue(value));
+            }
+            values.push_back(*known);
+            continue;
+        }
+        values.push_back(std::move(value));
+    }
+}
+
+// Reads the rows a batch ahead on a second thread while this one stores the previous batch:
+// decoding a DBF row costs about as much as storing it. Only the reading thread touches the
+// source and the column map until the reader is destroyed.
+class ReadAhead {
+public:
+    struct Batch {
+        std::vector<QVariant> values; // row after row
+        int rows = 0;
+    };
+
+    ReadAhead(dbf::DbfTable& source, QList<ColumnMap>& map, const db::Dialect& dialect, int batchRows)
+        : source_(source), map_(map), dialect_(dialect), batchRows_(batchRows), worker_([this] { run(); }) {}
+
+    ~ReadAhead() {
+        {
+            const std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        worker_.join();
+    }
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    // The next batch; no rows at the end. A reading error surfaces here.
+    Batch next() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return !ready_.empty() || finished_; });
+        if (!ready_.empty()) {
+            Batch batch = std::move(ready_.front());
+            ready_.pop_front();
+            changed_.notify_all();
+            return batch;
+        }
+        if (error_)
+            std::rethrow_exception(error_);
+        return {};
+    }
+
+    // Hands a stored batch's buffer back for a later batch (spares an allocation per batch).
+    void recycle(Batch&& batch) {
+        batch.values.clear();
+        const std::lock_guard lock(mutex_);
+        if (spare_.size() < MaxReady)
+            spare_.push_back(std::move(batch.values));
+    }
+
+private:
+    std::vector<QVariant> takeSpare() {
+        const std::lock_guard lock(mutex_);
+        if (spare_.empty())
+            return {};
+        std::vector<QVariant> values = std::move(spare_.back());
+        spare_.pop_back();
+        return values;
+    }
+
+    // Batches decoded and waiting, at most: enough to keep both threads busy.
+    static constexpr std::size_t MaxReady = 3;
+
+    void run() {
+        try {
+            while (!source_.eof()) {
+                Batch batch;
+                batch.values = takeSpare();
+                batch.values.reserve(std::size_t(batchRows_) * std::size_t(map_.size()));
+                for (; batch.rows < batchRows_ && !source_.eof(); ++batch.rows) {
+                    readRow(source_, map_, dialect_, batch.values);
+                    source_.next();
+                }
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [this] { return ready_.size() < MaxReady || stop_; });
+                if (stop_)
+                    return;
+                ready_.push_back(std::move(batch));
+                changed_.notify_all();
+            }
+        } catch (...) {
+            const std::lock_guard lock(mutex_);
+            error_ = std::current_exception();
+        }
+        {
+            const std::lock_guard lock(mutex_);
+            finished_ = true;
+        }
+        changed_.notify_all();
+    }
+
+    dbf::DbfTable& source_;
+    QList<ColumnMap>& map_;
+    const db::Dialect& dialect_;
+    const int batchRows_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Batch> ready_;
+    std::vector<std::vector<QVariant>> spare_;
+    bool finished_ = false;
+    bool stop_ = false;
+    std::exception_ptr error_;
+    std::thread worker_; // last: starts once everything above exists
+};
+
+// Rows per batch between progress steps and cancel checks.
+constexpr int BatchRows = 1001;
+
 void copyRows(dbf::DbfTable& source, QList<ColumnMap>& map, const db::Dialect& dialect,
               db::BulkInsert& inserter, Interaction& interaction, const std::function<void()>& checkAbort) {
+    const std::size_t columns = std::size_t(map.size());
     int count = 0;
-    while (!source.eof()) {
-        for (ColumnMap& column : map) {
-            const dbf::DbfField& field = source.field(column.sourceField);
-            if (column.branchCode && field.asText() != u"**") {
-                inserter.add(QStringLiteral("99"));
-                continue;
-            }
-            QVariant value = field.asValue();
-            if (value.metaType().id() == QMetaType::QDate && !value.isNull()) {
-                const qint64 day = value.toDate().toJulianDay();
-                auto known = column.dates.constFind(day);
-                if (known == column.dates.cend()) {
-                    if (column.dates.size() >= MaxCachedDates)
-                        column.dates.clear();
-                    known = column.dates.insert(day, dialect.toDbValue(value));
+    {
+        ReadAhead reader(source, map, dialect, BatchRows);
+        for (ReadAhead::Batch batch = reader.next(); batch.rows > 0;
+             reader.recycle(std::move(batch)), batch = reader.next()) {
+            for (int row = 0; row < batch.rows; ++row) {
+                for (std::size_t c = 0; c < columns; ++c)
+                    inserter.add(batch.values[std::size_t(row) * columns + c]);
+                inserter.endRow();
+                if (++count >= BatchRows) {
+                    inserter.flush();
+                    count = 0;
+                    interaction.SetProgress(Interaction::Position, interaction.position() + 1);
+                    if (checkAbort)
+                        checkAbort();
                 }
-                inserter.add(*known);
-                continue;
             }
-            inserter.add(value);
-        }
-        inserter.endRow();
-        source.next();
-        if (++count > 1000) {
-            inserter.flush();
-            count = 0;
-            interaction.SetProgress(Interaction::Position, interaction.position() + 1);
-            if (checkAbort)
-                checkAbort();
         }
     }
     inserter.finish();
