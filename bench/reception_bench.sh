@@ -2,7 +2,8 @@
 # End-to-end reception of a generated packet (40,000 items, 1,920,002 B rows) with svod-cli receive
 # (validation, loading, the checks, the replacement, commit), against peers converting the same
 # B file in the same run:
-#   SQLite:      ogr2ogr -f SQLite, and sqlite3 ".import --csv" of the same rows as CSV;
+#   SQLite:      ogr2ogr -f SQLite, and sqlite3 ".import --csv" of the same rows as CSV, then the
+#                shell moving those rows into tables with svod's balance schema (what storing costs);
 #   PostgreSQL:  pgdbf -s cp866 B | psql   (only when SVOD_TEST_PG holds a connection string).
 # Then the same packet with every item lacking GROUP1: the refusal and its protocol.
 # Prints wall time, peak memory, rows per second and the ratios.
@@ -54,8 +55,21 @@ echo "CSV of the same rows: $(stat -c %s "$work/b.csv") B"
 rm -f "$work/imp.db"
 sqlite3 "$work/imp.db" "create table B (ID text, KOD_F text, DD text, TYP text, SALDO real, DELTA real)"
 measure sqlite3-import sqlite3 "$work/imp.db" ".import --csv $work/b.csv B"
+# What storing alone costs: the same rows moved by SQLite's own shell from the imported table into
+# the central balance tables with svod's schema (keys and branch indexes), as the replacement does.
+sqlite3 "$work/svod.db" ".schema INV_OST" ".schema INV_OST3" >"$work/central.sql"
+sqlite3 "$work/imp.db" ".read $work/central.sql"
+cat >"$work/store.sql" <<'SQL'
+begin;
+insert into INV_OST select ID, KOD_F, DD, TYP, SALDO, DELTA from B where KOD_F = '01' and TYP in ('1', '2');
+insert into INV_OST3 select ID, KOD_F, DD, TYP, SALDO, DELTA from B where KOD_F = '01' and TYP in ('3', '4');
+commit;
+SQL
+measure sqlite3-store-indexed sqlite3 "$work/imp.db" ".read $work/store.sql"
 printf 'ratio ogr2ogr/svod: %.2f (above 1: svod faster)\n' "$(echo "$ogr2ogr_secs / $svod_receive_secs" | bc -l)"
 printf 'ratio svod/sqlite3-import: %.2f (goal: within 2)\n' "$(echo "$svod_receive_secs / $sqlite3_import_secs" | bc -l)"
+printf 'ratio (sqlite3-import + sqlite3-store-indexed)/sqlite3-import: %.2f (the shell alone, loading and storing)\n' \
+  "$(echo "($sqlite3_import_secs + $sqlite3_store_indexed_secs) / $sqlite3_import_secs" | bc -l)"
 
 echo "== SQLite, every item without GROUP1 (refusal with protocol)"
 fresh_db "$work/refuse.db"
