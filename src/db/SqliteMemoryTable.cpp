@@ -188,19 +188,32 @@ public:
 
     void append(const Cell& cell) {
         onlyTexts_ = onlyTexts_ && (cell.type == SQLITE_TEXT || cell.type == SQLITE_NULL);
+        if (!wide_ && cell.type != SQLITE_TEXT && cell.type != SQLITE_BLOB && cell.type != SQLITE_NULL) {
+            // The first number: payloads need all 64 bits from here on.
+            payloads_.assign(ids_.begin(), ids_.end());
+            ids_ = {};
+            wide_ = true;
+        }
         types_.push_back(static_cast<unsigned char>(cell.type));
-        payloads_.push_back(cell.payload);
+        if (wide_)
+            payloads_.push_back(cell.payload);
+        else
+            ids_.push_back(std::uint32_t(cell.payload));
     }
     void truncate(std::size_t rows) {
         types_.resize(rows);
-        payloads_.resize(rows);
+        if (wide_)
+            payloads_.resize(rows);
+        else
+            ids_.resize(rows);
     }
-    Cell at(std::size_t row) const { return {types_[row], payloads_[row]}; }
+    std::int64_t payloadAt(std::size_t row) const { return wide_ ? payloads_[row] : ids_[row]; }
+    Cell at(std::size_t row) const { return {types_[row], payloadAt(row)}; }
     // Every cell NULL or a text (which orders by rank alone).
     bool onlyTexts() const { return onlyTexts_; }
     // 0 for NULL, else 1 + the text's rank; valid when onlyTexts() after rankTexts().
     std::uint32_t textOrder(std::size_t row) const {
-        return types_[row] == SQLITE_NULL ? 0 : 1 + ranks_[std::size_t(payloads_[row])];
+        return types_[row] == SQLITE_NULL ? 0 : 1 + ranks_[std::size_t(payloadAt(row))];
     }
 
     // Orders texts and blobs by their bytes, as the BINARY collation does.
@@ -251,7 +264,7 @@ public:
     }
 
     void result(sqlite3_context* context, std::size_t row) const {
-        const std::int64_t payload = payloads_[row];
+        const std::int64_t payload = payloadAt(row);
         switch (types_[row]) {
         case SQLITE_INTEGER:
             sqlite3_result_int64(context, payload);
@@ -281,7 +294,10 @@ private:
     std::string declared_;
     Affinity affinity_;
     std::vector<unsigned char> types_;
+    // Numbers of texts and blobs take half the room while the column holds nothing else.
+    std::vector<std::uint32_t> ids_;
     std::vector<std::int64_t> payloads_;
+    bool wide_ = false;
     std::deque<std::string> texts_; // type tag + bytes
     std::unordered_map<std::string_view, std::uint32_t> textIds_;
     std::vector<std::uint32_t> ranks_;
