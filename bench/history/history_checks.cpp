@@ -67,8 +67,8 @@ int main(int argc, char** argv) {
         reception::DBCopy(b, connection, d.tempTable(QStringLiteral("TEMP2")), db::balanceColumnNames(), {},
                           ui, {});
         connection.execute(d.indexTempTable(QStringLiteral("TEMP1"), {QStringLiteral("ID")}));
-        connection.execute(d.indexTempTable(
-            QStringLiteral("TEMP2"), {QStringLiteral("ID"), QStringLiteral("TYP"), QStringLiteral("DD")}));
+        connection.execute(d.indexLookupTemp(QStringLiteral("TEMP2"), reception::statements::temp2Key(),
+                                             {QStringLiteral("DELTA"), QStringLiteral("SALDO")}));
         const QString code = a.fieldByName(QStringLiteral("KOD_F")).asText();
         a.first();
 
