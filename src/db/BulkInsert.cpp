@@ -1,11 +1,9 @@
 #include "db/BulkInsert.h"
 
 #include <QDateTime>
-#include <QSqlDriver>
 #include <QSqlQuery>
 #include <QUuid>
 #include <algorithm>
-#include <initializer_list>
 #include <libpq-fe.h>
 
 #include "db/Connection.h"
@@ -91,19 +89,6 @@ private:
     std::unique_ptr<QSqlQuery> singleRow_;
 };
 
-// The native handle of the driver when it is of one of the named types (the Qt drivers name the
-// pointer by the struct's tag: "pg_conn*" for PGconn*).
-template <typename Handle>
-Handle* nativeHandle(Connection& connection, std::initializer_list<const char*> typeNames) {
-    const QVariant handle = connection.database().driver()->handle();
-    if (!handle.isValid())
-        return nullptr;
-    for (const char* typeName : typeNames)
-        if (qstrcmp(handle.typeName(), typeName) == 0)
-            return *static_cast<Handle* const*>(handle.constData());
-    return nullptr;
-}
-
 } // namespace
 
 bool isNullValue(const QVariant& value) {
@@ -134,7 +119,7 @@ std::unique_ptr<BulkInsert> makeBulkInsert(Connection& connection, const QString
     if (!columns.isEmpty()) {
         switch (connection.backend()) {
         case Backend::SQLite:
-            if (auto* handle = nativeHandle<sqlite3>(connection, {"sqlite3*"})) {
+            if (auto* handle = connection.nativeHandle<sqlite3>({"sqlite3*"})) {
                 if (auto memory = makeMemoryTableInsert(handle, table, columns))
                     return memory;
                 return std::make_unique<SqliteBulkInsert>(handle, table, columns);
@@ -142,7 +127,7 @@ std::unique_ptr<BulkInsert> makeBulkInsert(Connection& connection, const QString
             break;
         case Backend::PostgreSQL:
             // COPY needs the connection to itself: no result of another statement still pending.
-            if (auto* handle = nativeHandle<PGconn>(connection, {"pg_conn*", "PGconn*"})) {
+            if (auto* handle = connection.nativeHandle<PGconn>({"pg_conn*", "PGconn*"})) {
                 const PGTransactionStatusType status = PQtransactionStatus(handle);
                 if (status == PQTRANS_IDLE || status == PQTRANS_INTRANS)
                     return std::make_unique<PostgresCopy>(handle, table, columns);

@@ -1,6 +1,5 @@
 #include "db/Connection.h"
 
-#include <QSqlDriver>
 #include <QSqlError>
 #include <QUuid>
 #include <atomic>
@@ -98,8 +97,8 @@ void Connection::applyBackendSettings() {
             QStringLiteral("pragma page_size=16384"), QStringLiteral("pragma journal_mode=DELETE"),
             QStringLiteral("pragma synchronous=FULL"), QStringLiteral("pragma cache_size=-16384"),
             QStringLiteral("pragma temp_store=FILE"), QStringLiteral("pragma threads=2")});
-        if (const QVariant handle = db_.driver()->handle(); qstrcmp(handle.typeName(), "sqlite3*") == 0)
-            registerMemoryTableModule(*static_cast<sqlite3* const*>(handle.constData()));
+        if (auto* handle = nativeHandle<sqlite3>({"sqlite3*"}))
+            registerMemoryTableModule(handle);
         break;
     case Backend::PostgreSQL:
         execute(QStringLiteral("set datestyle to ISO, DMY"));

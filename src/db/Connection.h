@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariant>
+#include <initializer_list>
 #include <memory>
 
 #include "db/ConnectionString.h"
@@ -62,6 +64,17 @@ public:
     bool inTransaction() const { return inTransaction_; }
 
     QSqlDatabase& database() { return db_; }
+    // The driver's client-library handle when it is of one of the named types, else null (the Qt
+    // drivers name the pointer by the struct's tag: "pg_conn*" for PGconn*).
+    template <typename Handle> Handle* nativeHandle(std::initializer_list<const char*> typeNames) const {
+        const QVariant handle = db_.driver() ? db_.driver()->handle() : QVariant();
+        if (!handle.isValid())
+            return nullptr;
+        for (const char* typeName : typeNames)
+            if (qstrcmp(handle.typeName(), typeName) == 0)
+                return *static_cast<Handle* const*>(handle.constData());
+        return nullptr;
+    }
 
 private:
     void applyBackendSettings();

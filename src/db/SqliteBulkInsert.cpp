@@ -52,9 +52,7 @@ void SqliteBulkInsert::fail(sqlite3_stmt* statement) {
     throw DbError(message);
 }
 
-void SqliteBulkInsert::setText(Cell& cell, const QString& text) {
-    cell.kind = Cell::Kind::Text;
-    std::string& bytes = cell.text;
+void utf8Into(const QString& text, std::string& bytes) {
     bytes.clear();
     const QChar* chars = text.constData();
     const qsizetype size = text.size();
@@ -63,6 +61,11 @@ void SqliteBulkInsert::setText(Cell& cell, const QString& text) {
         bytes.push_back(char(chars[i].unicode()));
     if (i < size)
         bytes = text.toStdString(); // UTF-8 of the whole text
+}
+
+void SqliteBulkInsert::setText(Cell& cell, const QString& text) {
+    cell.kind = Cell::Kind::Text;
+    utf8Into(text, cell.text);
 }
 
 void SqliteBulkInsert::add(const QVariant& value) {
@@ -77,9 +80,6 @@ void SqliteBulkInsert::add(const QVariant& value) {
     switch (value.metaType().id()) {
     case QMetaType::Int:
     case QMetaType::Bool:
-        cell.kind = Cell::Kind::Integer;
-        cell.integer = value.toInt();
-        break;
     case QMetaType::UInt:
     case QMetaType::LongLong:
     case QMetaType::ULongLong:

@@ -12,6 +12,9 @@ struct sqlite3_stmt;
 
 namespace svod::db {
 
+// The UTF-8 bytes of `text` into `bytes` (reused buffer; ASCII copied without a conversion).
+void utf8Into(const QString& text, std::string& bytes);
+
 // Rows kept as bound values and stepped through the SQLite library in multi-row inserts of up to
 // BatchRows rows: no SQL text and no QVariant conversion per value, and one statement run per
 // batch instead of per row. Values are bound as Qt's SQLite driver binds them.

@@ -3,6 +3,7 @@
 
 #include "db/BulkInsert.h"
 #include "db/Error.h"
+#include "db/SqliteBulkInsert.h"
 #include "db/SqliteMemoryTable.h"
 #include "db/memory/MemoryRows.h"
 
@@ -19,7 +20,8 @@ using memory::Storage;
 class MemoryTableInsert final : public BulkInsert {
 public:
     MemoryTableInsert(sqlite3* db, std::shared_ptr<Storage> storage, std::vector<int> targets)
-        : db_(db), storage_(std::move(storage)), targets_(std::move(targets)) {}
+        : db_(db), storage_(std::move(storage)), targets_(std::move(targets)),
+          row_(storage_->columns().size()), lastTexts_(storage_->columns().size()) {}
     ~MemoryTableInsert() override { sqlite3_finalize(numberCheck_); }
 
     Method method() const override { return Method::SqliteLibrary; }
@@ -27,8 +29,6 @@ public:
     void add(const QVariant& value) override {
         if (next_ >= targets_.size())
             throw Error(QStringLiteral("Лишнее значение в строке вставки"));
-        if (row_.empty())
-            row_.assign(storage_->columns().size(), Cell{});
         const auto target = std::size_t(targets_[next_++]);
         Column& column = storage_->columns()[target];
         Cell& cell = row_[target];
@@ -66,8 +66,6 @@ public:
     void endRow() override {
         if (next_ != targets_.size())
             throw Error(QStringLiteral("Неполная строка вставки"));
-        if (row_.empty())
-            row_.assign(storage_->columns().size(), Cell{});
         storage_->appendRow(row_);
         row_.assign(row_.size(), Cell{});
         next_ = 0;
@@ -80,8 +78,6 @@ private:
     // same shared string on while the text repeats: the cell made of it last time is taken again.
     // The kept copy holds the string's data, so an equal data pointer means the same text.
     void addSharedText(std::size_t target, const QString& text, Cell& cell) {
-        if (lastTexts_.empty())
-            lastTexts_.resize(storage_->columns().size());
         auto& [last, lastCell] = lastTexts_[target];
         if (!last.isNull() && text.constData() == last.constData() && text.size() == last.size()) {
             cell = lastCell;
@@ -93,13 +89,7 @@ private:
     }
 
     void addText(Column& column, const QString& text, Cell& cell) {
-        utf8_.clear();
-        const QChar* chars = text.constData();
-        qsizetype i = 0;
-        for (; i < text.size() && chars[i].unicode() < 0x80; ++i)
-            utf8_.push_back(char(chars[i].unicode()));
-        if (i < text.size())
-            utf8_ = text.toStdString();
+        utf8Into(text, utf8_);
         if (column.hasNumericAffinity() && looksNumeric(column, cell))
             return;
         column.fromBytes(utf8_, true, true, cell);
