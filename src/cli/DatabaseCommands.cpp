@@ -5,10 +5,10 @@
 #include "cli/CliContext.h"
 #include "cli/DatabaseCommands.h"
 #include "db/DateValue.h"
-#include "db/DemoData.h"
 #include "db/Schema.h"
+#include "demo/DemoData.h"
+#include "demo/PacketGenerator.h"
 #include "engine/DemoReports.h"
-#include "generator/PacketGenerator.h"
 
 namespace svod::cli {
 
@@ -22,7 +22,7 @@ int initDbCommand(CliContext& context, const QStringList& args) {
     db::createSchema(*connection);
     context.out.message(QStringLiteral("info"), QStringLiteral("Таблицы центральной базы созданы."));
     if (demo) {
-        db::insertDemoData(*connection);
+        demo::insertDemoData(*connection);
         context.out.message(QStringLiteral("info"),
                             QStringLiteral("Добавлены демонстрационные филиалы и переменные."));
         context.out.message(QStringLiteral("info"),
@@ -33,7 +33,7 @@ int initDbCommand(CliContext& context, const QStringList& args) {
         if (!demoDir.isEmpty())
             context.out.message(QStringLiteral("info"),
                                 QStringLiteral("Примеры пакетов записаны: ") +
-                                    bench::writeDemoPackets(demoDir).join(QStringLiteral(", ")));
+                                    demo::writeDemoPackets(demoDir).join(QStringLiteral(", ")));
     }
     context.out.result(QStringLiteral("done"), ExitDone);
     return ExitDone;

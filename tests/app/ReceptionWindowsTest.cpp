@@ -12,8 +12,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "../reception/PacketFixture.h"
-#include "../support/FileDialogInput.h"
+#include "support/PacketFixture.h"
+#include "support/FileDialogInput.h"
 #include "app/DesktopApp.h"
 #include "app/MainWindow.h"
 #include "app/MessageConventions.h"

@@ -9,8 +9,8 @@
 namespace svod::dbf::test {
 namespace {
 
-using dbfwriter::flippedInt;
-using dbfwriter::orderedDouble;
+using demo::flippedInt;
+using demo::orderedDouble;
 
 class FormatsTest : public DbfTest {
 protected:

@@ -7,12 +7,12 @@
 
 #include "db/Error.h"
 #include "dbf/DbfTable.h"
-#include "support/DbfWriter.h"
+#include "demo/DbfWriter.h"
 
 namespace svod::dbf::test {
 
-using dbfwriter::DbfWriter;
-using dbfwriter::FieldSpec;
+using demo::DbfWriter;
+using demo::FieldSpec;
 
 // A temporary folder with helpers to write tables and open them.
 class DbfTest : public ::testing::Test {

@@ -10,7 +10,7 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
-#include "PacketFixture.h"
+#include "support/PacketFixture.h"
 #include "db/Connection.h"
 #include "support/TestDatabase.h"
 

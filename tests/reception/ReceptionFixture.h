@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-#include "PacketFixture.h"
+#include "support/PacketFixture.h"
 #include "db/Connection.h"
 #include "reception/ReceptionService.h"
 #include "support/RecordingInteraction.h"

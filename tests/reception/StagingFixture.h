@@ -2,7 +2,7 @@
 
 #include <QSqlQuery>
 
-#include "PacketFixture.h"
+#include "support/PacketFixture.h"
 #include "ReceptionFixture.h"
 #include "reception/DirectReception.h"
 #include "reception/InflationReception.h"

@@ -1,11 +1,14 @@
-#include "db/DemoData.h"
+#include "demo/DemoData.h"
 
 #include <QVariant>
 
 #include "db/Connection.h"
 #include "db/DateValue.h"
 
-namespace svod::db {
+namespace svod::demo {
+
+using db::Connection;
+using db::Transaction;
 
 namespace {
 struct DemoBranch {
@@ -71,4 +74,4 @@ void insertDemoData(Connection& connection) {
     transaction.commit();
 }
 
-} // namespace svod::db
+} // namespace svod::demo

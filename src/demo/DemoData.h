@@ -1,10 +1,12 @@
 #pragma once
 
 namespace svod::db {
-
 class Connection;
+}
+
+namespace svod::demo {
 
 // Demo branches and the three program variables, added only where missing.
-void insertDemoData(Connection& connection);
+void insertDemoData(db::Connection& connection);
 
-} // namespace svod::db
+} // namespace svod::demo

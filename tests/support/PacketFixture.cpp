@@ -1,11 +1,11 @@
-#include "PacketFixture.h"
+#include "support/PacketFixture.h"
 
-#include "support/DbfWriter.h"
+#include "demo/DbfWriter.h"
 
 namespace svod::test {
 
-using dbfwriter::DbfWriter;
-using dbfwriter::FieldSpec;
+using demo::DbfWriter;
+using demo::FieldSpec;
 
 void writeItems(const QString& path, const QList<ItemRow>& rows, bool withKod) {
     std::vector<FieldSpec> fields = {

@@ -1,4 +1,4 @@
-#include "support/DbfWriter.h"
+#include "demo/DbfWriter.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -10,7 +10,7 @@
 
 #include "db/CodePages.h"
 
-namespace svod::dbfwriter {
+namespace svod::demo {
 
 namespace {
 void putLe16(char* p, quint32 v) {
@@ -325,4 +325,4 @@ void DbfWriter::finish(bool endMark) {
     }
 }
 
-} // namespace svod::dbfwriter
+} // namespace svod::demo

@@ -6,7 +6,7 @@
 #include <QVariant>
 #include <vector>
 
-namespace svod::dbfwriter {
+namespace svod::demo {
 
 // One field of a table to write.
 struct FieldSpec {
@@ -17,9 +17,10 @@ struct FieldSpec {
     bool nullable = false; // FoxPro: the field gets a bit in _NullFlags
 };
 
-// Writes DBF tables of any shape for tests and benchmarks: dBase III (0x03, 0x83), dBase IV
-// (0x8B), dBase VII (0x04, 0x8C) and FoxPro (0x30, 0xF5) layouts, memo files, deleted records,
-// code page 866 text. Records are streamed to the file, so tables of millions of rows are cheap.
+// Writes DBF tables of any shape (the demo's sample packets, and the odd layouts the reader is tested on):
+// dBase III (0x03, 0x83), dBase IV (0x8B), dBase VII (0x04, 0x8C) and FoxPro (0x30, 0xF5) layouts, memo
+// files, deleted records, code page 866 text. Records are streamed to the file, so tables of millions of rows
+// are cheap.
 class DbfWriter {
 public:
     DbfWriter(const QString& path, unsigned char version, std::vector<FieldSpec> fields);
@@ -75,4 +76,4 @@ private:
 QByteArray flippedInt(qint32 value);
 QByteArray orderedDouble(double value);
 
-} // namespace svod::dbfwriter
+} // namespace svod::demo

@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace svod::bench {
+namespace svod::demo {
 
 // A packet pair of one branch: the A table of items and the B table of balances.
 struct PacketOptions {
@@ -31,4 +31,4 @@ PacketFiles generatePacket(const PacketOptions& options);
 // Small sample packets of the demo branches, for init-db --demo; returns the files written.
 QStringList writeDemoPackets(const QString& dir);
 
-} // namespace svod::bench
+} // namespace svod::demo

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "db/Error.h"
-#include "generator/PacketGenerator.h"
+#include "demo/PacketGenerator.h"
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: gen_packet DIR ITEMS [BRANCH] [YEAR]\n");
         return 64;
     }
-    svod::bench::PacketOptions options;
+    svod::demo::PacketOptions options;
     options.dir = args[0];
     bool ok = false;
     options.items = args[1].toInt(&ok);
@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
     if (args.size() > 3)
         options.year = args[3].toInt();
     try {
-        const auto files = svod::bench::generatePacket(options);
+        const auto files = svod::demo::generatePacket(options);
         std::printf("%s\t%lld rows\n%s\t%lld rows\n", qPrintable(files.a),
                     static_cast<long long>(files.aRows), qPrintable(files.b),
                     static_cast<long long>(files.bRows));

@@ -1,4 +1,4 @@
-#include "generator/PacketGenerator.h"
+#include "demo/PacketGenerator.h"
 
 #include <QDate>
 #include <QDir>
@@ -8,14 +8,11 @@
 
 #include "db/CodePages.h"
 #include "db/Error.h"
-#include "support/DbfWriter.h"
+#include "demo/DbfWriter.h"
 
-namespace svod::bench {
+namespace svod::demo {
 
 namespace {
-
-using dbfwriter::DbfWriter;
-using dbfwriter::FieldSpec;
 
 std::vector<FieldSpec> itemFields() {
     return {
@@ -199,4 +196,4 @@ QStringList writeDemoPackets(const QString& dir) {
     return written;
 }
 
-} // namespace svod::bench
+} // namespace svod::demo
