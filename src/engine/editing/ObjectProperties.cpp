@@ -1,0 +1,303 @@
+#include "engine/editing/ObjectProperties.h"
+
+namespace svod::engine::editing {
+
+const QList<ObjectProperty>& allObjectProperties() {
+    static const QList<ObjectProperty> all = {
+        ObjectProperty::Name,          ObjectProperty::X,          ObjectProperty::Y,
+        ObjectProperty::Width,         ObjectProperty::Height,     ObjectProperty::Text,
+        ObjectProperty::DisplayFormat, ObjectProperty::Font,       ObjectProperty::FrameSides,
+        ObjectProperty::FrameWidth,    ObjectProperty::FrameColor, ObjectProperty::Fill,
+        ObjectProperty::Alignment,     ObjectProperty::WordWrap,   ObjectProperty::Stretch,
+        ObjectProperty::Radius,        ObjectProperty::Picture,
+    };
+    return all;
+}
+
+QString objectPropertyCaption(ObjectProperty property) {
+    switch (property) {
+    case ObjectProperty::Name:
+        return QStringLiteral("Имя");
+    case ObjectProperty::X:
+        return QStringLiteral("Слева");
+    case ObjectProperty::Y:
+        return QStringLiteral("Сверху");
+    case ObjectProperty::Width:
+        return QStringLiteral("Ширина");
+    case ObjectProperty::Height:
+        return QStringLiteral("Высота");
+    case ObjectProperty::Text:
+        return QStringLiteral("Текст");
+    case ObjectProperty::DisplayFormat:
+        return QStringLiteral("Формат");
+    case ObjectProperty::Font:
+        return QStringLiteral("Шрифт");
+    case ObjectProperty::FrameSides:
+        return QStringLiteral("Рамка");
+    case ObjectProperty::FrameWidth:
+        return QStringLiteral("Толщина рамки");
+    case ObjectProperty::FrameColor:
+        return QStringLiteral("Цвет рамки");
+    case ObjectProperty::Fill:
+        return QStringLiteral("Заливка");
+    case ObjectProperty::Alignment:
+        return QStringLiteral("Выравнивание");
+    case ObjectProperty::WordWrap:
+        return QStringLiteral("Перенос слов");
+    case ObjectProperty::Stretch:
+        return QStringLiteral("Растягивать");
+    case ObjectProperty::Radius:
+        return QStringLiteral("Радиус");
+    case ObjectProperty::Picture:
+        return QStringLiteral("Рисунок");
+    }
+    return {};
+}
+
+bool propertyApplies(ObjectKind kind, ObjectProperty property) {
+    const bool textual = kind == ObjectKind::Text || kind == ObjectKind::RichText;
+    switch (property) {
+    case ObjectProperty::Text:
+        return textual || kind == ObjectKind::CheckBox;
+    case ObjectProperty::DisplayFormat:
+    case ObjectProperty::WordWrap:
+    case ObjectProperty::Stretch:
+    case ObjectProperty::Alignment:
+        return textual;
+    case ObjectProperty::Font:
+        return textual || kind == ObjectKind::CheckBox;
+    case ObjectProperty::FrameSides:
+        return textual || kind == ObjectKind::Picture;
+    case ObjectProperty::Fill:
+        return kind != ObjectKind::Line;
+    case ObjectProperty::Radius:
+        return kind == ObjectKind::RoundRect;
+    case ObjectProperty::Picture:
+        return kind == ObjectKind::Picture;
+    default:
+        return true;
+    }
+}
+
+QVariant objectProperty(const TemplateObject& o, ObjectProperty property) {
+    switch (property) {
+    case ObjectProperty::Name:
+        return o.name;
+    case ObjectProperty::X:
+        return o.rect.x();
+    case ObjectProperty::Y:
+        return o.rect.y();
+    case ObjectProperty::Width:
+        return o.rect.width();
+    case ObjectProperty::Height:
+        return o.rect.height();
+    case ObjectProperty::Text:
+        return o.text;
+    case ObjectProperty::DisplayFormat:
+        return o.displayFormat;
+    case ObjectProperty::Font:
+        return QVariant::fromValue(o.font);
+    case ObjectProperty::FrameSides:
+        return o.frame.sides;
+    case ObjectProperty::FrameWidth:
+        return o.frame.width;
+    case ObjectProperty::FrameColor:
+        return o.frame.color;
+    case ObjectProperty::Fill:
+        return o.fill;
+    case ObjectProperty::Alignment:
+        return o.alignment;
+    case ObjectProperty::WordWrap:
+        return o.wordWrap;
+    case ObjectProperty::Stretch:
+        return o.stretch;
+    case ObjectProperty::Radius:
+        return o.radius;
+    case ObjectProperty::Picture:
+        return o.picture;
+    }
+    return {};
+}
+
+namespace {
+
+bool toNumber(const QVariant& v, double& out, double min = -1e6) {
+    bool ok = false;
+    const double d = v.toDouble(&ok);
+    if (!ok || d < min || d > 1e6)
+        return false;
+    out = d;
+    return true;
+}
+
+} // namespace
+
+bool setObjectProperty(TemplateObject& o, ObjectProperty property, const QVariant& value) {
+    double d = 0;
+    switch (property) {
+    case ObjectProperty::Name:
+        o.name = value.toString().trimmed();
+        return true;
+    case ObjectProperty::X:
+        if (!toNumber(value, d))
+            return false;
+        o.rect.moveLeft(d);
+        return true;
+    case ObjectProperty::Y:
+        if (!toNumber(value, d))
+            return false;
+        o.rect.moveTop(d);
+        return true;
+    case ObjectProperty::Width:
+        if (!toNumber(value, d, 0))
+            return false;
+        o.rect.setWidth(d);
+        return true;
+    case ObjectProperty::Height:
+        if (!toNumber(value, d, 0))
+            return false;
+        o.rect.setHeight(d);
+        return true;
+    case ObjectProperty::Text:
+        o.text = value.toString();
+        return true;
+    case ObjectProperty::DisplayFormat:
+        o.displayFormat = value.toString();
+        return true;
+    case ObjectProperty::Font:
+        if (!value.canConvert<FontSpec>())
+            return false;
+        o.font = value.value<FontSpec>();
+        return true;
+    case ObjectProperty::FrameSides: {
+        bool ok = false;
+        const int sides = value.toInt(&ok);
+        if (!ok || sides < 0 || sides > FrameAll)
+            return false;
+        o.frame.sides = sides;
+        return true;
+    }
+    case ObjectProperty::FrameWidth:
+        if (!toNumber(value, d, 0))
+            return false;
+        o.frame.width = d;
+        return true;
+    case ObjectProperty::FrameColor:
+        if (!value.value<QColor>().isValid())
+            return false;
+        o.frame.color = value.value<QColor>();
+        return true;
+    case ObjectProperty::Fill:
+        o.fill = value.value<QColor>();
+        return true;
+    case ObjectProperty::Alignment: {
+        bool ok = false;
+        const int a = value.toInt(&ok);
+        if (!ok)
+            return false;
+        o.alignment = a;
+        return true;
+    }
+    case ObjectProperty::WordWrap:
+        o.wordWrap = value.toBool();
+        return true;
+    case ObjectProperty::Stretch:
+        o.stretch = value.toBool();
+        return true;
+    case ObjectProperty::Radius:
+        if (!toNumber(value, d, 0))
+            return false;
+        o.radius = d;
+        return true;
+    case ObjectProperty::Picture:
+        o.picture = value.toByteArray();
+        return true;
+    }
+    return false;
+}
+
+QString objectKindCaption(ObjectKind kind) {
+    switch (kind) {
+    case ObjectKind::Text:
+        return QStringLiteral("Текст");
+    case ObjectKind::Line:
+        return QStringLiteral("Линия");
+    case ObjectKind::Rectangle:
+        return QStringLiteral("Прямоугольник");
+    case ObjectKind::RoundRect:
+        return QStringLiteral("Скругленный прямоугольник");
+    case ObjectKind::Picture:
+        return QStringLiteral("Рисунок");
+    case ObjectKind::CheckBox:
+        return QStringLiteral("Флажок");
+    case ObjectKind::RichText:
+        return QStringLiteral("Форматированный текст");
+    }
+    return objectKindName(kind);
+}
+
+QString bandKindCaption(BandKind kind) {
+    switch (kind) {
+    case BandKind::ReportTitle:
+        return QStringLiteral("Заголовок отчета");
+    case BandKind::PageHeader:
+        return QStringLiteral("Заголовок страницы");
+    case BandKind::ColumnHeader:
+        return QStringLiteral("Заголовок колонок");
+    case BandKind::MasterData:
+        return QStringLiteral("Данные первого уровня");
+    case BandKind::DetailData:
+        return QStringLiteral("Данные второго уровня");
+    case BandKind::GroupHeader:
+        return QStringLiteral("Заголовок группы");
+    case BandKind::GroupFooter:
+        return QStringLiteral("Подвал группы");
+    case BandKind::ColumnFooter:
+        return QStringLiteral("Подвал колонок");
+    case BandKind::PageFooter:
+        return QStringLiteral("Подвал страницы");
+    case BandKind::ReportSummary:
+        return QStringLiteral("Итоги отчета");
+    case BandKind::Child:
+        return QStringLiteral("Дочерняя полоса");
+    }
+    return bandKindName(kind);
+}
+
+const QList<ObjectKind>& allObjectKinds() {
+    static const QList<ObjectKind> all = {ObjectKind::Text,      ObjectKind::Line,    ObjectKind::Rectangle,
+                                          ObjectKind::RoundRect, ObjectKind::Picture, ObjectKind::CheckBox,
+                                          ObjectKind::RichText};
+    return all;
+}
+
+const QList<BandKind>& allBandKinds() {
+    static const QList<BandKind> all = {
+        BandKind::ReportTitle, BandKind::PageHeader,    BandKind::ColumnHeader, BandKind::MasterData,
+        BandKind::DetailData,  BandKind::GroupHeader,   BandKind::GroupFooter,  BandKind::ColumnFooter,
+        BandKind::PageFooter,  BandKind::ReportSummary, BandKind::Child};
+    return all;
+}
+
+TemplateObject newObject(ObjectKind kind, const QRectF& rect) {
+    TemplateObject o;
+    o.kind = kind;
+    o.rect = rect;
+    switch (kind) {
+    case ObjectKind::Line:
+        o.rect.setHeight(0);
+        break;
+    case ObjectKind::RoundRect:
+        o.radius = 6;
+        break;
+    case ObjectKind::CheckBox:
+        o.rect.setSize(QSizeF(12, 12));
+        o.text = QStringLiteral("1");
+        break;
+    default:
+        break;
+    }
+    return o;
+}
+
+} // namespace svod::engine::editing
