@@ -1,6 +1,7 @@
 #include "cli/CliContext.h"
 #include "cli/DatabaseCommands.h"
 #include "cli/DbfCommand.h"
+#include "cli/DirectoryCommands.h"
 #include "cli/ReceiveCommand.h"
 #include "cli/ReportCommands.h"
 
@@ -20,6 +21,12 @@ const QList<CommandEntry>& commands() {
         {"report", &reportCommand,
          "report list | report run ID --out FILE [--set NAME=VALUE]... | report import FILE.frf [--yes] | "
          "report export-all DIR | report show FILE.frp --out FILE"},
+        {"delete-branch", &deleteBranchCommand, "delete-branch CODE [--yes]"},
+        {"branches", &branchesCommand, "branches"},
+        {"actuality", &actualityCommand, "actuality"},
+        {"vars", &varsCommand, "vars set LABEL (--date D | --text T | --number N)"},
+        {"log", &logCommand, "log [--from D] [--to D] [--branch CODE] | log show ID"},
+        {"admin", &adminCommand, "admin create-table INV_INFL|INV_OST3"},
     };
     return list;
 }
