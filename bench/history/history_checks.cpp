@@ -25,7 +25,7 @@ public:
         return reception::Answer::Yes;
     }
     QString chooseFile(const QString&, const QString&) override { return {}; }
-    int AskPriemMode(QString&, bool) override { return reception::PriemFromFile; }
+    reception::PriemMode askPriemMode(QString&, bool) override { return reception::PriemMode::FromFile; }
     void showProtocol(const engine::TableData&) override {}
     void showProtocols(const QList<engine::TableData>&) override {}
 };
@@ -39,7 +39,7 @@ void openTable(dbf::DbfTable& table, const QString& path) {
 }
 
 int rowsOf(const checks::ProtocolStore& store, int before) {
-    return store.GetCount() > before ? int(store.protocols().last().rows.size()) : 0;
+    return store.count() > before ? int(store.protocols().last().rows.size()) : 0;
 }
 
 } // namespace
@@ -93,20 +93,20 @@ int main(int argc, char** argv) {
 
         checks::HistoryChecks history(
             connection, store, context, [](const QString&) {}, [](const QString&) { return true; });
-        int before = store.GetCount();
+        int before = store.count();
         timer.start();
         history.CheckDeletedInInvalidPeriod();
         report("CheckDeletedInInvalidPeriod", rowsOf(store, before));
-        before = store.GetCount();
+        before = store.count();
         timer.start();
         history.CheckBSTnotZero();
         report("CheckBSTnotZero", rowsOf(store, before));
-        before = store.GetCount();
+        before = store.count();
         timer.start();
         history.CheckHasNegativeOSTST();
         report("CheckHasNegativeOSTST", rowsOf(store, before));
         connection.execute(QStringLiteral("update FILIALS set CHECK_TYPE = 1 where KOD = ") + d.quote(code));
-        before = store.GetCount();
+        before = store.count();
         timer.start();
         history.CheckHasNegativeOSTST();
         report("CheckHasNegativeOSTST mode1", rowsOf(store, before));

@@ -69,7 +69,7 @@ bool DesktopApp::start() {
         closed_ = true;
         return false;
     }
-    window_->loadreportsMENU(connection_.get());
+    window_->loadReportsMenu(connection_.get());
     wireCommands();
     return true;
 }
@@ -88,11 +88,11 @@ void DesktopApp::wireCommands() {
     reception_ = std::make_unique<reception::ReceptionService>(*connection_, *interaction_);
     inflation_ = std::make_unique<reception::InflationReception>(*connection_, *interaction_);
     const QString prefix = connection_->dialect().ownerPrefix(config_.tablesOwner);
-    reception_->TablesOwnerPrefix = prefix;
-    inflation_->TablesOwnerPrefix = prefix;
-    window_->setCommand(QStringLiteral("N4"), [this] { receiveData(); });
-    window_->setCommand(QStringLiteral("N17"), [this] { receiveInflation(); });
-    window_->setCommand(QStringLiteral("N15"), [this] { openPreparedReport(); });
+    reception_->setTablesOwnerPrefix(prefix);
+    inflation_->setTablesOwnerPrefix(prefix);
+    window_->setCommand(MainWindow::Command::ReceiveData, [this] { receiveData(); });
+    window_->setCommand(MainWindow::Command::ReceiveInflation, [this] { receiveInflation(); });
+    window_->setCommand(MainWindow::Command::OpenReport, [this] { openPreparedReport(); });
     window_->setReportCommand([this](const QString& id) { runStoredReport(id); });
 }
 
@@ -127,13 +127,13 @@ void DesktopApp::runStoredReport(const QString& idText) {
 }
 
 void DesktopApp::receiveData() {
-    reception_->InDir = inDir_;
+    reception_->setInputDir(inDir_);
     // The picked file's directory is kept even when the reception then stops.
     struct KeepInDir {
         DesktopApp& app;
-        ~KeepInDir() { app.inDir_ = app.reception_->InDir; }
+        ~KeepInDir() { app.inDir_ = app.reception_->inputDir(); }
     } keep{*this};
-    reception_->N4Click();
+    reception_->receive();
 }
 
 void DesktopApp::openPreparedReport() {
@@ -147,12 +147,12 @@ void DesktopApp::openPreparedReport() {
 }
 
 void DesktopApp::receiveInflation() {
-    inflation_->InDir = inDir_;
+    inflation_->setInputDir(inDir_);
     struct KeepInDir {
         DesktopApp& app;
-        ~KeepInDir() { app.inDir_ = app.inflation_->InDir; }
+        ~KeepInDir() { app.inDir_ = app.inflation_->inputDir(); }
     } keep{*this};
-    inflation_->N17Click();
+    inflation_->receive();
 }
 
 bool DesktopApp::openConnection() {

@@ -80,8 +80,8 @@ QString GuiInteraction::chooseFile(const QString& filter, const QString& initial
                                         qtFileFilter(filter));
 }
 
-int GuiInteraction::AskPriemMode(QString& code, bool hideTest) {
-    return ReceptionModeDialog::AskPriemMode(code, hideTest, &window_);
+reception::PriemMode GuiInteraction::askPriemMode(QString& code, bool hideTest) {
+    return ReceptionModeDialog::ask(code, hideTest, &window_);
 }
 
 void GuiInteraction::showProtocol(const engine::TableData& protocol) {
@@ -116,26 +116,26 @@ void GuiInteraction::processEvents() {
         requestCancel();
 }
 
-void GuiInteraction::SetCaption(const QString& text) {
-    Interaction::SetCaption(text);
+void GuiInteraction::setCaption(const QString& text) {
+    Interaction::setCaption(text);
     window_.progress().setCaption(text);
 }
 
-void GuiInteraction::SetInfoLabel(const QString& text) {
-    Interaction::SetInfoLabel(text);
+void GuiInteraction::setInfoLabel(const QString& text) {
+    Interaction::setInfoLabel(text);
     window_.progress().setInfoLabel(text);
 }
 
-void GuiInteraction::SetProgress(int index, int value) {
-    Interaction::SetProgress(index, value);
+void GuiInteraction::setProgress(int index, int value) {
+    Interaction::setProgress(index, value);
     window_.progress().setProgress(index, value);
 }
 
-void GuiInteraction::ProgressStepIt() {
+void GuiInteraction::stepProgress() {
     window_.progress().progressStepIt();
 }
 
-void GuiInteraction::Execute(const std::function<void()>& operation) {
+void GuiInteraction::execute(const std::function<void()>& operation) {
     clearCancel();
     window_.progress().execute(operation);
 }

@@ -21,7 +21,7 @@ public:
     reception::Answer question(reception::MessageKind icon, const QString& text,
                                reception::Buttons buttons) override;
     QString chooseFile(const QString& filter, const QString& initialDir) override;
-    int AskPriemMode(QString& code, bool hideTest) override;
+    reception::PriemMode askPriemMode(QString& code, bool hideTest) override;
     void showProtocol(const engine::TableData& protocol) override;
     void showProtocols(const QList<engine::TableData>& protocols) override;
 
@@ -29,11 +29,11 @@ public:
     void setBusy(bool busy) override;
     void processEvents() override;
 
-    void SetCaption(const QString& text) override;
-    void SetInfoLabel(const QString& text) override;
-    void SetProgress(int index, int value) override;
-    void ProgressStepIt() override;
-    void Execute(const std::function<void()>& operation) override;
+    void setCaption(const QString& text) override;
+    void setInfoLabel(const QString& text) override;
+    void setProgress(int index, int value) override;
+    void stepProgress() override;
+    void execute(const std::function<void()>& operation) override;
 
 private:
     MainWindow& window_;

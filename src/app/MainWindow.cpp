@@ -106,15 +106,21 @@ void MainWindow::buildMenu() {
 
     QMenu* program = bar->addMenu(QStringLiteral("Программа"));
     program->menuAction()->setObjectName(QStringLiteral("N1"));
-    addItem(program, QStringLiteral("N4"), QStringLiteral("Прием данных"), 8);
-    addItem(program, QStringLiteral("N17"), QStringLiteral("Прием данных по инфляции"));
+    commands_[int(Command::ReceiveData)] =
+        addItem(program, QStringLiteral("N4"), QStringLiteral("Прием данных"), 8);
+    commands_[int(Command::ReceiveInflation)] =
+        addItem(program, QStringLiteral("N17"), QStringLiteral("Прием данных по инфляции"));
     addItem(program, QStringLiteral("N18"), QStringLiteral("-"));
-    addItem(program, QStringLiteral("N10"), QStringLiteral("Список филиалов"));
-    addItem(program, QStringLiteral("N13"), QStringLiteral("Актуальность данных"));
-    addItem(program, QStringLiteral("N21"), QStringLiteral("Протокол автоматического приема"));
-    addItem(program, QStringLiteral("N20"), QStringLiteral("Настройки"));
+    commands_[int(Command::Branches)] =
+        addItem(program, QStringLiteral("N10"), QStringLiteral("Список филиалов"));
+    commands_[int(Command::DataCurrency)] =
+        addItem(program, QStringLiteral("N13"), QStringLiteral("Актуальность данных"));
+    commands_[int(Command::AutoReceptionLog)] =
+        addItem(program, QStringLiteral("N21"), QStringLiteral("Протокол автоматического приема"));
+    commands_[int(Command::Settings)] = addItem(program, QStringLiteral("N20"), QStringLiteral("Настройки"));
     addItem(program, QStringLiteral("N14"), QStringLiteral("-"));
-    addItem(program, QStringLiteral("N15"), QStringLiteral("Открыть отчет"), 7);
+    commands_[int(Command::OpenReport)] =
+        addItem(program, QStringLiteral("N15"), QStringLiteral("Открыть отчет"), 7);
     addItem(program, QStringLiteral("N3"), QStringLiteral("-"));
     QAction* exit = addItem(program, QStringLiteral("N2"), QStringLiteral("Выход"));
     connect(exit, &QAction::triggered, this, &QWidget::close);
@@ -124,8 +130,10 @@ void MainWindow::buildMenu() {
 
     QMenu* service = bar->addMenu(QStringLiteral("Сервис"));
     service->menuAction()->setObjectName(QStringLiteral("N6"));
-    addItem(service, QStringLiteral("N7"), QStringLiteral("Дизайнер отчетов"));
-    addItem(service, QStringLiteral("N19"), QStringLiteral("Управление"));
+    commands_[int(Command::ReportDesigner)] =
+        addItem(service, QStringLiteral("N7"), QStringLiteral("Дизайнер отчетов"));
+    commands_[int(Command::Administration)] =
+        addItem(service, QStringLiteral("N19"), QStringLiteral("Управление"));
 
     QMenu* windows = bar->addMenu(QStringLiteral("Окна"));
     windows->menuAction()->setObjectName(QStringLiteral("N11"));
@@ -179,10 +187,8 @@ void MainWindow::runGuarded(const std::function<void()>& handler) {
     }
 }
 
-void MainWindow::setCommand(const QString& name, std::function<void()> handler) {
-    QAction* a = action(name);
-    if (!a)
-        return;
+void MainWindow::setCommand(Command command, std::function<void()> handler) {
+    QAction* a = action(command);
     a->disconnect(this);
     connect(a, &QAction::triggered, this, [this, handler = std::move(handler)] { runGuarded(handler); });
 }
@@ -206,21 +212,21 @@ QAction* MainWindow::addReportItem(const QString& id, const QString& name) {
     return item;
 }
 
-void MainWindow::loadreportsMENU(db::Connection* connection) {
+void MainWindow::loadReportsMenu(db::Connection* connection) {
     if (!connection || !connection->isOpen())
         return;
     QList<engine::StoredReportEntry> reports;
     try {
         reports = engine::listStoredReports(*connection);
     } catch (const Error&) {
-        HideMenu();
+        hideMenu();
         return;
     }
     for (const auto& report : reports)
         addReportItem(report.id, report.name);
 }
 
-void MainWindow::HideMenu() {
+void MainWindow::hideMenu() {
     static const QStringList kept = {QStringLiteral("N1"), QStringLiteral("N4"), QStringLiteral("N2")};
     for (QAction* a : findChildren<QAction*>())
         if (!a->objectName().isEmpty() && !kept.contains(a->objectName()))

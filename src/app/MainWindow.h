@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <array>
 #include <functional>
 
 #include "app/ProgressDialog.h"
@@ -26,6 +27,20 @@ class WindowTabBar;
 class MainWindow final : public QMainWindow {
     Q_OBJECT
 public:
+    // The menu commands whose work lives outside the window.
+    enum class Command {
+        ReceiveData,      // "Прием данных"
+        ReceiveInflation, // "Прием данных по инфляции"
+        Branches,         // "Список филиалов"
+        DataCurrency,     // "Актуальность данных"
+        AutoReceptionLog, // "Протокол автоматического приема"
+        Settings,         // "Настройки"
+        OpenReport,       // "Открыть отчет"
+        ReportDesigner,   // "Дизайнер отчетов"
+        Administration,   // "Управление"
+    };
+    static constexpr int CommandCount = int(Command::Administration) + 1;
+
     explicit MainWindow(Messages& messages, QWidget* parent = nullptr);
     ~MainWindow() override;
 
@@ -35,19 +50,20 @@ public:
 
     // The action of a menu item by its component name, or null.
     QAction* action(const QString& name) const;
+    QAction* action(Command command) const { return commands_[int(command)]; }
     QMenu* reportsMenu() const { return reportsMenu_; }
-    // Runs `handler` when the item's command is chosen; errors it raises are shown by the default
-    // error display and leave the window as it was.
-    void setCommand(const QString& name, std::function<void()> handler);
+    // Runs `handler` when the command is chosen; errors it raises are shown by the default error
+    // display and leave the window as it was.
+    void setCommand(Command command, std::function<void()> handler);
     // Runs a stored report by the ID its menu item holds.
     void setReportCommand(std::function<void(const QString& id)> handler);
 
     // Fills "Отчеты" from REPORT; reduces the menu when the list cannot be read.
-    void loadreportsMENU(db::Connection* connection);
+    void loadReportsMenu(db::Connection* connection);
     // Appends one report item (also used by the catalogue's import).
     QAction* addReportItem(const QString& id, const QString& name);
     // Leaves only "Программа" with "Прием данных" and "Выход".
-    void HideMenu();
+    void hideMenu();
 
     // Opens a widget as a child window that frees itself when closed.
     QMdiSubWindow* addChildWindow(QWidget* widget);
@@ -83,6 +99,7 @@ private:
     ProgressDialog progress_;
     std::function<void(const QString&)> reportCommand_;
     QList<QAction*> windowCommands_;
+    std::array<QAction*, CommandCount> commands_{};
 };
 
 } // namespace svod::app

@@ -56,14 +56,15 @@ bool ReceptionModeDialog::testBranchVisible() const {
     return !testBranch_->isHidden();
 }
 
-int ReceptionModeDialog::AskPriemMode(QString& code, bool hideTest, QWidget* parent) {
+reception::PriemMode ReceptionModeDialog::ask(QString& code, bool hideTest, QWidget* parent) {
     ReceptionModeDialog dialog(hideTest, parent);
     if (dialog.exec() != QDialog::Accepted)
-        return -1;
-    const int index = dialog.selectedIndex();
-    if (index == 0 && dialog.testBranchVisible() && dialog.testBranchTicked())
+        return reception::PriemMode::Cancelled;
+    if (dialog.selectedIndex() != 0)
+        return reception::PriemMode::Direct;
+    if (dialog.testBranchVisible() && dialog.testBranchTicked())
         code = QStringLiteral("99");
-    return index;
+    return reception::PriemMode::FromFile;
 }
 
 } // namespace svod::app

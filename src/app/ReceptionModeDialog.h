@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include "reception/Interaction.h"
+
 class QCheckBox;
 class QRadioButton;
 
@@ -17,9 +19,9 @@ public:
     bool testBranchTicked() const;
     bool testBranchVisible() const;
 
-    // AskPriemMode: -1 on Cancel (code unchanged); otherwise the index, with code "99" when the
-    // file mode was chosen with the visible test option ticked.
-    static int AskPriemMode(QString& code, bool hideTest, QWidget* parent);
+    // Shows the dialog; on Cancel the code stays, and it becomes "99" when the file mode was chosen with
+    // the visible test option ticked.
+    static reception::PriemMode ask(QString& code, bool hideTest, QWidget* parent);
 
 private:
     QRadioButton* fromFile_;

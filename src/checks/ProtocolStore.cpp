@@ -173,13 +173,13 @@ engine::TableData makeProtocol(const QString& title, QSqlQuery& result) {
 }
 
 void NewShowErr(ProtocolStore& store, const ProtocolHeader& header, const QString& title, QSqlQuery& result) {
-    store.AddPages(makeProtocol(protocolTitle(store.GetCount() == 0, header, title), result));
+    store.add(makeProtocol(protocolTitle(store.count() == 0, header, title), result));
 }
 
 engine::TableData immediateProtocol(const ProtocolStore& store, const ProtocolHeader& header,
                                     const QString& title) {
     engine::TableData data;
-    data.title = protocolTitle(store.GetCount() == 0, header, title);
+    data.title = protocolTitle(store.count() == 0, header, title);
     return data;
 }
 

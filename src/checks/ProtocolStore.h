@@ -11,9 +11,9 @@ namespace svod::checks {
 // The protocols of one reception, in the order in which the checks produced them.
 class ProtocolStore {
 public:
-    void AddPages(engine::TableData protocol) { protocols_.append(std::move(protocol)); }
-    void Clear() { protocols_.clear(); }
-    int GetCount() const { return int(protocols_.size()); }
+    void add(engine::TableData protocol) { protocols_.append(std::move(protocol)); }
+    void clear() { protocols_.clear(); }
+    int count() const { return int(protocols_.size()); }
     const QList<engine::TableData>& protocols() const { return protocols_; }
 
 private:

@@ -83,12 +83,12 @@ public:
         return options_.file.isEmpty() ? QString() : QFileInfo(options_.file).absoluteFilePath();
     }
 
-    int AskPriemMode(QString& code, bool hideTest) override {
+    reception::PriemMode askPriemMode(QString& code, bool hideTest) override {
         if (options_.direct)
-            return reception::PriemDirect;
+            return reception::PriemMode::Direct;
         if (options_.test && !hideTest)
             code = QStringLiteral("99");
-        return reception::PriemFromFile;
+        return reception::PriemMode::FromFile;
     }
 
     void showProtocol(const engine::TableData& protocol) override {
@@ -232,13 +232,13 @@ int receiveCommand(CliContext& context, const QStringList& args) {
     auto connection = context.connect();
     CliInteraction interaction(context.out, options);
     reception::ReceptionService service(*connection, interaction);
-    service.InDir = options.direct ? QString() : QFileInfo(options.file).absolutePath();
-    service.TablesOwnerPrefix = context.tablesOwnerPrefix(connection->dialect());
+    service.setInputDir(options.direct ? QString() : QFileInfo(options.file).absolutePath());
+    service.setTablesOwnerPrefix(context.tablesOwnerPrefix(connection->dialect()));
 
     QString status = QStringLiteral("failed");
     int exitCode = ExitFailed;
     try {
-        switch (service.N4Click()) {
+        switch (service.receive()) {
         case reception::ReceptionOutcome::Accepted:
             status = QStringLiteral("accepted");
             exitCode = ExitDone;
@@ -287,13 +287,13 @@ int receiveInflationCommand(CliContext& context, const QStringList& args) {
     auto connection = context.connect();
     CliInteraction interaction(context.out, options);
     reception::InflationReception inflation(*connection, interaction);
-    inflation.InDir = options.direct ? QString() : QFileInfo(options.file).absolutePath();
-    inflation.TablesOwnerPrefix = context.tablesOwnerPrefix(connection->dialect());
+    inflation.setInputDir(options.direct ? QString() : QFileInfo(options.file).absolutePath());
+    inflation.setTablesOwnerPrefix(context.tablesOwnerPrefix(connection->dialect()));
 
     QString status = QStringLiteral("failed");
     int exitCode = ExitFailed;
     try {
-        switch (inflation.N17Click()) {
+        switch (inflation.receive()) {
         case reception::InflationOutcome::Accepted:
             status = QStringLiteral("accepted");
             exitCode = ExitDone;

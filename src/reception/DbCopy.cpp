@@ -180,7 +180,7 @@ void copyRows(dbf::DbfTable& source, QList<ColumnMap>& map, const db::Dialect& d
                 if (++count >= BatchRows) {
                     inserter.flush();
                     count = 0;
-                    interaction.SetProgress(Interaction::Position, interaction.position() + 1);
+                    interaction.setProgress(Interaction::Position, interaction.position() + 1);
                     if (checkAbort)
                         checkAbort();
                 }
@@ -196,8 +196,8 @@ void DBCopy(dbf::DbfTable& source, db::Connection& connection, const QString& ta
             const QStringList& targetColumns, const QString& acceptCode, Interaction& interaction,
             const std::function<void()>& checkAbort) {
     const db::ProfilePhase phase(QStringLiteral("copy into ") + targetTable);
-    interaction.SetProgress(Interaction::Position, 0);
-    interaction.SetProgress(Interaction::Maximum, copyProgressMaximum(source.recordCount()));
+    interaction.setProgress(Interaction::Position, 0);
+    interaction.setProgress(Interaction::Maximum, copyProgressMaximum(source.recordCount()));
     source.first();
 
     // Which source field fills which target column; a later source field of the same name wins.

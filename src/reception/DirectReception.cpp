@@ -163,7 +163,7 @@ void dropStagingTables(db::Connection& connection, const QString& prefix) {
 
 void LoadPacketDirect(ReceptionService& service, db::Connection& connection, Interaction& interaction) {
     ReceptionState& state = service.state();
-    const QString& prefix = service.TablesOwnerPrefix;
+    const QString& prefix = service.tablesOwnerPrefix();
     requireStaging(connection, prefix, StagingItems);
     requireStaging(connection, prefix, StagingMovements);
     state.FilialCode = uniqueCode(connection, statements::stagingItemCodes(prefix),
@@ -193,7 +193,7 @@ void LoadPacketDirect(ReceptionService& service, db::Connection& connection, Int
     if (interaction.question(MessageKind::Question, confirmation, Buttons::OkCancel) == Answer::Ok) {
         state.ReceptionOk = false;
         try {
-            interaction.Execute([&service] { service.priemNEW(); });
+            interaction.execute([&service] { service.priemNEW(); });
         } catch (...) {
             service.dropTempTables();
             throw;

@@ -98,19 +98,19 @@ QString InflationReception::confirmationText() const {
            QStringLiteral(" ") + state_.FilialName;
 }
 
-InflationOutcome InflationReception::N17Click() {
+InflationOutcome InflationReception::receive() {
     // An inflation reception has no test variant.
     state_.AcceptCode.clear();
-    const int mode = interaction_.AskPriemMode(state_.AcceptCode, true);
-    if (mode == PriemCancelled)
+    const PriemMode mode = interaction_.askPriemMode(state_.AcceptCode, true);
+    if (mode == PriemMode::Cancelled)
         return InflationOutcome::Cancelled;
-    state_.DirectMode = mode == PriemDirect;
+    state_.DirectMode = mode == PriemMode::Direct;
     if (state_.DirectMode)
         return LoadInflFileDirect();
-    const QString picked = interaction_.chooseFile(QStringLiteral("DBF файл (*.dbf)|*.dbf"), InDir);
+    const QString picked = interaction_.chooseFile(QStringLiteral("DBF файл (*.dbf)|*.dbf"), inputDir_);
     if (picked.isEmpty())
         return InflationOutcome::Cancelled;
-    InDir = QFileInfo(picked).absolutePath();
+    inputDir_ = QFileInfo(picked).absolutePath();
     return LoadInflFile(picked);
 }
 
@@ -147,17 +147,17 @@ InflationOutcome InflationReception::LoadInflFile(const QString& path) {
         state_.ReceptionOk = false;
         if (interaction_.question(MessageKind::Question, confirmationText(), Buttons::OkCancel) != Answer::Ok)
             return InflationOutcome::Declined;
-        interaction_.Execute([this] { PriemInflPL(); });
+        interaction_.execute([this] { PriemInflPL(); });
     }
     if (!state_.ReceptionOk)
         return InflationOutcome::Declined;
-    MoveFilesToRECIVED(interaction_, InDir, path, QString());
+    MoveFilesToRECIVED(interaction_, inputDir_, path, QString());
     interaction_.message(MessageKind::Info, QStringLiteral("Прием данных по инфляции успешно завершен."));
     return InflationOutcome::Accepted;
 }
 
 InflationOutcome InflationReception::LoadInflFileDirect() {
-    const QString& prefix = TablesOwnerPrefix;
+    const QString& prefix = tablesOwnerPrefix_;
     const QVariant exists =
         connection_.scalar(statements::stagingExists(connection_.dialect(), prefix, StagingInflation));
     if (!exists.isValid() || exists.toInt() == 0)
@@ -186,7 +186,7 @@ InflationOutcome InflationReception::LoadInflFileDirect() {
     state_.ReceptionOk = false;
     if (interaction_.question(MessageKind::Question, confirmationText(), Buttons::OkCancel) != Answer::Ok)
         return InflationOutcome::Declined;
-    interaction_.Execute([this] { PriemInflPL(); });
+    interaction_.execute([this] { PriemInflPL(); });
     if (!state_.ReceptionOk)
         return InflationOutcome::Declined;
     try {
@@ -202,15 +202,15 @@ void InflationReception::fillTemp3FromFile() {
     const dbf::DbfField& plane = dbfA_.fieldByName(QStringLiteral("TYP"));
     dbfA_.first();
     showStage(interaction_, QStringLiteral("Проверка номера плоскости остатков."));
-    interaction_.SetProgress(Interaction::Maximum, int(dbfA_.recordCount()));
+    interaction_.setProgress(Interaction::Maximum, int(dbfA_.recordCount()));
     for (; !dbfA_.eof(); dbfA_.next()) {
         if (!isInflationPlane(plane.asText()))
             throw PacketError(PlanesMessage);
-        interaction_.SetProgress(Interaction::Position, int(dbfA_.recNo()));
+        interaction_.setProgress(Interaction::Position, int(dbfA_.recNo()));
     }
     dbfA_.first();
     showStage(interaction_, QStringLiteral("Перенос на сервер"));
-    interaction_.SetProgress(Interaction::Position, 0);
+    interaction_.setProgress(Interaction::Position, 0);
 }
 
 void InflationReception::PriemInflPL() {
@@ -229,7 +229,7 @@ void InflationReception::PriemInflPL() {
             connection_.execute(statements::createTemp3(d));
             created = true;
             showStage(interaction_, QStringLiteral("Перенос дооценок в таблицу приема"));
-            connection_.execute(statements::fillTemp3FromStaging(d, TablesOwnerPrefix));
+            connection_.execute(statements::fillTemp3FromStaging(d, tablesOwnerPrefix_));
         } else {
             connection_.execute(statements::createTemp3(d));
             created = true;

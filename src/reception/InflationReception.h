@@ -43,11 +43,13 @@ public:
 
     ReceptionState& state() { return state_; }
     // The last input directory.
-    QString InDir;
+    const QString& inputDir() const { return inputDir_; }
+    void setInputDir(const QString& dir) { inputDir_ = dir; }
     // The owner of the staging table followed by ".", or empty.
-    QString TablesOwnerPrefix;
+    const QString& tablesOwnerPrefix() const { return tablesOwnerPrefix_; }
+    void setTablesOwnerPrefix(const QString& prefix) { tablesOwnerPrefix_ = prefix; }
 
-    InflationOutcome N17Click();
+    InflationOutcome receive();
     InflationOutcome LoadInflFile(const QString& path);
     // Test failures of the staging table end it with a PacketError.
     InflationOutcome LoadInflFileDirect();
@@ -63,6 +65,8 @@ private:
     Interaction& interaction_;
     ReceptionState state_;
     dbf::DbfTable dbfA_;
+    QString inputDir_;
+    QString tablesOwnerPrefix_;
 };
 
 } // namespace svod::reception

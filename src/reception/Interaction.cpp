@@ -2,12 +2,12 @@
 
 namespace svod::reception {
 
-void Interaction::SetProgress(int index, int value) {
+void Interaction::setProgress(int index, int value) {
     if (index >= Minimum && index <= Position)
         values_[index] = value;
 }
 
-void Interaction::Execute(const std::function<void()>& operation) {
+void Interaction::execute(const std::function<void()>& operation) {
     cancel_ = false;
     if (!operation)
         return;
@@ -16,7 +16,7 @@ void Interaction::Execute(const std::function<void()>& operation) {
 }
 
 void showStage(Interaction& interaction, const QString& text) {
-    interaction.SetInfoLabel(text);
+    interaction.setInfoLabel(text);
     interaction.processEvents();
 }
 

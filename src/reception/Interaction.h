@@ -13,10 +13,8 @@ enum class MessageKind { Plain, Info, Warning, Error, Question };
 enum class Buttons { Ok, OkCancel, YesNo };
 enum class Answer { Ok, Cancel, Yes, No };
 
-// Mode dialog results.
-inline constexpr int PriemCancelled = -1;
-inline constexpr int PriemFromFile = 0;
-inline constexpr int PriemDirect = 1;
+// The answer of the reception-mode dialog.
+enum class PriemMode { Cancelled, FromFile, Direct };
 
 // Everything the core shows the user or asks of him. The GUI shows message boxes and the progress
 // dialog, svod-cli answers from its flags, tests record every text.
@@ -33,9 +31,8 @@ public:
     virtual Answer question(MessageKind icon, const QString& text, Buttons buttons) = 0;
     // The open-file dialog; the empty text when the user cancels.
     virtual QString chooseFile(const QString& filter, const QString& initialDir) = 0;
-    // The reception-mode dialog: -1 cancel, 0 file, 1 direct. With the test box ticked (and shown)
-    // in file mode, `code` becomes "99".
-    virtual int AskPriemMode(QString& code, bool hideTest) = 0;
+    // The reception-mode dialog. With the test box ticked (and shown) in file mode, `code` becomes "99".
+    virtual PriemMode askPriemMode(QString& code, bool hideTest) = 0;
     // A protocol shown at once, alone.
     virtual void showProtocol(const engine::TableData& protocol) = 0;
     // The protocols of one reception joined into one preview, in check order.
@@ -51,17 +48,17 @@ public:
 
     // --- progress dialog -----------------------------------------------------------------
     enum ProgressIndex { Minimum = 0, Maximum = 1, Step = 2, Position = 3 };
-    virtual void SetCaption(const QString& text) { caption_ = text; }
-    virtual void SetInfoLabel(const QString& text) { info_ = text; }
-    virtual void SetProgress(int index, int value);
+    virtual void setCaption(const QString& text) { caption_ = text; }
+    virtual void setInfoLabel(const QString& text) { info_ = text; }
+    virtual void setProgress(int index, int value);
     // Advances the bar of a shown dialog; the stored position stays.
-    virtual void ProgressStepIt() {}
+    virtual void stepProgress() {}
     int position() const { return values_[Position]; }
     int progressValue(int index) const { return values_[index]; }
     const QString& caption() const { return caption_; }
     const QString& infoLabel() const { return info_; }
     // Runs the operation as the dialog's operation; its error reaches the caller unchanged.
-    virtual void Execute(const std::function<void()>& operation);
+    virtual void execute(const std::function<void()>& operation);
     bool cancelRequested() const { return cancel_; }
     // The dialog's "Отмена" button.
     void requestCancel() { cancel_ = true; }
@@ -77,7 +74,7 @@ private:
     bool cancel_ = false;
 };
 
-// SetInfoLabel followed by processing pending messages, as long operations report a stage.
+// setInfoLabel followed by processing pending messages, as long operations report a stage.
 void showStage(Interaction& interaction, const QString& text);
 
 } // namespace svod::reception

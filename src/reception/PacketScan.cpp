@@ -18,9 +18,9 @@ bool isKvaroId(const QString& id) {
 void RunPerDvij(dbf::DbfTable& b, ReceptionState& state, Interaction& interaction) {
     const db::ProfilePhase phase(QStringLiteral("scan of the movements"));
     state.resetPeriods();
-    interaction.SetInfoLabel(QStringLiteral("Определение периода движений"));
-    interaction.SetProgress(Interaction::Step, 200);
-    interaction.SetProgress(Interaction::Maximum, int(std::min<qint64>(b.recordCount(), INT_MAX)));
+    interaction.setInfoLabel(QStringLiteral("Определение периода движений"));
+    interaction.setProgress(Interaction::Step, 200);
+    interaction.setProgress(Interaction::Maximum, int(std::min<qint64>(b.recordCount(), INT_MAX)));
     interaction.processEvents();
     b.first();
 
@@ -51,7 +51,7 @@ void RunPerDvij(dbf::DbfTable& b, ReceptionState& state, Interaction& interactio
             state.FromKvaro = true;
         if (++counted > 200) {
             counted = 0;
-            interaction.ProgressStepIt();
+            interaction.stepProgress();
         }
         b.next();
     }

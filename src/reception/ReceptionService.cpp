@@ -33,10 +33,7 @@ void openReader(dbf::DbfTable& table, const QString& path) {
 } // namespace
 
 ReceptionService::ReceptionService(db::Connection& connection, Interaction& interaction)
-    : connection_(connection), interaction_(interaction) {
-    ConfirmInvalidPeriods = [this] { return confirmInvalidPeriods(); };
-    LoadPacketDirect = [this] { reception::LoadPacketDirect(*this, connection_, interaction_); };
-}
+    : connection_(connection), interaction_(interaction) {}
 
 void ReceptionService::closeReaders() {
     if (dbfA_.active())
@@ -57,7 +54,7 @@ void ReceptionService::CheckAbort() {
 }
 
 bool ReceptionService::choosePacketFile(const QString& pickedPath) {
-    InDir = QFileInfo(pickedPath).absolutePath();
+    inputDir_ = QFileInfo(pickedPath).absolutePath();
     const PacketPair pair = derivePacketPair(pickedPath);
     if (pair.notExchangeFile)
         interaction_.message(MessageKind::Plain, QStringLiteral("Выбранный файл не является файлом обмена"));
@@ -106,7 +103,7 @@ void ReceptionService::openAndValidate() {
     if (!dbfB_.findField(QStringLiteral("DD")))
         PriemError(QStringLiteral("Неверный формат файла ") + pathB_ + QStringLiteral(" !"));
 
-    interaction_.Execute([this] { RunPerDvij(dbfB_, state_, interaction_); });
+    interaction_.execute([this] { RunPerDvij(dbfB_, state_, interaction_); });
 
     if (s.CurrencyFrom.isPresent())
         s.PacketInfo +=
@@ -193,11 +190,11 @@ void ReceptionService::runChecks() {
 }
 
 void ReceptionService::priemNEW() {
-    store_.Clear();
+    store_.clear();
     state_.ReceptionOk = false;
     const db::Dialect& d = connection_.dialect();
     if (state_.DirectMode) {
-        fillTempTablesFromStaging(connection_, TablesOwnerPrefix, interaction_);
+        fillTempTablesFromStaging(connection_, tablesOwnerPrefix_, interaction_);
     } else {
         if (!dbfA_.active() || !dbfB_.active())
             return;
@@ -212,16 +209,16 @@ void ReceptionService::priemNEW() {
     if (state_.AcceptCode == u"99")
         state_.FilialCode = QStringLiteral("99");
     runChecks();
-    if (store_.GetCount() > 0) {
+    if (store_.count() > 0) {
         interaction_.showProtocols(store_.protocols());
-        store_.Clear();
+        store_.clear();
         throw RefusedError(QStringLiteral("Ошибки при проверке данных. Данные не приняты."));
     }
     replaceBranchData(connection_, {state_.FilialCode, state_.CurrencyFrom, state_.RoublesFrom},
                       interaction_);
     state_.ReceptionOk = true;
     if (state_.DirectMode)
-        dropStagingTables(connection_, TablesOwnerPrefix);
+        dropStagingTables(connection_, tablesOwnerPrefix_);
 }
 
 void ReceptionService::copyPacketFiles() {
@@ -268,25 +265,23 @@ bool ReceptionService::confirmInvalidPeriods() {
     return false;
 }
 
-ReceptionOutcome ReceptionService::N4Click() {
+ReceptionOutcome ReceptionService::receive() {
     state_.clearForCommand();
     pathA_.clear();
     pathB_.clear();
-    const int mode = interaction_.AskPriemMode(state_.AcceptCode, false);
-    if (mode == PriemCancelled)
+    const PriemMode mode = interaction_.askPriemMode(state_.AcceptCode, false);
+    if (mode == PriemMode::Cancelled)
         return ReceptionOutcome::Cancelled;
-    state_.DirectMode = mode == PriemDirect;
+    state_.DirectMode = mode == PriemMode::Direct;
     if (state_.DirectMode) {
-        if (!LoadPacketDirect)
-            throw Error(QStringLiteral("Прием из промежуточных таблиц сервера недоступен"));
-        LoadPacketDirect();
+        LoadPacketDirect(*this, connection_, interaction_);
         return ReceptionOutcome::Direct;
     }
 
     const auto finish = [this](ReceptionOutcome outcome) {
         closeReaders();
         if (state_.ReceptionOk) {
-            MoveFilesToRECIVED(interaction_, InDir, pathA_, pathB_);
+            MoveFilesToRECIVED(interaction_, inputDir_, pathA_, pathB_);
             interaction_.message(MessageKind::Info, QStringLiteral("Прием данных успешно завершен."));
         }
         interaction_.setStatus(QStringLiteral(" "));
@@ -294,7 +289,7 @@ ReceptionOutcome ReceptionService::N4Click() {
     };
 
     try {
-        const QString picked = interaction_.chooseFile(QStringLiteral("DBF файл (*.dbf)|*.dbf"), InDir);
+        const QString picked = interaction_.chooseFile(QStringLiteral("DBF файл (*.dbf)|*.dbf"), inputDir_);
         if (picked.isEmpty())
             return finish(ReceptionOutcome::Cancelled);
         if (!choosePacketFile(picked))
@@ -306,13 +301,13 @@ ReceptionOutcome ReceptionService::N4Click() {
     }
     if (interaction_.question(MessageKind::Question, confirmationText(), Buttons::OkCancel) != Answer::Ok)
         return finish(ReceptionOutcome::Declined);
-    if (ConfirmInvalidPeriods && !ConfirmInvalidPeriods()) {
+    if (!confirmInvalidPeriods()) {
         closeReaders();
         return ReceptionOutcome::PeriodsRefused;
     }
     state_.ReceptionOk = false;
     try {
-        interaction_.Execute([this] { priemNEW(); });
+        interaction_.execute([this] { priemNEW(); });
     } catch (...) {
         closeReaders();
         dropTempTables();

@@ -51,21 +51,17 @@ public:
 
     ReceptionState& state() { return state_; }
     const ReceptionState& state() const { return state_; }
-    checks::ProtocolStore& PagesStorage() { return store_; }
+    checks::ProtocolStore& protocolStore() { return store_; }
     // The last input directory.
-    QString InDir;
-
+    const QString& inputDir() const { return inputDir_; }
+    void setInputDir(const QString& dir) { inputDir_ = dir; }
     // The owner of the staging tables followed by ".", or empty.
-    QString TablesOwnerPrefix;
-
-    // The closed-period question before loading (file mode); false ends the command.
-    std::function<bool()> ConfirmInvalidPeriods;
-    // The reception from the server staging tables.
-    std::function<void()> LoadPacketDirect;
+    const QString& tablesOwnerPrefix() const { return tablesOwnerPrefix_; }
+    void setTablesOwnerPrefix(const QString& prefix) { tablesOwnerPrefix_ = prefix; }
 
     // The command "Прием данных". Errors that end it (validation, refusal, cancel, database)
     // propagate after the temporary tables were dropped; the caller shows their message.
-    ReceptionOutcome N4Click();
+    ReceptionOutcome receive();
 
     // Steps of the command, public for tests and for the inflation reception.
     // The pair of the picked file (steps 2 to 4): false when the command ends here.
@@ -78,8 +74,8 @@ public:
     [[noreturn]] void PriemError(const QString& message);
     void closeReaders();
     void dropTempTables();
-    // The default ConfirmInvalidPeriods: loads the branch's limits and asks when the packet reaches before
-    // them.
+    // The closed-period question before loading (file mode): loads the branch's limits and asks when the
+    // packet reaches before them; false ends the command.
     bool confirmInvalidPeriods();
 
     const QString& pathA() const { return pathA_; }
@@ -98,6 +94,8 @@ private:
     dbf::DbfTable dbfB_;
     QString pathA_;
     QString pathB_;
+    QString inputDir_;
+    QString tablesOwnerPrefix_;
 };
 
 } // namespace svod::reception

@@ -137,7 +137,7 @@ TEST(MainWindowMenu, ReportsMenuFromTheReportTable) {
     {
         // An empty table leaves "Отчеты" empty but visible, the rest as it was.
         MainWindow w(messages);
-        w.loadreportsMENU(&c);
+        w.loadReportsMenu(&c);
         EXPECT_TRUE(w.reportsMenu()->actions().isEmpty());
         EXPECT_TRUE(w.action(QStringLiteral("N5"))->isVisible());
         EXPECT_TRUE(w.action(QStringLiteral("N7"))->isVisible());
@@ -147,7 +147,7 @@ TEST(MainWindowMenu, ReportsMenuFromTheReportTable) {
     MainWindow w(messages);
     QStringList ran;
     w.setReportCommand([&](const QString& id) { ran << id; });
-    w.loadreportsMENU(&c);
+    w.loadReportsMenu(&c);
     const auto items = w.reportsMenu()->actions();
     ASSERT_EQ(items.size(), 3);
     // Equal captions, different hints: each runs its own report.
@@ -165,23 +165,24 @@ TEST(MainWindowMenu, UnreadableReportTableReducesTheMenu) {
     c.open(QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("r.db")));
     RecordingMessages messages;
     MainWindow w(messages);
-    w.loadreportsMENU(&c); // no REPORT table at all
+    w.loadReportsMenu(&c); // no REPORT table at all
     EXPECT_EQ(visibleNames(w), (QStringList{"N1", "N4", "N2"}));
     EXPECT_TRUE(messages.log.isEmpty());
 
     // Not open: nothing is reduced.
     MainWindow w2(messages);
     db::Connection closed;
-    w2.loadreportsMENU(&closed);
+    w2.loadReportsMenu(&closed);
     EXPECT_TRUE(w2.action(QStringLiteral("N6"))->isVisible());
 }
 
 TEST(MainWindowMenu, CommandErrorsGoToTheDefaultErrorDisplay) {
     RecordingMessages messages;
     MainWindow w(messages);
-    w.setCommand(QStringLiteral("N4"), [] { throw Error(QStringLiteral("Прервано пользователем")); });
+    w.setCommand(MainWindow::Command::ReceiveData,
+                 [] { throw Error(QStringLiteral("Прервано пользователем")); });
     w.action(QStringLiteral("N4"))->trigger();
-    w.setCommand(QStringLiteral("N4"),
+    w.setCommand(MainWindow::Command::ReceiveData,
                  [] { throw Error(QStringLiteral("Необходимые для приема файлы не найдены!")); });
     w.action(QStringLiteral("N4"))->trigger();
     EXPECT_EQ(messages.log, (QStringList{"error: Прервано пользователем.",
@@ -343,18 +344,18 @@ TEST(ReceptionMode, DialogControlsAndAnswers) {
                 d->findChild<QCheckBox*>(QStringLiteral("CheckBox1"))->setChecked(true);
             d->findChild<QPushButton*>(ok ? QStringLiteral("Button2") : QStringLiteral("Button1"))->click();
         });
-        return ReceptionModeDialog::AskPriemMode(code, hideTest, nullptr);
+        return ReceptionModeDialog::ask(code, hideTest, nullptr);
     };
     QString code;
-    EXPECT_EQ(answer(false, false, true, true, code), 0);
+    EXPECT_EQ(answer(false, false, true, true, code), reception::PriemMode::FromFile);
     EXPECT_EQ(code, QStringLiteral("99"));
     code = QStringLiteral("keep");
-    EXPECT_EQ(answer(false, false, true, false, code), -1);
+    EXPECT_EQ(answer(false, false, true, false, code), reception::PriemMode::Cancelled);
     EXPECT_EQ(code, QStringLiteral("keep"));
     code.clear();
-    EXPECT_EQ(answer(true, false, true, true, code), 0);
+    EXPECT_EQ(answer(true, false, true, true, code), reception::PriemMode::FromFile);
     EXPECT_TRUE(code.isEmpty()) << "a hidden test option never applies";
-    EXPECT_EQ(answer(false, true, false, true, code), 1);
+    EXPECT_EQ(answer(false, true, false, true, code), reception::PriemMode::Direct);
     EXPECT_TRUE(code.isEmpty());
 }
 

@@ -80,7 +80,7 @@ TEST_P(ChecksTest, DoubleIdsAreListedWithEveryRowAndTheFirstTitleNamesTheBranch)
     item(QStringLiteral("X1"));
     item(QStringLiteral("X2"));
     checks().CheckDouble_ID_In_A();
-    ASSERT_EQ(store_.GetCount(), 1);
+    ASSERT_EQ(store_.count(), 1);
     const engine::TableData& p = store_.protocols()[0];
     EXPECT_EQ(p.title,
               QStringLiteral(
@@ -110,7 +110,7 @@ TEST_P(ChecksTest, RequiredFieldsGroupAndShifr) {
     run.CheckNoRequredFields();
     run.CheckNoGroup();
     run.CheckNoShifr();
-    ASSERT_EQ(store_.GetCount(), 3);
+    ASSERT_EQ(store_.count(), 3);
     EXPECT_EQ(ids(0), QStringList{QStringLiteral("NONAME")});
     EXPECT_EQ(ids(1),
               QStringList({QStringLiteral("G_BLANK"), QStringLiteral("G_EMPTY"), QStringLiteral("G_NULL")}));
@@ -132,7 +132,7 @@ TEST_P(ChecksTest, BalanceRowsWithoutItem) {
     // A row without an item code belongs to no item either.
     balance(QString(), QStringLiteral("4"), QDate(2005, 3, 31), 7, 0);
     checks().CheckBExistsInA();
-    ASSERT_EQ(store_.GetCount(), 1);
+    ASSERT_EQ(store_.count(), 1);
     const engine::TableData& p = store_.protocols()[0];
     EXPECT_EQ(titles(p),
               QStringList({QStringLiteral("id"), QStringLiteral("Тип остатка"), QStringLiteral("Дата"),
@@ -166,7 +166,7 @@ TEST_P(ChecksTest, DepreciationInGroup9) {
     balance(QStringLiteral("ROUBLES"), QStringLiteral("1"), QDate(2005, 1, 31), 1, 1);
     balance(QStringLiteral("GROUP1"), QStringLiteral("2"), QDate(2005, 1, 31), 5, 5);
     checks().CheckHasAMORT_In9Group();
-    ASSERT_EQ(store_.GetCount(), 1);
+    ASSERT_EQ(store_.count(), 1);
     EXPECT_EQ(ids(0), QStringList({QStringLiteral("MOVED"), QStringLiteral("ROUBLES")}));
     EXPECT_TRUE(store_.protocols()[0].title.endsWith(
         QStringLiteral("\r\nОбнаружены позиции из 9-ой группы с движениями по износу.\r\n ")));
@@ -181,7 +181,7 @@ TEST_P(ChecksTest, ControlBalancesMustBeDatedTheDayBeforeTheSelection) {
     context_.HasControlPlanes = true;
     context_.CurrencyFrom = DateValue::fromYmd(2006, 1, 1);
     checks().CheckCorrectDateAndPL();
-    ASSERT_EQ(store_.GetCount(), 1);
+    ASSERT_EQ(store_.count(), 1);
     const engine::TableData& p = store_.protocols()[0];
     EXPECT_TRUE(p.title.endsWith(QStringLiteral(
         "\r\nОшибка формата контрольных остатков (валюта). Дата остатка не равна 31.12.2005\r\n ")));
@@ -198,9 +198,9 @@ TEST_P(ChecksTest, ControlBalancesMustBeDatedTheDayBeforeTheSelection) {
 
     // Both families: a second protocol, without the branch lines.
     context_.RoublesFrom = DateValue::fromYmd(2005, 6, 1);
-    store_.Clear();
+    store_.clear();
     checks().CheckCorrectDateAndPL();
-    ASSERT_EQ(store_.GetCount(), 2);
+    ASSERT_EQ(store_.count(), 2);
     EXPECT_EQ(
         store_.protocols()[1].title,
         QStringLiteral("Ошибка формата контрольных остатков (рубли). Дата остатка не равна 31.05.2005\r\n "));
@@ -208,10 +208,10 @@ TEST_P(ChecksTest, ControlBalancesMustBeDatedTheDayBeforeTheSelection) {
 
     // Without control planes the check does nothing at all.
     context_.HasControlPlanes = false;
-    store_.Clear();
+    store_.clear();
     infos_.clear();
     checks().CheckCorrectDateAndPL();
-    EXPECT_EQ(store_.GetCount(), 0);
+    EXPECT_EQ(store_.count(), 0);
     EXPECT_TRUE(infos_.isEmpty());
 }
 
@@ -225,7 +225,7 @@ TEST_P(ChecksTest, CleanPacketMakesNoProtocol) {
     run.CheckNoGroup();
     run.CheckNoShifr();
     run.CheckHasAMORT_In9Group();
-    EXPECT_EQ(store_.GetCount(), 0);
+    EXPECT_EQ(store_.count(), 0);
     EXPECT_EQ(infos_.size(), 6);
 }
 
@@ -239,7 +239,7 @@ TEST(ProtocolTest, TitlesAndPlaneTexts) {
               QStringLiteral("Данные не приняты\r\nФилиал: Юг\r\n\r\nT\r\n "));
     EXPECT_EQ(immediateProtocol(store, direct, QStringLiteral("T")).title,
               protocolTitle(true, direct, QStringLiteral("T")));
-    store.AddPages({});
+    store.add({});
     EXPECT_EQ(immediateProtocol(store, direct, QStringLiteral("T")).title, QStringLiteral("T\r\n "));
     EXPECT_TRUE(immediateProtocol(store, direct, QStringLiteral("T")).rows.isEmpty());
     EXPECT_EQ(TypOnGetText(QStringLiteral("3")), QStringLiteral("Бал.ст(р)"));

@@ -151,10 +151,10 @@ TEST_P(HistoryChecksTest, DeletedItemsWithDataBeforeTheLimitAreAskedAbout) {
         "Обнаружены удаленные позиции по которым присылались данные в период, раньше даты запрета отката.");
     ASSERT_EQ(questions_,
               QStringList{title + QStringLiteral("\r\nПрервать прием и выдать протокол позиций ?")});
-    EXPECT_EQ(store_.GetCount(), 0) << "answer No lets the reception delete them";
+    EXPECT_EQ(store_.count(), 0) << "answer No lets the reception delete them";
 
     checks(true).CheckDeletedInInvalidPeriod();
-    ASSERT_EQ(store_.GetCount(), 1);
+    ASSERT_EQ(store_.count(), 1);
     EXPECT_EQ(cells(0), QStringList({QStringLiteral("GONE_OLD"), QStringLiteral("GONE_RUB")}));
     EXPECT_EQ(store_.protocols()[0].title,
               QStringLiteral("Данные не приняты\r\nФилиал: Филиал один\r\n\r\n") + title +
@@ -167,7 +167,7 @@ TEST_P(HistoryChecksTest, DeletedItemsWithDataBeforeTheLimitAreAskedAbout) {
     context_.limits = {};
     checks(true).CheckDeletedInInvalidPeriod();
     EXPECT_TRUE(questions_.isEmpty());
-    EXPECT_EQ(store_.GetCount(), 1);
+    EXPECT_EQ(store_.count(), 1);
 }
 
 TEST_P(HistoryChecksTest, ZeroBalanceValueRunsOnlyWithTheVariableInForce) {
@@ -178,7 +178,7 @@ TEST_P(HistoryChecksTest, ZeroBalanceValueRunsOnlyWithTheVariableInForce) {
     checks().CheckBSTnotZero();
     variable(QStringLiteral("CHECK_ZERO_BST"), at(QDate::currentDate().addDays(1)), 1);
     checks().CheckBSTnotZero();
-    EXPECT_EQ(store_.GetCount(), 0);
+    EXPECT_EQ(store_.count(), 0);
     EXPECT_TRUE(infos_.isEmpty());
     // Value 1 in force: it runs; an entry later today does not count yet.
     variable(QStringLiteral("CHECK_ZERO_BST"), at(QDate::currentDate().addDays(-1)), 1);
@@ -190,7 +190,7 @@ TEST_P(HistoryChecksTest, ZeroBalanceValueRunsOnlyWithTheVariableInForce) {
     EXPECT_FALSE(GetVarNum(c(), QStringLiteral("NO_SUCH"), value, DateValue::fromDate(QDate::currentDate())));
     checks().CheckBSTnotZero();
     EXPECT_EQ(infos_, QStringList{QStringLiteral("Проверка наличия балансовой стоимости")});
-    ASSERT_EQ(store_.GetCount(), 1);
+    ASSERT_EQ(store_.count(), 1);
 }
 
 TEST_P(HistoryChecksTest, ZeroBalanceValueFromHistoryAndPacket) {
@@ -220,7 +220,7 @@ TEST_P(HistoryChecksTest, ZeroBalanceValueFromHistoryAndPacket) {
     balance(QStringLiteral("SUMS"), QStringLiteral("1"), QDate(2005, 1, 31), 0, -0.80);
 
     checks().CheckBSTnotZero();
-    ASSERT_EQ(store_.GetCount(), 1);
+    ASSERT_EQ(store_.count(), 1);
     const engine::TableData& p = store_.protocols()[0];
     EXPECT_TRUE(p.title.endsWith(
         QStringLiteral("Обнаружены позиции не имеющие балансовой стоимости на дату оприходования.\r\n ")));
@@ -261,7 +261,7 @@ TEST_P(HistoryChecksTest, NegativeResidualValue) {
 
     checks().CheckHasNegativeOSTST();
     EXPECT_EQ(infos_, QStringList{QStringLiteral("Проверка на отрицательную остаточную стоимость")});
-    ASSERT_EQ(store_.GetCount(), 1);
+    ASSERT_EQ(store_.count(), 1);
     const engine::TableData& p = store_.protocols()[0];
     EXPECT_TRUE(
         p.title.endsWith(QStringLiteral("Обнаружены позиции с отрицательной остаточной стоимостью.\r\n ")));
@@ -295,14 +295,14 @@ TEST_P(HistoryChecksTest, CheckModeOneJudgesOnlyTheLatestRow) {
 
     // Mode 0 (and a branch without a FILIALS row): every row is judged.
     checks().CheckHasNegativeOSTST();
-    ASSERT_EQ(store_.GetCount(), 1);
+    ASSERT_EQ(store_.count(), 1);
     EXPECT_EQ(cells(0), QStringList({QStringLiteral("RECOVERED"), QStringLiteral("STILL_NEG"),
                                      QStringLiteral("STILL_NEG")}));
 
     branch(QStringLiteral("01"), {}, {}, 1);
-    store_.Clear();
+    store_.clear();
     checks().CheckHasNegativeOSTST();
-    ASSERT_EQ(store_.GetCount(), 1);
+    ASSERT_EQ(store_.count(), 1);
     EXPECT_EQ(cells(0), QStringList{QStringLiteral("STILL_NEG")});
     EXPECT_EQ(cells(0, 8), QStringList{QStringLiteral("28.02.2005")});
 }

@@ -14,7 +14,7 @@ protected:
         StagingFixture::SetUp();
         if (IsSkipped())
             return;
-        ui_.mode = reception::PriemDirect;
+        ui_.mode = reception::PriemMode::Direct;
     }
     // Runs the command; the error message, or empty.
     QString receive() {

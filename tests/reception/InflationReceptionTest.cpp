@@ -37,7 +37,7 @@ protected:
     // Runs the command; the error message, or empty.
     QString run(InflationOutcome* outcome = nullptr) {
         try {
-            const InflationOutcome result = inflation_->N17Click();
+            const InflationOutcome result = inflation_->receive();
             if (outcome)
                 *outcome = result;
         } catch (const Error& e) {
@@ -72,7 +72,7 @@ TEST_P(InflationReceptionTest, FileReplacesTheBranchRowsAsAWholeAndIsArchived) {
     EXPECT_EQ(inflRows(QStringLiteral("ID = '02X'")), 0);
     EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("INFL01.DBF"))));
     EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("RECEIVED/INFL01.DBF"))));
-    EXPECT_EQ(inflation_->InDir, dir_.path());
+    EXPECT_EQ(inflation_->inputDir(), dir_.path());
     EXPECT_TRUE(ui_.infoLabels.contains(QStringLiteral("Проверка номера плоскости остатков.")));
     EXPECT_TRUE(ui_.infoLabels.contains(QStringLiteral("Запись новых данных по инфлированию.")));
 }
@@ -137,7 +137,7 @@ TEST_P(InflationReceptionTest, CancelDuringTheCopyCanBeRepeatedAtOnce) {
 }
 
 TEST_P(InflationReceptionTest, StagingTable) {
-    ui_.mode = reception::PriemDirect;
+    ui_.mode = reception::PriemMode::Direct;
     EXPECT_EQ(run(), QStringLiteral("Данные для приема отсутствуют (TEMP_MU_MSFO_SBROS_INFL)."));
 
     // Planes 5, 6 and 7: refused.

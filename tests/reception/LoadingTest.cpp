@@ -101,7 +101,7 @@ TEST_P(LoadingTest, AcceptedPacketReplacesTheBranchDataAndIsArchived) {
     EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("A0105X.DBF"))));
     EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("RECEIVED/A0105X.DBF"))));
     EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("RECEIVED/B0105X.DBF"))));
-    EXPECT_EQ(service().InDir, dir_.path());
+    EXPECT_EQ(service().inputDir(), dir_.path());
     EXPECT_EQ(ui_.status(), QStringLiteral(" "));
     EXPECT_TRUE(tempTablesGone());
     EXPECT_TRUE(ui_.infoLabels.contains(QStringLiteral("Перенос новых движений (рубли)")));
@@ -196,7 +196,7 @@ TEST_P(LoadingTest, RefusalShowsTheProtocolsAndLeavesNothingBehind) {
     EXPECT_EQ(count(QStringLiteral("select count(*) from INV where KOD_F = '01'")), 3);
     EXPECT_EQ(count(QStringLiteral("select count(*) from INV_OST where SALDO = 7")), 1);
     EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("A0105X.DBF"))));
-    EXPECT_EQ(service().PagesStorage().GetCount(), 0);
+    EXPECT_EQ(service().protocolStore().count(), 0);
     EXPECT_TRUE(tempTablesGone());
     EXPECT_TRUE(ui_.texts(QStringLiteral("info")).isEmpty());
 }

@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-#include "support/PacketFixture.h"
 #include "db/Connection.h"
 #include "reception/ReceptionService.h"
+#include "support/PacketFixture.h"
 #include "support/RecordingInteraction.h"
 #include "support/TestDatabase.h"
 
@@ -37,7 +37,7 @@ protected:
     // The message of the error the command ended with, or empty.
     QString runCommand(reception::ReceptionOutcome* outcome = nullptr) {
         try {
-            const auto result = service().N4Click();
+            const auto result = service().receive();
             if (outcome)
                 *outcome = result;
         } catch (const Error& e) {

@@ -48,7 +48,7 @@ TEST_P(ValidationTest, ShortNameGivesBothMessagesAndMovesTheInputDirectory) {
     EXPECT_EQ(ui_.texts(QStringLiteral("message")),
               QStringList({QStringLiteral("Выбранный файл не является файлом обмена"),
                            QStringLiteral("Необходимые для приема файлы не найдены!")}));
-    EXPECT_EQ(service().InDir, dir_.path());
+    EXPECT_EQ(service().inputDir(), dir_.path());
     EXPECT_EQ(ui_.lastFilter, QStringLiteral("DBF файл (*.dbf)|*.dbf"));
     EXPECT_EQ(ui_.status(), QStringLiteral(" "));
 }

@@ -47,8 +47,8 @@ QString RecordingInteraction::chooseFile(const QString& filter, const QString& i
     return fileToChoose;
 }
 
-int RecordingInteraction::AskPriemMode(QString& code, bool hideTest) {
-    if (mode == reception::PriemFromFile && testBranch && !hideTest)
+reception::PriemMode RecordingInteraction::askPriemMode(QString& code, bool hideTest) {
+    if (mode == reception::PriemMode::FromFile && testBranch && !hideTest)
         code = QStringLiteral("99");
     return mode;
 }
@@ -72,15 +72,15 @@ void RecordingInteraction::setStatus(const QString& text) {
     log.append({QStringLiteral("status"), text});
 }
 
-void RecordingInteraction::SetInfoLabel(const QString& text) {
-    Interaction::SetInfoLabel(text);
+void RecordingInteraction::setInfoLabel(const QString& text) {
+    Interaction::setInfoLabel(text);
     infoLabels.append(text);
     if (onInfo)
         onInfo(*this, text);
 }
 
-void RecordingInteraction::SetProgress(int index, int value) {
-    Interaction::SetProgress(index, value);
+void RecordingInteraction::setProgress(int index, int value) {
+    Interaction::setProgress(index, value);
     if (index == Position)
         positions.append(value);
     if (index == Maximum)
@@ -89,9 +89,9 @@ void RecordingInteraction::SetProgress(int index, int value) {
         onProgress(*this);
 }
 
-void RecordingInteraction::Execute(const std::function<void()>& operation) {
+void RecordingInteraction::execute(const std::function<void()>& operation) {
     ++executes;
-    Interaction::Execute(operation);
+    Interaction::execute(operation);
 }
 
 } // namespace svod::test

@@ -19,10 +19,10 @@ public:
     };
 
     // --- script ---
-    QString fileToChoose;                // empty: the open dialog is cancelled
-    int mode = reception::PriemFromFile; // the mode dialog's answer
-    bool testBranch = false;             // the "99" box ticked
-    QList<reception::Answer> answers;    // answers to questions in turn; then OK / Yes
+    QString fileToChoose;                                       // empty: the open dialog is cancelled
+    reception::PriemMode mode = reception::PriemMode::FromFile; // the mode dialog's answer
+    bool testBranch = false;                                    // the "99" box ticked
+    QList<reception::Answer> answers;                           // answers to questions in turn; then OK / Yes
     // Called whenever the stored progress position or info text changes.
     std::function<void(RecordingInteraction&)> onProgress;
     std::function<void(RecordingInteraction&, const QString&)> onInfo;
@@ -46,14 +46,14 @@ public:
     reception::Answer question(reception::MessageKind icon, const QString& text,
                                reception::Buttons buttons) override;
     QString chooseFile(const QString& filter, const QString& initialDir) override;
-    int AskPriemMode(QString& code, bool hideTest) override;
+    reception::PriemMode askPriemMode(QString& code, bool hideTest) override;
     void showProtocol(const engine::TableData& protocol) override;
     void showProtocols(const QList<engine::TableData>& list) override;
     void setStatus(const QString& text) override;
-    void SetInfoLabel(const QString& text) override;
-    void SetProgress(int index, int value) override;
-    void ProgressStepIt() override { ++stepIts; }
-    void Execute(const std::function<void()>& operation) override;
+    void setInfoLabel(const QString& text) override;
+    void setProgress(int index, int value) override;
+    void stepProgress() override { ++stepIts; }
+    void execute(const std::function<void()>& operation) override;
 };
 
 QString kindName(reception::MessageKind kind);
