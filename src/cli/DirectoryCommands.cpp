@@ -43,7 +43,7 @@ public:
         return answer;
     }
     QString chooseFile(const QString&, const QString&) override { return {}; }
-    int AskPriemMode(QString&, bool) override { return reception::PriemCancelled; }
+    reception::PriemMode askPriemMode(QString&, bool) override { return reception::PriemMode::Cancelled; }
     void showProtocol(const engine::TableData&) override {}
     void showProtocols(const QList<engine::TableData>&) override {}
     bool asked() const { return asked_; }
