@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include "app/CatalogueDialogs.h"
 #include "app/GuiInteraction.h"
 #include "app/MainWindow.h"
 #include "app/MessageConventions.h"
@@ -19,7 +20,10 @@
 #include "reception/ReceptionService.h"
 #include "reports/PreparedDocument.h"
 #include "reports/PreviewWindow.h"
+#include "reports/ReportCatalogueWindow.h"
+#include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QStandardPaths>
 
 namespace svod::app {
 
@@ -93,7 +97,33 @@ void DesktopApp::wireCommands() {
     window_->setCommand(MainWindow::Command::ReceiveData, [this] { receiveData(); });
     window_->setCommand(MainWindow::Command::ReceiveInflation, [this] { receiveInflation(); });
     window_->setCommand(MainWindow::Command::OpenReport, [this] { openPreparedReport(); });
+    window_->setCommand(MainWindow::Command::ReportDesigner, [this] { openReportCatalogue(); });
     window_->setReportCommand([this](const QString& id) { runStoredReport(id); });
+}
+
+QWidget* DesktopApp::openReportCatalogue() {
+    if (!catalogueDialogs_)
+        catalogueDialogs_ = std::make_unique<DesktopCatalogueDialogs>(messages_, window_.get());
+    reports::ReportCatalogueWindow::Services services;
+    services.connection = connection_.get();
+    services.report = report_.get();
+    services.dialogs = catalogueDialogs_.get();
+    services.reportsFolder =
+        reports::reportsFolder(QCoreApplication::applicationDirPath(),
+                               QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
+    if (designer_)
+        services.designReport = [this] { designer_(*report_); };
+    services.reportAdded = [this](const QString& id, const QString& name) {
+        window_->addReportItem(id, name);
+    };
+    auto* catalogue = new reports::ReportCatalogueWindow(std::move(services));
+    QMdiSubWindow* sub = window_->addChildWindow(catalogue);
+    // 607 × 391 for the window itself, centred on the main window's work area.
+    sub->resize(sub->size() - catalogue->size() + QSize(607, 391));
+    const QRect area = window_->mdiArea()->viewport()->rect();
+    sub->move(std::max(0, (area.width() - sub->width()) / 2),
+              std::max(0, (area.height() - sub->height()) / 2));
+    return catalogue;
 }
 
 void DesktopApp::runStoredReport(const QString& idText) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QWidget>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -24,6 +25,7 @@ class ReceptionService;
 
 namespace svod::app {
 
+class DesktopCatalogueDialogs;
 class GuiInteraction;
 class MainWindow;
 class Messages;
@@ -61,6 +63,10 @@ public:
     void openPreparedReport();
     // A report item of the "Отчеты" menu: the stored report `idText` run into a preview window.
     void runStoredReport(const QString& idText);
+    // "Дизайнер отчетов": a new report catalogue window.
+    QWidget* openReportCatalogue();
+    // DesignReport on the shared report object; returns when the designer closes.
+    void setReportDesigner(std::function<void(engine::Report&)> designer) { designer_ = std::move(designer); }
     // The shared report object: whatever was run or loaded last.
     engine::Report& report() { return *report_; }
 
@@ -85,6 +91,8 @@ private:
     std::unique_ptr<reception::ReceptionService> reception_;
     std::unique_ptr<reception::InflationReception> inflation_;
     std::unique_ptr<engine::Report> report_;
+    std::unique_ptr<DesktopCatalogueDialogs> catalogueDialogs_;
+    std::function<void(engine::Report&)> designer_;
 };
 
 // Sets the process-wide date and number formats, and the language of Qt's own texts.

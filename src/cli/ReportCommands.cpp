@@ -116,9 +116,18 @@ int exportAll(CliContext& context, ArgReader& reader) {
     if (!QDir().mkpath(dir))
         throw Error(QStringLiteral("Не удалось создать каталог ") + dir);
     auto connection = context.connect();
-    for (const QString& file : engine::exportAllTemplates(*connection, dir))
+    const engine::ExportAllResult result = engine::exportAllTemplates(*connection, dir);
+    for (const QString& file : result.written)
         context.out.message(QStringLiteral("info"),
                             QStringLiteral("Записан ") + QDir::toNativeSeparators(file));
+    // Names that would write outside DIR are refused; the rest are written, and the run says
+    // it did not save everything.
+    for (const QString& skipped : result.skipped)
+        context.out.message(QStringLiteral("warning"), skipped);
+    if (!result.skipped.isEmpty()) {
+        context.out.result(QStringLiteral("failed"), ExitFailed);
+        return ExitFailed;
+    }
     context.out.message(QStringLiteral("info"), QStringLiteral("All done"));
     context.out.result(QStringLiteral("done"), ExitDone);
     return ExitDone;

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -24,8 +25,11 @@
 #include "db/IniFile.h"
 #include "db/Schema.h"
 #include "engine/DemoReports.h"
+#include "engine/Report.h"
 #include "engine/TemplateStorage.h"
 #include "reports/PreviewWindow.h"
+#include "reports/ReportCatalogueWindow.h"
+#include "support/FileDialogInput.h"
 
 using namespace svod;
 using namespace svod::app;
@@ -455,5 +459,70 @@ TEST(ReportsMenu, ItemsRunStoredReportsIntoPreviews) {
             a->trigger();
     EXPECT_TRUE(previewHas(QStringLiteral("Север")));
     EXPECT_TRUE(previewHas(QStringLiteral("Остатки основных средств по филиалам")));
+    app.close();
+}
+
+// "Дизайнер отчетов" opens a catalogue window; a report imported there joins the reports menu at
+// once and its item runs the imported template.
+TEST(ReportCatalogue, OpensFromTheServiceMenuAndImportedReportsRunFromTheMenu) {
+    QTemporaryDir dir;
+    const QString dbPath = dir.filePath(QStringLiteral("c.db"));
+    {
+        db::Connection c;
+        c.open(QStringLiteral("sqlite:") + dbPath);
+        db::createSchema(c);
+    }
+    const QString ini = dir.filePath(QStringLiteral("pr_vt.ini"));
+    writeIni(ini, QStringLiteral("[connect]\r\nstring=sqlite:%1\r\n").arg(dbPath).toUtf8());
+    RecordingMessages messages;
+    DesktopApp app(ini, messages, {});
+    ASSERT_TRUE(app.start()) << messages.log.join(u'\n').toStdString();
+    MainWindow& w = app.mainWindow();
+    w.show();
+
+    w.action(QStringLiteral("N7"))->trigger();
+    w.action(QStringLiteral("N7"))->trigger();
+    const auto catalogues = w.findChildren<reports::ReportCatalogueWindow*>(QStringLiteral("Form2"));
+    ASSERT_EQ(catalogues.size(), 2) << "each use of the command opens a new window"
+                                    << messages.log.join(u'\n').toStdString();
+    reports::ReportCatalogueWindow* catalogue = catalogues.last();
+    EXPECT_EQ(catalogue->size(), QSize(607, 391));
+
+    engine::ReportTemplate t;
+    engine::Band b;
+    b.kind = engine::BandKind::ReportTitle;
+    b.height = 20;
+    engine::TemplateObject o;
+    o.rect = QRectF(0, 0, 300, 20);
+    o.text = QStringLiteral("импортированный шаблон");
+    b.objects << o;
+    t.bands << b;
+    engine::Report file;
+    file.setTemplate(t);
+    const QString path = dir.filePath(QStringLiteral("Импорт.frf"));
+    file.saveToFile(path);
+
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget()))
+            test::typeFileName(*dialog, path);
+    });
+    answer.start(10);
+    catalogue->findChild<QPushButton*>(QStringLiteral("Button8"))->click();
+    answer.stop();
+    EXPECT_TRUE(
+        messages.log.contains(QStringLiteral("confirm: Добавить новый отчет \"Импорт\" в базу программы ?")))
+        << messages.log.join(u'\n').toStdString();
+    QAction* item = w.action(QStringLiteral("frr0"));
+    ASSERT_NE(item, nullptr) << "the imported report's item is added at once";
+    EXPECT_EQ(item->text(), QStringLiteral("Импорт"));
+    EXPECT_EQ(w.reportsMenu()->actions().last(), item);
+    item->trigger();
+    const auto subs = w.mdiArea()->subWindowList();
+    auto* preview = qobject_cast<reports::PreviewWindow*>(subs.last()->widget());
+    ASSERT_NE(preview, nullptr);
+    EXPECT_FALSE(preview->document()
+                     .findText(0, QStringLiteral("импортированный шаблон"), Qt::CaseSensitive)
+                     .isEmpty());
     app.close();
 }

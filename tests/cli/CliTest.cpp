@@ -145,6 +145,17 @@ TEST_P(CliDatabaseTest, DemoReportsRunImportExportAndShow) {
     EXPECT_TRUE(run.out.contains(QStringLiteral("Отчет \"Копия\" обновлен."))) << run.out.toStdString();
     EXPECT_EQ(runCli(withDb({QStringLiteral("report"), QStringLiteral("import"), path("none.frf")})).exitCode,
               4);
+
+    // A name that would write outside the folder is refused; the rest are written, exit 4.
+    runCli(withDb({QStringLiteral("sql"),
+                   QStringLiteral("update REPORT set NAZV = '../вне' where NAZV = 'Копия'")}));
+    run = runCli(withDb({QStringLiteral("report"), QStringLiteral("export-all"), path("frf2")}));
+    EXPECT_EQ(run.exitCode, 4) << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("[warning]\nОтчет 3 \"../вне\" не сохранен в файл")))
+        << run.out.toStdString();
+    EXPECT_FALSE(run.out.contains(QStringLiteral("All done")));
+    EXPECT_FALSE(QFile::exists(path("вне.frf")));
+    EXPECT_TRUE(QFile::exists(path("frf2/Остатки по филиалам на дату.frf")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, CliDatabaseTest, ::testing::ValuesIn(svod::test::testBackends()),

@@ -130,15 +130,66 @@ TEST_P(StoredReportsTest, ExportAllWritesEveryTemplateLaterRowsWinning) {
     addRow(0, QStringLiteral("Один"), titled(QStringLiteral("first")));
     addRow(1, QStringLiteral("Один"), titled(QStringLiteral("second")));
     addRow(2, QStringLiteral("Два"), titled(QStringLiteral("two")));
-    const QStringList files = exportAllTemplates(c(), dir_.path());
+    const QStringList files = exportAllTemplates(c(), dir_.path()).written;
     EXPECT_EQ(files.size(), 3);
     EXPECT_EQ(QDir(dir_.path()).entryList({QStringLiteral("*.frf")}).size(), 2);
     Report r;
     ASSERT_TRUE(r.loadFromFile(dir_.filePath(QStringLiteral("Один.frf"))));
     EXPECT_EQ(r.reportTemplate(), titled(QStringLiteral("second")));
+}
 
-    addRow(3, QStringLiteral("bad/name"), titled(QStringLiteral("x")));
-    EXPECT_THROW(exportAllTemplates(c(), dir_.path()), Error);
+// A name that would write outside the chosen folder is refused; the other reports are still written.
+TEST_P(StoredReportsTest, ExportAllRefusesNamesThatLeaveTheFolder) {
+    QDir(dir_.path()).mkpath(QStringLiteral("out"));
+    const QString out = dir_.filePath(QStringLiteral("out"));
+    addRow(0, QStringLiteral("../escaped"), titled(QStringLiteral("x")));
+    addRow(1, QStringLiteral("Хороший"), titled(QStringLiteral("good")));
+    addRow(2, QStringLiteral(".."), titled(QStringLiteral("x")));
+    addRow(3, QStringLiteral("a:b"), titled(QStringLiteral("x")));
+    addRow(4, QStringLiteral(""), titled(QStringLiteral("x")));
+    const ExportAllResult result = exportAllTemplates(c(), out);
+    EXPECT_EQ(result.written, QStringList{QDir::fromNativeSeparators(out) + QStringLiteral("/Хороший.frf")});
+    ASSERT_EQ(result.skipped.size(), 4);
+    EXPECT_TRUE(result.skipped[0].startsWith(QStringLiteral("Отчет 0 \"../escaped\" не сохранен в файл")))
+        << result.skipped[0].toStdString();
+    EXPECT_FALSE(QFile::exists(dir_.filePath(QStringLiteral("escaped.frf"))));
+    EXPECT_FALSE(QFile::exists(dir_.filePath(QStringLiteral("...frf"))));
+    EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), 1);
+}
+
+TEST(ReportFileNames, SafeAndUnsafe) {
+    EXPECT_TRUE(unsafeFileNameReason(QStringLiteral("Остатки по филиалам на дату")).isEmpty());
+    EXPECT_TRUE(unsafeFileNameReason(QStringLiteral("x.frf")).isEmpty());
+    EXPECT_TRUE(unsafeFileNameReason(QStringLiteral("...")).isEmpty()) << "three dots is an ordinary name";
+    for (const char* bad : {"a/b", "a\\b", ".", "..", "", "  ", "a?b", "tab\tname"})
+        EXPECT_FALSE(unsafeFileNameReason(QString::fromUtf8(bad)).isEmpty()) << bad;
+    EXPECT_FALSE(unsafeFileNameReason(QString(300, u'я')).isEmpty());
+}
+
+// LoadFromBlobField of a damaged blob names the report and leaves the object cleared; the template
+// saved into a row is the one read back.
+TEST_P(StoredReportsTest, RowTemplatesLoadAndSave) {
+    addRow(5, QStringLiteral("Пятый"), titled(QStringLiteral("five")));
+    QSqlQuery q = c().prepare(QStringLiteral("INSERT INTO REPORT (ID,NAZV,REPORT) VALUES (?,?,?)"));
+    c().execPrepared(q, {6, QStringLiteral("Сломанный"), QByteArray("not a template")});
+    Report report;
+    loadTemplateFromRow(c(), {5, QStringLiteral("Пятый")}, report);
+    EXPECT_EQ(report.reportTemplate(), titled(QStringLiteral("five")));
+    try {
+        loadTemplateFromRow(c(), {6, QStringLiteral("Сломанный")}, report);
+        FAIL() << "a damaged blob must not load";
+    } catch (const Error& e) {
+        EXPECT_TRUE(e.message().startsWith(QStringLiteral("Шаблон отчета 6 \"Сломанный\" не читается")))
+            << e.message().toStdString();
+    }
+    EXPECT_TRUE(report.reportTemplate().isEmpty());
+
+    report.setTemplate(titled(QStringLiteral("new five")));
+    saveTemplateToRow(c(), {5, QStringLiteral("Пятый")}, report);
+    EXPECT_EQ(titleOf(QStringLiteral("5")), QStringLiteral("new five"));
+    EXPECT_EQ(c().scalar(QStringLiteral("SELECT REPORT FROM REPORT WHERE ID = 6")).toByteArray(),
+              QByteArray("not a template"))
+        << "only the named row changes";
 }
 
 // The bundled reports load, run on the backend's SQL and total what they list.
