@@ -25,9 +25,6 @@ void exportPages(const PreparedPages& pages, const QString& path);
 bool isExportPath(const QString& path);
 
 // A page's text objects as rows (same top), each row's cells from left to right.
-struct GridCell {
-    const PreparedObject* object;
-};
 QList<QList<const PreparedObject*>> pageRows(const PreparedPage& page);
 
 } // namespace svod::engine
