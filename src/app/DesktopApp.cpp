@@ -153,6 +153,7 @@ void DesktopApp::runStoredReport(const QString& idText) {
         return;
     auto* preview = new reports::PreviewWindow(reports::makePreparedDocument(report_->preparedPages()));
     preview->setLoader(&reports::loadPreparedDocument);
+    preview->setStatusText(report_->warnings().join(QStringLiteral("; ")));
     window_->addChildWindow(preview)->setWindowTitle(QStringLiteral("Предварительный просмотр"));
 }
 

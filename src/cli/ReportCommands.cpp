@@ -82,6 +82,8 @@ int runReport(CliContext& context, ArgReader& reader) {
     engine::Report::engineVariables() = variables;
     if (!report.prepareReport())
         throw Error(QStringLiteral("Отчет не построен: нет ни одной страницы"));
+    for (const QString& warning : report.warnings())
+        context.out.message(QStringLiteral("warning"), warning);
     writePages(context, report.preparedPages(), out);
     context.out.result(QStringLiteral("done"), ExitDone);
     return ExitDone;

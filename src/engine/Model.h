@@ -74,6 +74,10 @@ enum class BandKind {
     PageFooter,
     ReportSummary,
     Child,
+    MasterHeader, // before the rows of the master data band that follows it
+    MasterFooter, // after the rows of the master data band before it
+    DetailHeader, // before each master row's rows of the detail data band that follows it
+    DetailFooter, // after each master row's rows of the detail data band before it
 };
 
 struct Band {
@@ -86,6 +90,8 @@ struct Band {
     bool keepTogether = true; // a band that does not fit moves whole to the next page
     bool allowSplit = false;  // a stretched band may continue on the next page
     bool newPageAfter = false;
+    bool repeatOnNewPage = false; // headers: printed again on each new page while their rows go on
+    bool belowPageHeader = false; // report title: under the page header instead of above it
     QList<TemplateObject> objects;
     bool operator==(const Band&) const = default;
 };

@@ -14,6 +14,8 @@ class Connection;
 
 namespace svod::engine {
 
+class QueryCache;
+
 // What a preparation runs with.
 struct PrepareInput {
     const ReportTemplate* report = nullptr;
@@ -23,11 +25,17 @@ struct PrepareInput {
     QStringList* noteStrings = nullptr;      // the report's NoteStrings, readable by the script
     std::function<bool(int pages)> progress; // called per page; false cancels
     std::function<void(PreparedObject&)> finishObject; // per object, before its page is stored
+    QString reportName;                                // names the report in error messages
+    QStringList* warnings = nullptr;                   // what the run notes without stopping
+    QueryCache* queries = nullptr;                     // counts the queries run (optional)
 };
 
 // Builds the prepared pages of a template; throws svod::Error naming the object and expression of a
 // script error. Returns false when the progress callback cancelled.
 bool prepareReport(const PrepareInput& input, PreparedPages& out);
+
+// True when some text of the template shows the number of pages, which takes two passes.
+bool usesTotalPages(const ReportTemplate& report);
 
 // Splits a text object's text into literal and [expression] parts: even indexes are literals.
 QStringList splitExpressions(const QString& text);

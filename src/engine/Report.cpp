@@ -15,12 +15,17 @@ QVariantMap& Report::engineVariables() {
     return variables;
 }
 
+QString Report::name() const {
+    return name_.isEmpty() ? QFileInfo(fileName_).completeBaseName() : name_;
+}
+
 void Report::setMemoryDataset(const QString& name, RowSet rows) {
     memory_.insert(name.toUpper(), std::move(rows));
 }
 
 void Report::clear() {
     template_ = ReportTemplate{};
+    name_.clear();
     memory_.clear();
 }
 
@@ -69,6 +74,9 @@ bool Report::prepareReport() {
     input.noteStrings = &noteStrings_;
     input.progress = progress_;
     input.finishObject = finisher_;
+    input.reportName = name();
+    input.warnings = &warnings_;
+    warnings_.clear();
     PreparedPages pages;
     if (!engine::prepareReport(input, pages))
         return false;

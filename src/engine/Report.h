@@ -22,11 +22,16 @@ public:
 
     const QString& fileName() const { return fileName_; }
     void setFileName(const QString& name) { fileName_ = name; }
+    // The report's name in messages: the stored report's name, else the template file's.
+    QString name() const;
+    void setName(const QString& name) { name_ = name; }
     ReportTemplate& reportTemplate() { return template_; }
     const ReportTemplate& reportTemplate() const { return template_; }
     void setTemplate(ReportTemplate t) { template_ = std::move(t); }
     QStringList& noteStrings() { return noteStrings_; }
     PreparedPages& preparedPages() { return prepared_; }
+    // What the last run noted without stopping (a band split because it is taller than a page ...).
+    const QStringList& warnings() const { return warnings_; }
     const PreparedPages& preparedPages() const { return prepared_; }
 
     void setConnection(db::Connection* connection) { connection_ = connection; }
@@ -54,9 +59,11 @@ public:
 
 private:
     QString fileName_;
+    QString name_;
     ReportTemplate template_;
     QStringList noteStrings_;
     PreparedPages prepared_;
+    QStringList warnings_;
     db::Connection* connection_ = nullptr;
     QMap<QString, RowSet> memory_;
     std::function<bool(int)> progress_;

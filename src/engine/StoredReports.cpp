@@ -113,6 +113,7 @@ bool loadStoredReport(db::Connection& connection, const QString& idText, Report&
     report.clearVariables();
     report.noteStrings().clear();
     report.loadFromBlob(blob);
+    report.setName(query.value(query.record().indexOf(QStringLiteral("NAZV"))).toString().trimmed());
     return true;
 }
 

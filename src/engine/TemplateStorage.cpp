@@ -25,6 +25,10 @@ const QList<std::pair<BandKind, QString>>& bandNames() {
         {BandKind::PageFooter, QStringLiteral("pageFooter")},
         {BandKind::ReportSummary, QStringLiteral("reportSummary")},
         {BandKind::Child, QStringLiteral("child")},
+        {BandKind::MasterHeader, QStringLiteral("masterHeader")},
+        {BandKind::MasterFooter, QStringLiteral("masterFooter")},
+        {BandKind::DetailHeader, QStringLiteral("detailHeader")},
+        {BandKind::DetailFooter, QStringLiteral("detailFooter")},
     };
     return names;
 }
@@ -167,6 +171,10 @@ void writeBand(QXmlStreamWriter& w, const Band& b) {
         w.writeAttribute(QStringLiteral("allowSplit"), QStringLiteral("1"));
     if (b.newPageAfter)
         w.writeAttribute(QStringLiteral("newPageAfter"), QStringLiteral("1"));
+    if (b.repeatOnNewPage)
+        w.writeAttribute(QStringLiteral("repeatOnNewPage"), QStringLiteral("1"));
+    if (b.belowPageHeader)
+        w.writeAttribute(QStringLiteral("belowPageHeader"), QStringLiteral("1"));
     for (const auto& o : b.objects)
         writeObject(w, o);
     w.writeEndElement();
@@ -191,6 +199,8 @@ Band readBand(QXmlStreamReader& r) {
     b.keepTogether = boolAttr(a, QStringLiteral("keepTogether"), true);
     b.allowSplit = boolAttr(a, QStringLiteral("allowSplit"), false);
     b.newPageAfter = boolAttr(a, QStringLiteral("newPageAfter"), false);
+    b.repeatOnNewPage = boolAttr(a, QStringLiteral("repeatOnNewPage"), false);
+    b.belowPageHeader = boolAttr(a, QStringLiteral("belowPageHeader"), false);
     while (r.readNextStartElement()) {
         bool known = false;
         const ObjectKind kind = objectKindFromName(r.name().toString(), &known);

@@ -135,6 +135,13 @@ PreviewWindow::PreviewWindow(std::unique_ptr<PreviewDocument> document, QWidget*
     view_ = new PageView(scrollArea_);
     scrollArea_->setWidget(view_);
     layout->addWidget(scrollArea_, 1);
+    statusLine_ = new QLabel(this);
+    statusLine_->setObjectName(QStringLiteral("PreviewStatusLine"));
+    statusLine_->setAccessibleName(QStringLiteral("Замечания построения отчета"));
+    statusLine_->setContentsMargins(6, 2, 6, 2);
+    statusLine_->setWordWrap(true);
+    statusLine_->hide();
+    layout->addWidget(statusLine_);
     connect(scrollArea_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { updatePageLabel(); });
     view_->setDocument(document_.get());
     resize(800, 600);
@@ -142,6 +149,16 @@ PreviewWindow::PreviewWindow(std::unique_ptr<PreviewDocument> document, QWidget*
 }
 
 PreviewWindow::~PreviewWindow() = default;
+
+void PreviewWindow::setStatusText(const QString& text) {
+    statusLine_->setText(text);
+    statusLine_->setToolTip(text);
+    statusLine_->setVisible(!text.isEmpty());
+}
+
+QString PreviewWindow::statusText() const {
+    return statusLine_->text();
+}
 
 void PreviewWindow::buildToolBar() {
     auto* bar = new QWidget(this);

@@ -29,6 +29,10 @@ public:
     void setDocument(std::unique_ptr<PreviewDocument> document);
     // Shows the load button; `loader` opens ".frp" files.
     void setLoader(PreviewLoader loader);
+    // The status line under the pages: what the run noted (a band split, an object cut); hidden
+    // while empty.
+    void setStatusText(const QString& text);
+    QString statusText() const;
 
     void setZoom(Zoom mode, int percent = 100);
     // Device pixels per point at the current zoom.
@@ -64,6 +68,7 @@ private:
     PageView* view_ = nullptr;
     QComboBox* zoomBox_ = nullptr;
     QLabel* pageLabel_ = nullptr;
+    QLabel* statusLine_ = nullptr;
     QLineEdit* findEdit_ = nullptr;
     QToolButton* loadButton_ = nullptr;
     Zoom zoom_ = Zoom::PageWidth;

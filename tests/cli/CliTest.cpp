@@ -63,6 +63,36 @@ TEST_P(CliDatabaseTest, JsonModeAndDatabaseErrors) {
         << run.out.toStdString();
 }
 
+// A band taller than a page is printed in parts, and the run says so.
+TEST_P(CliDatabaseTest, ReportRunWarnsOfABandTallerThanAPage) {
+    ASSERT_EQ(runCli(withDb({QStringLiteral("init-db")})).exitCode, 0);
+    QTemporaryDir dir;
+    QStringList words;
+    for (int i = 0; i < 400; ++i)
+        words << QStringLiteral("слово%1").arg(i);
+    const QString path = dir.filePath(QStringLiteral("Высокий.frf"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svod-report version=\"1\">\n"
+                              "<page width=\"300\" height=\"240\" orientation=\"portrait\" left=\"20\" "
+                              "top=\"20\" right=\"20\" bottom=\"20\"/>\n<band kind=\"reportTitle\" "
+                              "name=\"Заголовок\" height=\"12\"><text x=\"0\" y=\"0\" w=\"200\" h=\"12\" "
+                              "wrap=\"1\" stretch=\"1\">%1</text></band>\n</svod-report>\n")
+                   .arg(words.join(u' '))
+                   .toUtf8());
+    file.close();
+    auto run =
+        runCli(withDb({QStringLiteral("report"), QStringLiteral("import"), path, QStringLiteral("--yes")}));
+    ASSERT_EQ(run.exitCode, 0) << run.out.toStdString();
+    run = runCli(withDb({QStringLiteral("report"), QStringLiteral("list")}));
+    const QString id = run.out.split(u'\n', Qt::SkipEmptyParts).value(1).section(u';', 0, 0);
+    run = runCli(withDb({QStringLiteral("report"), QStringLiteral("run"), id, QStringLiteral("--out"),
+                         dir.filePath(QStringLiteral("r.pdf"))}));
+    ASSERT_EQ(run.exitCode, 0) << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("[warning]\nПолоса «Заголовок» выше страницы")))
+        << run.out.toStdString();
+}
+
 // The demo database with one accepted sample packet runs its reports into every format.
 TEST_P(CliDatabaseTest, DemoReportsRunImportExportAndShow) {
     QTemporaryDir dir;

@@ -45,7 +45,7 @@ TEST(Splitting, ExpressionsInBracketsAndNesting) {
     EXPECT_EQ(splitExpressions(QStringLiteral("no [close")), QStringList{QStringLiteral("no [close")});
 }
 
-TEST(Preparation, PageHeaderColumnHeaderAndFooterOnEveryPageTitleOnce) {
+TEST(Preparation, PageHeaderColumnHeaderAndFooterOnEveryPageTitleOnceAboveTheHeader) {
     Report report;
     ReportTemplate t = smallPage();
     t.bands << band(BandKind::ReportTitle, 20,
@@ -63,7 +63,7 @@ TEST(Preparation, PageHeaderColumnHeaderAndFooterOnEveryPageTitleOnce) {
     // 200 points: header 10 + footer 10 leave 180; page 1 also has the title (20) and column header.
     ASSERT_EQ(pages.count(), 3);
     const QStringList first = pageTexts(pages.page(0));
-    EXPECT_EQ(first.mid(0, 4), (QStringList{QStringLiteral("Шапка"), QStringLiteral("Заголовок"),
+    EXPECT_EQ(first.mid(0, 4), (QStringList{QStringLiteral("Заголовок"), QStringLiteral("Шапка"),
                                             QStringLiteral("Колонки"), QStringLiteral("Строка 1")}));
     EXPECT_EQ(first.last(), QStringLiteral("Стр. 1 из 3"));
     EXPECT_EQ(first.count(QStringLiteral("Колонки")), 1);
@@ -86,6 +86,12 @@ TEST(Preparation, PageHeaderColumnHeaderAndFooterOnEveryPageTitleOnce) {
     }
     ASSERT_EQ(all.size(), 20);
     EXPECT_EQ(all.last(), QStringLiteral("Строка 20"));
+
+    // The author may put the title under the page header.
+    t.bands[0].belowPageHeader = true;
+    report.setTemplate(t);
+    EXPECT_EQ(pageTexts(run(report).page(0)).mid(0, 3),
+              (QStringList{QStringLiteral("Шапка"), QStringLiteral("Заголовок"), QStringLiteral("Колонки")}));
 }
 
 TEST(Preparation, GroupsBreakWithHeadersFootersAndGroupTotals) {

@@ -47,6 +47,18 @@ std::unique_ptr<PreviewWindow> makePreview() {
 }
 } // namespace
 
+TEST(PreviewWindow, StatusLineShowsWhatTheRunNoted) {
+    auto preview = makePreview();
+    auto* line = preview->findChild<QLabel*>(QStringLiteral("PreviewStatusLine"));
+    ASSERT_NE(line, nullptr);
+    preview->show();
+    EXPECT_FALSE(line->isVisible());
+    preview->setStatusText(QStringLiteral("Полоса «Данные» выше страницы и напечатана по частям"));
+    EXPECT_TRUE(line->isVisible());
+    EXPECT_EQ(line->text(), QStringLiteral("Полоса «Данные» выше страницы и напечатана по частям"));
+    EXPECT_FALSE(line->accessibleName().isEmpty());
+}
+
 TEST(PreviewWindow, ZoomModes) {
     auto w = makePreview();
     w->resize(1200, 500);
