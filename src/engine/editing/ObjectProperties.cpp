@@ -260,6 +260,14 @@ QString bandKindCaption(BandKind kind) {
         return QStringLiteral("Итоги отчета");
     case BandKind::Child:
         return QStringLiteral("Дочерняя полоса");
+    case BandKind::MasterHeader:
+        return QStringLiteral("Заголовок данных");
+    case BandKind::MasterFooter:
+        return QStringLiteral("Подвал данных");
+    case BandKind::DetailHeader:
+        return QStringLiteral("Заголовок подчиненных данных");
+    case BandKind::DetailFooter:
+        return QStringLiteral("Подвал подчиненных данных");
     }
     return bandKindName(kind);
 }
@@ -273,9 +281,10 @@ const QList<ObjectKind>& allObjectKinds() {
 
 const QList<BandKind>& allBandKinds() {
     static const QList<BandKind> all = {
-        BandKind::ReportTitle, BandKind::PageHeader,    BandKind::ColumnHeader, BandKind::MasterData,
-        BandKind::DetailData,  BandKind::GroupHeader,   BandKind::GroupFooter,  BandKind::ColumnFooter,
-        BandKind::PageFooter,  BandKind::ReportSummary, BandKind::Child};
+        BandKind::ReportTitle,  BandKind::PageHeader,    BandKind::ColumnHeader, BandKind::MasterData,
+        BandKind::DetailData,   BandKind::GroupHeader,   BandKind::GroupFooter,  BandKind::ColumnFooter,
+        BandKind::PageFooter,   BandKind::ReportSummary, BandKind::Child,        BandKind::MasterHeader,
+        BandKind::MasterFooter, BandKind::DetailHeader,  BandKind::DetailFooter};
     return all;
 }
 
