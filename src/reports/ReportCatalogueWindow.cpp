@@ -127,7 +127,9 @@ void ReportCatalogueWindow::buildLayout() {
     QPushButton* import = wire(addButton(QStringLiteral("Button8"),
                                          QStringLiteral("Автоматическая \n\rзагрузка/обновление \n\rотчета")),
                                &ReportCatalogueWindow::importFromFile);
-    import->setMinimumHeight(2 * import->sizeHint().height());
+    // Twice an ordinary button, and never less than its three lines need.
+    const int single = findChild<QPushButton*>(QStringLiteral("Button1"))->sizeHint().height();
+    import->setFixedHeight(std::max(2 * single, 3 * import->fontMetrics().lineSpacing() + 10));
     buttons->addWidget(import);
     buttons->addStretch(1);
 

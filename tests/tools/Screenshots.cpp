@@ -174,6 +174,11 @@ int main(int argc, char** argv) {
             saveWithNewestChild(w, out, QStringLiteral("report-preview"));
             break;
         }
+    closeChildren(w);
+    w.action(MainWindow::Command::ReportDesigner)->trigger();
+    QApplication::processEvents();
+    save(&w, out, QStringLiteral("report-catalogue"));
+    closeChildren(w);
     app.close();
     return 0;
 }
