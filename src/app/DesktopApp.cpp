@@ -21,6 +21,7 @@
 #include "reports/PreparedDocument.h"
 #include "reports/PreviewWindow.h"
 #include "reports/ReportCatalogueWindow.h"
+#include "windows/DirectoryWindows.h"
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QStandardPaths>
@@ -98,6 +99,18 @@ void DesktopApp::wireCommands() {
     window_->setCommand(MainWindow::Command::ReceiveInflation, [this] { receiveInflation(); });
     window_->setCommand(MainWindow::Command::OpenReport, [this] { openPreparedReport(); });
     window_->setCommand(MainWindow::Command::ReportDesigner, [this] { openReportCatalogue(); });
+    directory_ = std::make_unique<windows::DirectoryWindows>(
+        *connection_, *interaction_, [this](const QString& text) { messages_.error(text); },
+        [this](QWidget* w) { return window_->addChildWindow(w); });
+    using windows::DirectoryView;
+    window_->setCommand(MainWindow::Command::Branches, [this] { directory_->open(DirectoryView::Filials); });
+    window_->setCommand(MainWindow::Command::DataCurrency,
+                        [this] { directory_->open(DirectoryView::Actuality); });
+    window_->setCommand(MainWindow::Command::Settings,
+                        [this] { directory_->open(DirectoryView::Variables); });
+    window_->setCommand(MainWindow::Command::AutoReceptionLog,
+                        [this] { directory_->open(DirectoryView::Log); });
+    window_->setCommand(MainWindow::Command::Administration, [this] { directory_->openAdministration(); });
     window_->setReportCommand([this](const QString& id) { runStoredReport(id); });
 }
 

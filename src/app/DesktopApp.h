@@ -23,6 +23,10 @@ class InflationReception;
 class ReceptionService;
 } // namespace svod::reception
 
+namespace svod::windows {
+class DirectoryWindows;
+}
+
 namespace svod::app {
 
 class DesktopCatalogueDialogs;
@@ -69,6 +73,8 @@ public:
     void setReportDesigner(std::function<void(engine::Report&)> designer) { designer_ = std::move(designer); }
     // The shared report object: whatever was run or loaded last.
     engine::Report& report() { return *report_; }
+    // The branch directory, log detail and administration windows.
+    windows::DirectoryWindows& directoryWindows() { return *directory_; }
 
     // Whether start-up asked for a login.
     bool loginAsked() const { return loginAsked_; }
@@ -93,6 +99,7 @@ private:
     std::unique_ptr<engine::Report> report_;
     std::unique_ptr<DesktopCatalogueDialogs> catalogueDialogs_;
     std::function<void(engine::Report&)> designer_;
+    std::unique_ptr<windows::DirectoryWindows> directory_;
 };
 
 // Sets the process-wide date and number formats, and the language of Qt's own texts.

@@ -134,9 +134,10 @@ void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& pre
     if (reverting_ || !previous.isValid() || (current.isValid() && current.row() == previous.row()))
         return;
     const int row = titled_->mapToSource(previous).row();
-    if (post(row))
+    if (post(row) || (editing_.isEditing && !editing_.isEditing(row)))
         return;
-    // The row stays current and in edit state with what the user typed.
+    // The row stays current and in edit state with what the user typed (a row that was posted
+    // before a later step failed is left).
     const QPersistentModelIndex back(previous);
     QTimer::singleShot(0, this, [this, back] {
         if (!back.isValid())
