@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QTimer>
+#include <algorithm>
 #include <exception>
 
 #include "widgets/MultiLevelHeader.h"
@@ -52,11 +53,13 @@ DataGrid::DataGrid(QWidget* parent)
 
 void DataGrid::setSourceModel(QAbstractItemModel* model) {
     titled_->setSourceModel(model);
-    connect(model, &QAbstractItemModel::modelReset, this, [this] { header_->updateGeometry(); });
+    if (model)
+        connect(model, &QAbstractItemModel::modelReset, this, [this] { header_->updateGeometry(); });
 }
 
 int DataGrid::characterWidth(int characters) const {
-    return characters * fontMetrics().averageCharWidth() + 8;
+    // A character is the width of a digit "0", as grids have always counted display widths.
+    return characters * fontMetrics().horizontalAdvance(u'0') + 8;
 }
 
 void DataGrid::setColumns(const QList<GridColumn>& columns) {
@@ -78,7 +81,9 @@ void DataGrid::setColumns(const QList<GridColumn>& columns) {
     for (int c = 0; c < source->columnCount(); ++c) {
         const GridColumn* column = byIndex.value(c);
         setColumnHidden(c, column && column->hidden);
-        const int fit = std::max(header_->titleWidth(c), characterWidth(10));
+        // Without a width of its own a column fits its title and, up to 50 characters, its values.
+        const int fit = std::max(
+            {header_->titleWidth(c), characterWidth(10), std::min(sizeHintForColumn(c), characterWidth(50))});
         setColumnWidth(c, column && column->width > 0 ? std::max(characterWidth(column->width), 24) : fit);
     }
     header_->updateGeometry();

@@ -3,6 +3,7 @@
 // Usage: svod-screenshots INI OUTDIR
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDate>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
@@ -12,6 +13,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -24,6 +26,11 @@
 #include "app/ProgressDialog.h"
 #include "app/ReceptionModeDialog.h"
 #include "db/Connection.h"
+#include "directory/Administration.h"
+#include "widgets/DataGrid.h"
+#include "windows/AdministrationWindow.h"
+#include "windows/BranchDirectoryWindow.h"
+#include "windows/DirectoryWindows.h"
 
 using namespace svod::app;
 
@@ -104,6 +111,82 @@ void closeChildren(MainWindow& w) {
     QApplication::processEvents();
 }
 
+// The newest child window, frame and all, at the size it opened with.
+void saveNewestChild(MainWindow& w, const QString& out, const QString& name) {
+    QApplication::processEvents();
+    const auto subs = w.mdiArea()->subWindowList(QMdiArea::CreationOrder);
+    if (subs.isEmpty()) {
+        std::fprintf(stderr, "no window for %s\n", qPrintable(name));
+        return;
+    }
+    save(subs.last(), out, name);
+}
+
+// The branch directory's four views, the log detail and the administration pages.
+void saveDirectoryWindows(DesktopApp& app, const QString& out) {
+    MainWindow& w = app.mainWindow();
+    // A few rows of the automatic reception service, one for a branch that is not listed.
+    const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+    app.connection().execute(QStringList{
+        QStringLiteral("insert into LOG_ACCEPT (DD, STATUS, KODFIL, MES) values ('%1 09:15:00', 0, '01', "
+                       "'Пакет A010105.dbf принят: 40 позиций, 1920 строк остатков')")
+            .arg(today),
+        QStringLiteral(
+            "insert into LOG_ACCEPT (DD, STATUS, KODFIL, MES) values ('%1 10:40:00', 10, '02', "
+            "'Не пройдена проверка данных:\nпозиция 0200000001: остаток на 31.01.2005 не совпадает "
+            "с суммой оборотов (разница 125,40)\nпозиция 0200000007: нет строки остатка по плану 2')")
+            .arg(today),
+        QStringLiteral("insert into LOG_ACCEPT (DD, STATUS, KODFIL, MES) values ('%1 11:05:00', 40, '17', "
+                       "'Архив B170105.zip поврежден')")
+            .arg(today)});
+
+    w.action(MainWindow::Command::Branches)->trigger();
+    saveNewestChild(w, out, QStringLiteral("branch-list"));
+    w.action(MainWindow::Command::Settings)->trigger();
+    saveNewestChild(w, out, QStringLiteral("program-variables"));
+    closeChildren(w);
+
+    w.action(MainWindow::Command::DataCurrency)->trigger();
+    saveNewestChild(w, out, QStringLiteral("data-actuality"));
+    const auto subs = w.mdiArea()->subWindowList(QMdiArea::CreationOrder);
+    if (auto* view = qobject_cast<svod::windows::BranchDirectoryWindow*>(subs.last()->widget())) {
+        view->contextMenu()->popup(view->mapToGlobal(QPoint(120, 90)));
+        QApplication::processEvents();
+        save(view->contextMenu(), out, QStringLiteral("data-actuality-menu"));
+        view->contextMenu()->hide();
+    }
+    closeChildren(w);
+
+    w.action(MainWindow::Command::AutoReceptionLog)->trigger();
+    saveNewestChild(w, out, QStringLiteral("reception-log"));
+    if (auto* log = qobject_cast<svod::windows::BranchDirectoryWindow*>(
+            w.mdiArea()->subWindowList(QMdiArea::CreationOrder).last()->widget())) {
+        log->ApplyLOG();
+        saveNewestChild(w, out, QStringLiteral("reception-log-rows"));
+        const QString id = log->grid()->model()->index(1, 0).data(Qt::EditRole).toString();
+        app.directoryWindows().showLogDetail(id);
+        saveNewestChild(w, out, QStringLiteral("log-detail"));
+    }
+    closeChildren(w);
+
+    w.action(MainWindow::Command::Administration)->trigger();
+    saveNewestChild(w, out, QStringLiteral("administration"));
+    auto* admin = qobject_cast<svod::windows::AdministrationWindow*>(
+        w.mdiArea()->subWindowList(QMdiArea::CreationOrder).last()->widget());
+    if (admin) {
+        // The page codes are not shown anywhere; the picture is of the query page at work.
+        admin->findChild<QLineEdit*>(QStringLiteral("Edit1"))
+            ->setText(QString::number(svod::directory::QueryPageCode));
+        admin->goToTypedPage();
+        admin->findChild<QPlainTextEdit*>(QStringLiteral("Memo1"))
+            ->setPlainText(
+                QStringLiteral("select KOD, NAZVANIE, D_BEG, CHECK_TYPE\nfrom FILIALS order by KOD"));
+        admin->execute();
+        saveNewestChild(w, out, QStringLiteral("administration-query"));
+    }
+    closeChildren(w);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -122,10 +205,7 @@ int main(int argc, char** argv) {
     messages.setParent(&w);
     w.resize(1100, 700);
     w.show();
-    auto* child = new QLabel(QStringLiteral("Окно филиалов"));
-    QMdiSubWindow* sub = w.addChildWindow(child);
-    sub->setWindowTitle(QStringLiteral("Список филиалов"));
-    sub->resize(420, 260);
+    w.action(MainWindow::Command::Branches)->trigger();
     QApplication::processEvents();
     save(&w, out, QStringLiteral("main-window"));
     // The reports menu as built from REPORT.
@@ -179,6 +259,7 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     save(&w, out, QStringLiteral("report-catalogue"));
     closeChildren(w);
+    saveDirectoryWindows(app, out);
     app.close();
     return 0;
 }
