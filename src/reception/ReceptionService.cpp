@@ -214,7 +214,8 @@ void ReceptionService::priemNEW() {
         store_.clear();
         throw RefusedError(QStringLiteral("Ошибки при проверке данных. Данные не приняты."));
     }
-    replaceBranchData(connection_, {state_.FilialCode, state_.CurrencyFrom, state_.RoublesFrom},
+    replaceBranchData(connection_,
+                      {state_.FilialCode, state_.CurrencyFrom, state_.RoublesFrom, afterOldRowsDeleted_},
                       interaction_);
     state_.ReceptionOk = true;
     if (state_.DirectMode)

@@ -58,6 +58,8 @@ public:
     // The owner of the staging tables followed by ".", or empty.
     const QString& tablesOwnerPrefix() const { return tablesOwnerPrefix_; }
     void setTablesOwnerPrefix(const QString& prefix) { tablesOwnerPrefix_ = prefix; }
+    // Handed to the replacement (ReplacementPlan::afterOldRowsDeleted).
+    void setAfterOldRowsDeleted(std::function<void()> hook) { afterOldRowsDeleted_ = std::move(hook); }
 
     // The command "Прием данных". Errors that end it (validation, refusal, cancel, database)
     // propagate after the temporary tables were dropped; the caller shows their message.
@@ -96,6 +98,7 @@ private:
     QString pathB_;
     QString inputDir_;
     QString tablesOwnerPrefix_;
+    std::function<void()> afterOldRowsDeleted_;
 };
 
 } // namespace svod::reception

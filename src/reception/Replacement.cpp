@@ -1,8 +1,5 @@
 #include "reception/Replacement.h"
 
-#include <QFile>
-#include <QThread>
-
 #include "db/Connection.h"
 #include "db/Dialect.h"
 #include "reception/Interaction.h"
@@ -64,20 +61,6 @@ QString dropTemp(const db::Dialect& d, const QString& name) {
 
 } // namespace statements
 
-namespace {
-// Tests that kill a reception inside its transaction name a marker file here; the reception
-// creates it once the first rows are deleted and waits.
-void pauseForCrashTest() {
-    const QByteArray marker = qgetenv("SVOD_TEST_PAUSE_IN_REPLACEMENT");
-    if (marker.isEmpty())
-        return;
-    QFile file(QString::fromLocal8Bit(marker));
-    if (file.open(QIODevice::WriteOnly))
-        file.close();
-    QThread::sleep(30);
-}
-} // namespace
-
 void replaceBranchData(db::Connection& connection, const ReplacementPlan& plan, Interaction& interaction) {
     const db::Dialect& d = connection.dialect();
     db::Transaction transaction(connection);
@@ -88,7 +71,8 @@ void replaceBranchData(db::Connection& connection, const ReplacementPlan& plan, 
         connection.execute(statements::deleteRoubleBalances(d, plan.FilialCode, plan.RoublesFrom));
     showStage(interaction, QStringLiteral("Проверка номенклатуры"));
     connection.execute(statements::deleteItems(d, plan.FilialCode));
-    pauseForCrashTest();
+    if (plan.afterOldRowsDeleted)
+        plan.afterOldRowsDeleted();
     showStage(interaction, QStringLiteral("Перенос новой номенклатуры"));
     connection.execute(statements::insertItems(d));
     if (plan.CurrencyFrom.isPresent()) {

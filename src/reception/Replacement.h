@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 #include "db/DateValue.h"
 
@@ -18,6 +19,9 @@ struct ReplacementPlan {
     QString FilialCode;
     DateValue CurrencyFrom = DateValue::noDate();
     DateValue RoublesFrom = DateValue::noDate();
+    // Called inside the transaction once the branch's old rows are deleted; tests that kill a
+    // reception half-way set it.
+    std::function<void()> afterOldRowsDeleted;
 };
 
 namespace statements {

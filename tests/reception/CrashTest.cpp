@@ -1,4 +1,4 @@
-// svod-cli receive end to end: exit statuses, JSON lines, protocol files, and a reception killed
+// svod-cli receive end to end: exit statuses, JSON lines, protocol files; and a reception killed
 // inside its replacement transaction.
 #include <QFile>
 #include <QJsonArray>
@@ -10,8 +10,8 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
-#include "support/PacketFixture.h"
 #include "db/Connection.h"
+#include "support/PacketFixture.h"
 #include "support/TestDatabase.h"
 
 using namespace svod;
@@ -139,11 +139,7 @@ TEST_F(ReceiveCliTest, KilledInsideTheReplacementLeavesTheCentralTablesAsBefore)
 
     const QString marker = dir_.filePath(QStringLiteral("in-replacement"));
     QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("SVOD_TEST_PAUSE_IN_REPLACEMENT"), marker);
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(SVOD_CLI_PATH), {QStringLiteral("--db"), db_->connectionString(),
-                                                  QStringLiteral("receive"), a_, QStringLiteral("--yes")});
+    process.start(QStringLiteral(SVOD_PAUSED_RECEPTION_PATH), {db_->connectionString(), a_, marker});
     ASSERT_TRUE(process.waitForStarted());
     for (int i = 0; i < 600 && !QFile::exists(marker) && process.state() == QProcess::Running; ++i)
         QThread::msleep(100);
