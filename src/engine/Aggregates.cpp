@@ -132,6 +132,17 @@ QVariant Aggregate::value(bool withStaged) const {
     return {};
 }
 
+int Aggregates::ownDataBand(int band, int counted) const {
+    for (const auto& s : sections_) {
+        if (band == s.master || band == s.masterHeader || band == s.masterFooter)
+            return s.master;
+        for (const auto& d : s.details)
+            if (band == d.data || band == d.header || band == d.footer)
+                return d.data;
+    }
+    return counted;
+}
+
 int Aggregates::sectionOf(int band) const {
     for (int s = 0; s < sections_.size(); ++s) {
         const Section& section = sections_[s];
@@ -165,6 +176,7 @@ void Aggregates::place(Aggregate& a, int band, const QString& bandName, const QS
         if (template_.bands[b].kind == BandKind::MasterData)
             a.dataBand = b;
     a.reset = defaultReset(template_.bands[band].kind);
+    a.restartBand = ownDataBand(band, a.dataBand);
     if (!resetName.isEmpty() && !resetNamed(resetName, a.reset))
         throw fail(QStringLiteral("неизвестная область итога \"%1\"").arg(resetName));
     if (a.reset != AggregateReset::Group)
@@ -259,7 +271,7 @@ void Aggregates::commit() {
 
 void Aggregates::resetBand(int dataBand) {
     for (auto& a : aggregates_)
-        if (a.reset == AggregateReset::Band && a.dataBand == dataBand)
+        if (a.reset == AggregateReset::Band && a.restartBand == dataBand)
             a.committed = {};
 }
 

@@ -15,7 +15,7 @@ struct CompiledExpression;
 enum class AggregateFunction { Sum, Count, Avg, Min, Max };
 // When an aggregate starts again from nothing.
 enum class AggregateReset {
-    Band,   // when its data band starts over (a detail band: for each master row)
+    Band,   // when the data band it prints with starts over (a detail band: for each master row)
     Group,  // when its group starts (a group footer's own group, elsewhere the innermost one)
     Page,   // on each page
     Report, // never: a running total over the whole report
@@ -33,6 +33,7 @@ struct Aggregate {
     AggregateReset reset = AggregateReset::Report;
     CompiledExpression* argument = nullptr; // null: COUNT()
     int dataBand = -1;                      // the band whose rows it counts
+    int restartBand = -1;                   // Band: the data band whose start resets it
     int groupSection = -1, groupLevel = -1; // Group: the section and level that reset it
     Accumulator committed;
     Accumulator staged; // the row being printed
@@ -68,6 +69,8 @@ private:
     void place(Aggregate& a, int band, const QString& bandName, const QString& resetName,
                const QString& owner, const QString& source);
     int sectionOf(int band) const;
+    // The data band a band prints with (a header or footer: the band it belongs to), else `counted`.
+    int ownDataBand(int band, int counted) const;
 
     const ReportTemplate& template_;
     const QList<Section>& sections_;

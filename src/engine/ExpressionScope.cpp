@@ -164,6 +164,7 @@ void ExpressionScope::resolve(CompiledExpression& e) {
                 e.kind = CompiledExpression::Kind::Field;
                 e.dataset = name;
                 e.field = index;
+                e.qualified = !setName.isEmpty();
                 return;
             }
         }
@@ -209,14 +210,27 @@ void ExpressionScope::fillScope() {
             scope_.setProperty(QStringLiteral("__a%1").arg(i), engine_.toScriptValue(aggregateValue_(i)));
 }
 
+QVariant ExpressionScope::fieldValue(const CompiledExpression& e) const {
+    const DatasetCursor* cursor = cursors_.find(e.dataset);
+    if (cursor && cursor->onRow())
+        return cursor->rows.rows[cursor->current][e.field];
+    if (e.qualified)
+        return {};
+    // A detail header shows the master's field of that name while the details have no row yet.
+    const QString& field = cursor ? cursor->rows.fields[e.field] : QString();
+    for (const auto& name : cursors_.order())
+        if (const DatasetCursor* other = cursors_.find(name); other && other->onRow())
+            if (const int index = other->rows.fieldIndex(field); index >= 0)
+                return other->rows.rows[other->current][index];
+    return {};
+}
+
 QVariant ExpressionScope::evaluate(CompiledExpression& e) {
     if (e.kind == CompiledExpression::Kind::Unresolved)
         resolve(e);
     switch (e.kind) {
-    case CompiledExpression::Kind::Field: {
-        const DatasetCursor* cursor = cursors_.find(e.dataset);
-        return cursor && cursor->onRow() ? cursor->rows.rows[cursor->current][e.field] : QVariant();
-    }
+    case CompiledExpression::Kind::Field:
+        return fieldValue(e);
     case CompiledExpression::Kind::Variable: {
         QVariant v;
         variable(e.variable, v);

@@ -24,6 +24,7 @@ struct CompiledExpression {
     Kind kind = Kind::Unresolved;
     QString dataset; // Field: upper-case dataset name
     int field = -1;
+    bool qualified = false; // Field: written with its dataset's name
     QString variable;
     QJSValue function;
 };
@@ -66,6 +67,7 @@ public:
 
 private:
     void resolve(CompiledExpression& e);
+    QVariant fieldValue(const CompiledExpression& e) const;
     void fillScope();
     void setGlobal(const QString& name, const QVariant& value);
 
