@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <QTableView>
 #include <QTemporaryFile>
 #include <QVBoxLayout>
 
@@ -18,6 +17,7 @@
 #include "engine/StoredReports.h"
 #include "reports/RecordNavigator.h"
 #include "reports/ReportTableModel.h"
+#include "widgets/DataGrid.h"
 
 namespace svod::reports {
 
@@ -82,26 +82,28 @@ QPushButton* ReportCatalogueWindow::addButton(const QString& objectName, const Q
 }
 
 void ReportCatalogueWindow::buildLayout() {
-    grid_ = new QTableView(this);
+    grid_ = new widgets::DataGrid(this);
     grid_->setObjectName(QStringLiteral("DBGrid1"));
     grid_->setAccessibleName(QStringLiteral("Отчеты"));
-    grid_->setModel(model_);
-    grid_->setFrameShape(QFrame::NoFrame);
-    grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grid_->setSelectionMode(QAbstractItemView::SingleSelection);
-    grid_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                           QAbstractItemView::AnyKeyPressed);
-    grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 6);
-    grid_->verticalHeader()->setFixedWidth(14);
-    grid_->horizontalHeader()->setHighlightSections(false);
-    grid_->setColumnHidden(ReportTableModel::TemplateColumn, true);
-    const int charWidth = grid_->fontMetrics().averageCharWidth();
-    grid_->setColumnWidth(ReportTableModel::IdColumn, 6 * charWidth + 12);
-    grid_->setColumnWidth(ReportTableModel::NameColumn, 50 * charWidth + 12);
-    connect(grid_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& current, const QModelIndex& previous) {
-                onCurrentRowChanged(current.row(), previous.row());
-            });
+    grid_->setSourceModel(model_);
+    grid_->setReadOnly(false);
+    grid_->setColumns({{QStringLiteral("ID"), QStringLiteral("Номер"), 6},
+                       {QStringLiteral("NAZV"), QStringLiteral("Наименование"), 50},
+                       {QStringLiteral("REPORT"), {}, 0, true}});
+    widgets::DataGrid::RowEditing editing;
+    editing.isEditing = [this](int row) { return model_->activeRow() == row; };
+    editing.post = [this](int) { model_->post(); };
+    editing.cancel = [this](int) { model_->cancel(); };
+    editing.append = [this] {
+        model_->insertAt(model_->rowCount());
+        return model_->activeRow();
+    };
+    editing.remove = [this](int row) {
+        if (services_.dialogs->confirm(QStringLiteral("Удалить запись?")))
+            model_->remove(row);
+    };
+    grid_->setRowEditing(std::move(editing));
+    grid_->setErrorHandler([this](const QString& message) { services_.dialogs->showError(message); });
 
     auto* buttons = new QVBoxLayout;
     buttons->setSpacing(2);
@@ -190,7 +192,7 @@ void ReportCatalogueWindow::setTemplateLabel(const QString& text) {
 }
 
 int ReportCatalogueWindow::currentRow() const {
-    return grid_->currentIndex().isValid() ? grid_->currentIndex().row() : -1;
+    return grid_->currentRow();
 }
 
 void ReportCatalogueWindow::setCurrentRow(int row) {
@@ -198,30 +200,7 @@ void ReportCatalogueWindow::setCurrentRow(int row) {
         return;
     const int column =
         grid_->currentIndex().isValid() ? grid_->currentIndex().column() : int(ReportTableModel::IdColumn);
-    grid_->setCurrentIndex(model_->index(row, column));
-}
-
-void ReportCatalogueWindow::onCurrentRowChanged(int current, int previous) {
-    if (returningToRow_ || current == previous)
-        return;
-    const int active = model_->activeRow();
-    if (active < 0 || active == current)
-        return;
-    // Leaving a row posts it; a refused post keeps the user on it, values as typed.
-    try {
-        model_->post();
-    } catch (const Error& e) {
-        returningToRow_ = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this, active] {
-                setCurrentRow(active);
-                returningToRow_ = false;
-            },
-            Qt::QueuedConnection);
-        services_.dialogs->showError(e.message());
-    }
-    updateCommands();
+    grid_->setCurrentIndex(grid_->model()->index(row, column));
 }
 
 void ReportCatalogueWindow::onNavigator(int command) {
@@ -244,7 +223,7 @@ void ReportCatalogueWindow::onNavigator(int command) {
         case RecordNavigator::Command::Insert:
             model_->insertAt(row < 0 ? 0 : row);
             setCurrentRow(model_->activeRow());
-            grid_->edit(model_->index(model_->activeRow(), ReportTableModel::IdColumn));
+            grid_->edit(grid_->model()->index(model_->activeRow(), ReportTableModel::IdColumn));
             break;
         case RecordNavigator::Command::Delete:
             if (row >= 0 && services_.dialogs->confirm(QStringLiteral("Удалить запись?")))
@@ -257,9 +236,8 @@ void ReportCatalogueWindow::onNavigator(int command) {
             }
             break;
         case RecordNavigator::Command::Post:
-            // What the open editor holds belongs to the row being posted.
-            grid_->setFocus();
-            model_->post();
+            // What the open editor holds belongs to the row being posted; a refusal is shown.
+            grid_->postCurrentRow();
             break;
         case RecordNavigator::Command::Cancel:
             model_->cancel();

@@ -6,13 +6,16 @@
 
 class QLabel;
 class QPushButton;
-class QTableView;
 
 namespace svod::db {
 class Connection;
 }
 namespace svod::engine {
 class Report;
+}
+
+namespace svod::widgets {
+class DataGrid;
 }
 
 namespace svod::reports {
@@ -66,7 +69,7 @@ public:
 
     QString templateLabelText() const;
     ReportTableModel& model() { return *model_; }
-    QTableView* grid() const { return grid_; }
+    widgets::DataGrid* grid() const { return grid_; }
     int currentRow() const;
     void setCurrentRow(int row);
 
@@ -89,7 +92,6 @@ private:
     void openTable();
     void runGuarded(const std::function<void()>& command);
     void onNavigator(int command);
-    void onCurrentRowChanged(int current, int previous);
     void updateCommands();
     void setTemplateLabel(const QString& text);
     QString defaultTemplateName() const;
@@ -97,12 +99,11 @@ private:
 
     Services services_;
     ReportTableModel* model_ = nullptr;
-    QTableView* grid_ = nullptr;
+    widgets::DataGrid* grid_ = nullptr;
     RecordNavigator* navigator_ = nullptr;
     QLabel* templateLabel_ = nullptr;
     // Where the open-file dialog starts: set only by "Открыть из файла".
     QString openDialogFolder_;
-    bool returningToRow_ = false;
 };
 
 } // namespace svod::reports

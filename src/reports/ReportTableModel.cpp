@@ -82,11 +82,12 @@ Qt::ItemFlags ReportTableModel::flags(const QModelIndex& index) const {
 QVariant ReportTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
+    // Field names: the grid titles them.
     switch (section) {
     case IdColumn:
-        return QStringLiteral("Номер");
+        return QStringLiteral("ID");
     case NameColumn:
-        return QStringLiteral("Наименование");
+        return QStringLiteral("NAZV");
     case TemplateColumn:
         return QStringLiteral("REPORT");
     default:
