@@ -19,10 +19,17 @@ const char* const LibrarySource = R"JS(
     if (v instanceof Date) return v;
     if (typeof v === "number") return new Date(1899, 11, 30 + Math.floor(v));
     var m = /^\s*(\d{1,2})\.(\d{1,2})\.(\d{4})/.exec(s(v));
-    if (m) return new Date(+m[3], +m[2] - 1, +m[1]);
+    if (m) return exactDate(+m[3], +m[2], +m[1], v);
     m = /^\s*(\d{4})-(\d{2})-(\d{2})/.exec(s(v));
-    if (m) return new Date(+m[1], +m[2] - 1, +m[3]);
+    if (m) return exactDate(+m[1], +m[2], +m[3], v);
     throw new Error("Неверная дата: " + s(v));
+  }
+  // A day that the month does not have (30.02) is no date, not the 1st of the next month.
+  function exactDate(year, month, day, text) {
+    var d = new Date(year, month - 1, day);
+    if (d.getFullYear() !== year || d.getMonth() !== month - 1 || d.getDate() !== day)
+      throw new Error("Неверная дата: " + s(text));
+    return d;
   }
   function validDate(v) { try { var d = toDate(v); return !isNaN(d.getTime()); } catch (e) { return false; } }
   function dateText(d) { d = toDate(d); return pad2(d.getDate()) + "." + pad2(d.getMonth() + 1) + "." + d.getFullYear(); }
