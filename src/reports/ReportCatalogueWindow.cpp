@@ -88,8 +88,7 @@ void ReportCatalogueWindow::buildLayout() {
     grid_->setSourceModel(model_);
     grid_->setReadOnly(false);
     grid_->setColumns({{QStringLiteral("ID"), QStringLiteral("Номер"), 6},
-                       {QStringLiteral("NAZV"), QStringLiteral("Наименование"), 50},
-                       {QStringLiteral("REPORT"), {}, 0, true}});
+                       {QStringLiteral("NAZV"), QStringLiteral("Наименование"), 50}});
     widgets::DataGrid::RowEditing editing;
     editing.isEditing = [this](int row) { return model_->activeRow() == row; };
     editing.post = [this](int) { model_->post(); };
@@ -141,7 +140,8 @@ void ReportCatalogueWindow::buildLayout() {
             [this](RecordNavigator::Command c) { onNavigator(int(c)); });
     templateLabel_ = new QLabel(QString::fromUtf8(NotLoadedText), this);
     templateLabel_->setObjectName(QStringLiteral("Label1"));
-    templateLabel_->setAccessibleName(QStringLiteral("Текущий отчет"));
+    // A screen reader reads the label's text; this says what it is.
+    templateLabel_->setAccessibleDescription(QStringLiteral("Текущий отчет"));
     templateLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     auto* bottom = new QHBoxLayout;

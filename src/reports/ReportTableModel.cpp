@@ -49,8 +49,6 @@ QVariant ReportTableModel::data(const QModelIndex& index, int role) const {
             return row.editId;
         case NameColumn:
             return row.editName;
-        case TemplateColumn:
-            return QStringLiteral("(BLOB)");
         default:
             return {};
         }
@@ -61,7 +59,7 @@ QVariant ReportTableModel::data(const QModelIndex& index, int role) const {
 }
 
 bool ReportTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (role != Qt::EditRole || !index.isValid() || index.column() == TemplateColumn)
+    if (role != Qt::EditRole || !index.isValid())
         return false;
     if (activeRow() != index.row())
         edit(index.row());
@@ -74,7 +72,7 @@ bool ReportTableModel::setData(const QModelIndex& index, const QVariant& value, 
 
 Qt::ItemFlags ReportTableModel::flags(const QModelIndex& index) const {
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
-    if (index.isValid() && index.column() != TemplateColumn)
+    if (index.isValid())
         f |= Qt::ItemIsEditable;
     return f;
 }
@@ -88,8 +86,6 @@ QVariant ReportTableModel::headerData(int section, Qt::Orientation orientation, 
         return QStringLiteral("ID");
     case NameColumn:
         return QStringLiteral("NAZV");
-    case TemplateColumn:
-        return QStringLiteral("REPORT");
     default:
         return {};
     }

@@ -18,7 +18,8 @@ namespace svod::reports {
 class ReportTableModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { IdColumn, NameColumn, TemplateColumn, ColumnCount };
+    // The template column is never shown: templates are read when a command loads one.
+    enum Column { IdColumn, NameColumn, ColumnCount };
     enum class State { Browse, Edit, Insert };
 
     explicit ReportTableModel(db::Connection& connection, QObject* parent = nullptr);
