@@ -158,6 +158,10 @@ QStringList schemaStatements(const Dialect& d) {
                                          QStringLiteral("KOD_F,TYP,DD"), false);
     statements << d.createIndexIfMissing(QStringLiteral("INV_OST3"), QStringLiteral("IX_INV_OST3_KOD"),
                                          QStringLiteral("KOD_F,TYP,DD"), false);
+    // A branch's inflation rows: the data actuality view's existence test and the inflation
+    // reception's deletion look them up by branch.
+    statements << d.createIndexIfMissing(QStringLiteral("INV_INFL"), QStringLiteral("IX_INV_INFL_KOD"),
+                                         QStringLiteral("KOD_F"), false);
     statements << d.createIndexIfMissing(QStringLiteral("LOG_ACCEPT"), QStringLiteral("IX_LOG_ACCEPT_DD"),
                                          QStringLiteral("DD"), false);
     statements << d.createOstatFunction();

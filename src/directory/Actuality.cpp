@@ -7,17 +7,51 @@
 
 namespace svod::directory {
 
-QString actualityQuery(const db::Dialect&) {
-    // Every backend reads this text as it stands ("select 1 where exists" needs no FROM on any).
-    return QStringLiteral(
-        "select FF.KOD, FF.NAZVANIE,  (select min(INV_OST.DD) from INV_OST where INV_OST.TYP in('1','2') and "
-        "INV_OST.KOD_F=FF.KOD)as DAM ,  (select max(INV_OST.DD) from INV_OST where INV_OST.TYP in('1','2') "
-        "and "
-        "INV_OST.KOD_F=FF.KOD)as DA ,  (select min(INV_OST3.DD) from INV_OST3 where INV_OST3.TYP in('3','4') "
-        "and INV_OST3.KOD_F=FF.KOD)as DAMR ,  (select max(INV_OST3.DD) from INV_OST3 where "
-        "INV_OST3.TYP in('3','4') and INV_OST3.KOD_F=FF.KOD)as DAR ,  (select 1 where exists(select "
-        "INV_INFL.ID from INV_INFL where INV_INFL.KOD_F =FF.KOD ))as DINFL  from FILIALS FF ORDER BY "
-        "FF.KOD ");
+namespace {
+// The earliest or latest DD of a branch over two planes, each plane looked up on its own so
+// that the (KOD_F, TYP, DD) index answers it at once instead of being read through; NULL when
+// neither plane has rows.
+QString planeSpan(db::Backend backend, const QString& table, const QString& aggregate, char first,
+                  char second) {
+    auto one = [&](char plane) -> QString {
+        return QStringLiteral("(select ") + aggregate + u'(' + table + QStringLiteral(".DD) from ") + table +
+               QStringLiteral(" where ") + table + QStringLiteral(".TYP='") + QChar::fromLatin1(plane) +
+               QStringLiteral("' and ") + table + QStringLiteral(".KOD_F=FF.KOD)");
+    };
+    if (backend == db::Backend::PostgreSQL) // least and greatest pass over NULLs
+        return (aggregate == QLatin1String("min") ? QStringLiteral("least(") : QStringLiteral("greatest(")) +
+               one(first) + QStringLiteral(", ") + one(second) + u')';
+    // SQLite's two-argument min and max are NULL when either is.
+    return QStringLiteral("coalesce(") + aggregate + u'(' + one(first) + QStringLiteral(", ") + one(second) +
+           QStringLiteral("), ") + one(first) + QStringLiteral(", ") + one(second) + u')';
+}
+} // namespace
+
+QString actualityQuery(const db::Dialect& dialect) {
+    if (dialect.backend() == db::Backend::SqlServer)
+        return QStringLiteral(
+            "select FF.KOD, FF.NAZVANIE,  (select min(INV_OST.DD) from INV_OST where INV_OST.TYP in('1','2') "
+            "and "
+            "INV_OST.KOD_F=FF.KOD)as DAM ,  (select max(INV_OST.DD) from INV_OST where INV_OST.TYP "
+            "in('1','2') and "
+            "INV_OST.KOD_F=FF.KOD)as DA ,  (select min(INV_OST3.DD) from INV_OST3 where INV_OST3.TYP "
+            "in('3','4') "
+            "and INV_OST3.KOD_F=FF.KOD)as DAMR ,  (select max(INV_OST3.DD) from INV_OST3 where "
+            "INV_OST3.TYP in('3','4') and INV_OST3.KOD_F=FF.KOD)as DAR ,  (select 1 where exists(select "
+            "INV_INFL.ID from INV_INFL where INV_INFL.KOD_F =FF.KOD ))as DINFL  from FILIALS FF ORDER BY "
+            "FF.KOD ");
+    const db::Backend b = dialect.backend();
+    const QString ost = QStringLiteral("INV_OST");
+    const QString ost3 = QStringLiteral("INV_OST3");
+    const QString min = QStringLiteral("min");
+    const QString max = QStringLiteral("max");
+    return QStringLiteral("select FF.KOD, FF.NAZVANIE, ") + planeSpan(b, ost, min, '1', '2') +
+           QStringLiteral(" as DAM, ") + planeSpan(b, ost, max, '1', '2') + QStringLiteral(" as DA, ") +
+           planeSpan(b, ost3, min, '3', '4') + QStringLiteral(" as DAMR, ") +
+           planeSpan(b, ost3, max, '3', '4') +
+           QStringLiteral(
+               " as DAR, (select 1 where exists(select INV_INFL.ID from INV_INFL where INV_INFL.KOD_F "
+               "=FF.KOD)) as DINFL from FILIALS FF ORDER BY FF.KOD");
 }
 
 ColumnSpecs actualityColumns() {

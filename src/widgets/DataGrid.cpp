@@ -48,6 +48,8 @@ DataGrid::DataGrid(QWidget* parent)
     setAlternatingRowColors(false);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     verticalHeader()->setFixedWidth(fontMetrics().averageCharWidth() * 2);
+    verticalHeader()->setResizeContentsPrecision(100);
+    horizontalHeader()->setResizeContentsPrecision(100);
     setReadOnly(true);
 }
 
@@ -81,10 +83,14 @@ void DataGrid::setColumns(const QList<GridColumn>& columns) {
     for (int c = 0; c < source->columnCount(); ++c) {
         const GridColumn* column = byIndex.value(c);
         setColumnHidden(c, column && column->hidden);
-        // Without a width of its own a column fits its title and, up to 50 characters, its values.
-        const int fit = std::max(
-            {header_->titleWidth(c), characterWidth(10), std::min(sizeHintForColumn(c), characterWidth(50))});
-        setColumnWidth(c, column && column->width > 0 ? std::max(characterWidth(column->width), 24) : fit);
+        if (column && column->width > 0) {
+            setColumnWidth(c, std::max(characterWidth(column->width), 24));
+            continue;
+        }
+        // Without a width of its own a column fits its title and, up to 50 characters, the values
+        // of its first rows.
+        setColumnWidth(c, std::max({header_->titleWidth(c), characterWidth(10),
+                                    std::min(sizeHintForColumn(c), characterWidth(50))}));
     }
     header_->updateGeometry();
     header_->viewport()->update();

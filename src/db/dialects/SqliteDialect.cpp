@@ -179,10 +179,26 @@ QVariant SqliteDialect::fromDbValue(const QVariant& value) const {
     if (value.metaType().id() != QMetaType::QString)
         return value;
     const QString text = value.toString();
-    if (text.size() != 19 || text[4] != u'-' || text[10] != u' ' || text[13] != u':')
+    if (text.size() != 19 || text[4] != u'-' || text[7] != u'-' || text[10] != u' ' || text[13] != u':' ||
+        text[16] != u':')
         return value;
-    const QDateTime dt = QDateTime::fromString(text, IsoDateTime);
-    return dt.isValid() ? QVariant(dt) : value;
+    // Read digit by digit: QDateTime::fromString with a format costs a tenth of a millisecond a
+    // value, which made reading a few thousand dates take longer than the query.
+    auto number = [&text](int from, int length) {
+        int n = 0;
+        for (int i = from; i < from + length; ++i) {
+            const char16_t c = text[i].unicode();
+            if (c < u'0' || c > u'9')
+                return -1;
+            n = n * 10 + (c - u'0');
+        }
+        return n;
+    };
+    const QDate date(number(0, 4), number(5, 2), number(8, 2));
+    const QTime time(number(11, 2), number(14, 2), number(17, 2));
+    if (!date.isValid() || !time.isValid())
+        return value;
+    return QDateTime(date, time);
 }
 
 } // namespace svod::db
