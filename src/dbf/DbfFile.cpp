@@ -163,6 +163,7 @@ DbfFile::DbfFile(std::unique_ptr<PagedFile> file) : file_(std::move(file)) {
     version_ = static_cast<unsigned char>(header[0]);
     layout_ = layoutForVersion(version_);
     headerLength_ = littleEndian16(header + 8);
+    headerRecordCount_ = qint64(littleEndian32(header + 4));
     if (headerLength_ == 0 || littleEndian16(header + 10) == 0)
         return;
     readDescriptors();

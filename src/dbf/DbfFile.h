@@ -38,6 +38,9 @@ public:
     qint64 headerLength() const { return headerLength_; }
     qint64 recordLength() const { return recordLength_; }
     qint64 recordCount() const { return recordCount_; }
+    // The record count the header promises (not used for reading: the file size wins).
+    qint64 headerRecordCount() const { return headerRecordCount_; }
+    qint64 fileSize() const { return file_ ? file_->fileSize() : 0; }
     bool hasMemoFields() const;
     // FoxPro: offset of the _NullFlags bytes in a record, 0 when the table has none.
     int nullFlagsOffset() const { return nullFlagsOffset_; }
@@ -59,6 +62,7 @@ private:
     qint64 headerLength_ = 0;
     qint64 recordLength_ = 0;
     qint64 recordCount_ = 0;
+    qint64 headerRecordCount_ = 0;
     int nullFlagsOffset_ = 0;
     int nullFlagsField_ = -1;
 };
@@ -69,6 +73,7 @@ struct RecordView {
     MemoFile* memo = nullptr;
     int currentYear = 2000;  // for the century window of two-digit years
     int nullFlagsOffset = 0; // FoxPro _NullFlags in the record, 0 when absent
+    QString tableName;       // for messages
 };
 
 } // namespace svod::dbf

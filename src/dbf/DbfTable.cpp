@@ -176,7 +176,7 @@ Decoded decode(const DbfFieldDef& def, const RecordView& view, int nullFlagsOffs
 }
 
 [[noreturn]] void badTimestamp() {
-    throw Error(QStringLiteral("'%1.%2' is not a valid timestamp").arg(0).arg(0));
+    throw InvalidDateError(QStringLiteral("'%1.%2' is not a valid timestamp").arg(0).arg(0));
 }
 
 // "dd.mm.yyyy" without parsing a format string for every value.
@@ -242,7 +242,7 @@ QString DbfField::asText() const {
     case T::Text:
         return cachedText(value.text);
     case T::Memo:
-        return memoText(record_->memo ? record_->memo->read(value.integer) : QByteArray());
+        return memoText(readMemo(value.integer));
     case T::BadDate:
         badTimestamp();
     }
@@ -274,7 +274,7 @@ QVariant DbfField::asValue() const {
     case T::Text:
         return QVariant(cachedText(value.text));
     case T::Memo: {
-        const QByteArray bytes = record_->memo ? record_->memo->read(value.integer) : QByteArray();
+        const QByteArray bytes = readMemo(value.integer);
         if (def_->kind == FieldKind::Memo)
             return QVariant(memoText(bytes));
         return QVariant(bytes);
@@ -332,9 +332,20 @@ double DbfField::asDouble() const {
 
 QByteArray DbfField::memoBytes() const {
     const Decoded value = decode(*def_, *record_, nullFlagsOffset(*record_, *def_));
-    if (value.type != Decoded::Type::Memo || !record_->memo)
+    if (value.type != Decoded::Type::Memo)
         return {};
-    return record_->memo->read(value.integer);
+    return readMemo(value.integer);
+}
+
+QByteArray DbfField::readMemo(qint64 block) const {
+    if (!record_->memo)
+        return {};
+    try {
+        return record_->memo->read(block);
+    } catch (const Error& e) {
+        throw Error(QStringLiteral("Field '%1' of table \"%2\": %3")
+                        .arg(def_->name, record_->tableName, e.message()));
+    }
 }
 
 DbfTable::DbfTable() : file_(std::make_unique<DbfFile>()), record_(std::make_unique<RecordView>()) {}
@@ -408,6 +419,7 @@ void DbfTable::open() {
     record_->memo = memo_.get();
     record_->currentYear = QDate::currentDate().year();
     record_->nullFlagsOffset = file_->nullFlagsOffset();
+    record_->tableName = QDir::toNativeSeparators(path);
     fields_.clear();
     for (const auto& def : file_->fields()) {
         if (!def.hidden)
@@ -458,6 +470,14 @@ bool DbfTable::eof() const {
 
 qint64 DbfTable::recordCount() const {
     return active_ ? file_->recordCount() : 0;
+}
+qint64 DbfTable::promisedSize() const {
+    if (!active_ || file_->recordLength() == 0)
+        return fileSize();
+    return file_->headerLength() + file_->headerRecordCount() * file_->recordLength();
+}
+qint64 DbfTable::fileSize() const {
+    return active_ ? file_->fileSize() : 0;
 }
 qint64 DbfTable::recNo() const {
     return active_ ? cursor_.current() : 0;

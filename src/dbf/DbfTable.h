@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "db/DateValue.h"
+#include "db/Error.h"
 #include "dbf/DbfCursor.h"
 #include "dbf/DbfFieldDef.h"
 
@@ -16,6 +17,13 @@ namespace svod::dbf {
 class DbfFile;
 class MemoFile;
 struct RecordView;
+
+// A stored date that is no calendar date ("'0.0' is not a valid timestamp"); the row's other
+// fields stay readable.
+class InvalidDateError : public Error {
+public:
+    using Error::Error;
+};
 
 // One field of an open table; its values refer to the table's current record.
 class DbfField {
@@ -45,6 +53,8 @@ public:
 
 private:
     const QString& cachedText(std::string_view bytes) const;
+    // A memo's bytes; a damaged memo fails naming the table and the field.
+    QByteArray readMemo(qint64 block) const;
 
     const DbfFieldDef* def_;
     const RecordView* record_;
@@ -90,6 +100,11 @@ public:
 
     // Records in the file, deleted ones included.
     qint64 recordCount() const;
+    // The size the header promises: header length + its record count × record length (the end
+    // mark is optional); a file shorter than that is still being written or was cut off.
+    qint64 promisedSize() const;
+    // The size of the open file, taken when it was opened.
+    qint64 fileSize() const;
     // Physical number (from 1) of the current record; 0 when there is none.
     qint64 recNo() const;
     // The current record is marked deleted (only visible with show deleted on).

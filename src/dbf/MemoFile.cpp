@@ -53,6 +53,12 @@ QByteArray MemoFile::readSized(qint64 start, qint64 length, qint64 block) {
     return file_->readAt(start, length);
 }
 
+namespace {
+// A dBase III memo runs to its end mark; one without a mark longer than this is no memo text
+// but a damaged file, and is not read into memory.
+constexpr qint64 MaxUnmarkedMemo = qint64(16) << 20;
+} // namespace
+
 QByteArray MemoFile::readShort(qint64 start) {
     // The text ends before a NUL or before a 1A followed by another 1A; a block without an
     // end mark is taken whole. A pair split over two blocks ends the text before its first 1A.
@@ -75,6 +81,11 @@ QByteArray MemoFile::readShort(qint64 start) {
             }
         }
         text.append(blockBytes.constData(), available);
+        if (text.size() > MaxUnmarkedMemo)
+            throw Error(QStringLiteral("Memo at offset %1 has no end mark within %2 bytes in \"%3\"")
+                            .arg(start)
+                            .arg(MaxUnmarkedMemo)
+                            .arg(QDir::toNativeSeparators(file_->name())));
         previousEndedWith1A = blockBytes[size - 1] == '\x1A';
     }
     return text;

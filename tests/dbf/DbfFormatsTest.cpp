@@ -162,9 +162,23 @@ TEST_F(FormatsTest, BrokenMemoReferencesFailClearly) {
     std::memcpy(memo.data() + 512, "\xFF\xFF\x08\x00\xFF\xFF\xFF\x7F", 8); // 2 GB claimed
     writeFile("T.dbt", memo);
     auto t = open("T.DBF");
-    EXPECT_TRUE(errorOf([&] { t->field(0).asText(); }).startsWith("Memo block 99 is outside the memo file"));
+    // The message names the table and the field, then what is wrong.
+    const QString outside = errorOf([&] { t->field(0).asText(); });
+    EXPECT_TRUE(outside.startsWith("Field 'M' of table \"")) << outside.toStdString();
+    EXPECT_TRUE(outside.contains("T.DBF\": Memo block 99 is outside the memo file")) << outside.toStdString();
     t->next();
-    EXPECT_TRUE(errorOf([&] { t->field(0).asValue(); }).startsWith("Memo at block 1 runs past the end"));
+    EXPECT_TRUE(errorOf([&] { t->field(0).asValue(); }).contains("Memo at block 1 runs past the end"));
+}
+
+TEST_F(FormatsTest, AnUnmarkedShortMemoIsRefusedPastSixteenMebibytes) {
+    writeRaw("T.DBF", 0x83, {{"NOTE", 'M', 10}}, {{"         1"}});
+    QByteArray memo(512 + (17 << 20), 'x'); // no NUL and no 1A 1A anywhere
+    std::memset(memo.data(), 0, 512);
+    writeFile("T.dbt", memo);
+    auto t = open("T.DBF");
+    const QString message = errorOf([&] { t->field(0).asText(); });
+    EXPECT_TRUE(message.startsWith("Field 'NOTE' of table \"")) << message.toStdString();
+    EXPECT_TRUE(message.contains("has no end mark within 16777216 bytes")) << message.toStdString();
 }
 
 TEST_F(FormatsTest, MissingMemoFile) {
