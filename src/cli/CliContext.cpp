@@ -8,7 +8,7 @@
 
 namespace svod::cli {
 
-std::unique_ptr<db::Connection> CliContext::connect() const {
+std::unique_ptr<db::Connection> CliContext::connect(bool createMissing) const {
     QString text = connectionString;
     if (text.isEmpty())
         text = readAppConfig(iniPath).connectionString;
@@ -18,6 +18,9 @@ std::unique_ptr<db::Connection> CliContext::connect() const {
     db::ConnectionSpec target = db::parseConnectionString(text);
     for (const QString& warning : target.warnings)
         out.message(QStringLiteral("warning"), warning);
+    if (target.backend == db::Backend::SQLite && !createMissing &&
+        target.databaseName != QLatin1String(":memory:") && !QFileInfo::exists(target.databaseName))
+        throw Error(QStringLiteral("database file not found: ") + target.databaseName);
     auto connection = std::make_unique<db::Connection>();
     connection->open(target, qEnvironmentVariable("SVOD_USER"), qEnvironmentVariable("SVOD_PASSWORD"));
     connection->setCommandTimeout(db::Timeouts::CommandAfterStart);
@@ -79,6 +82,10 @@ void printUsage(CliOutput& out) {
         "usage: svod-cli [--ini FILE] [--db CONNECTION] [--owner OWNER] [--json] COMMAND ..."));
     for (const CommandEntry& c : commands())
         out.line(QStringLiteral("  ") + QString::fromUtf8(c.usage));
+    out.line(QStringLiteral(
+        "exit status: 0 done or accepted, 1 refused by the checks, 2 stopped by a validation message, "
+        "3 declined by an answer, 4 database or file error, 5 accepted but packet files not moved "
+        "into the archive (RECEIVED), 64 wrong arguments"));
 }
 } // namespace
 

@@ -25,8 +25,10 @@ struct CliContext {
     CliOutput& out;
 
     // Opens the connection from --db, else from the INI file; user and password from the
-    // string or SVOD_USER / SVOD_PASSWORD. Throws with the message the user sees.
-    std::unique_ptr<db::Connection> connect() const;
+    // string or SVOD_USER / SVOD_PASSWORD. Throws with the message the user sees. A SQLite file
+    // that does not exist is created only when `createMissing` (init-db): a mistyped path must
+    // not give an empty database.
+    std::unique_ptr<db::Connection> connect(bool createMissing = false) const;
     // The staging-table prefix: --owner, else [DIRECTLOAD] TablesOwner.
     QString tablesOwnerPrefix(const db::Dialect& dialect) const;
 };

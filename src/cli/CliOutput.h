@@ -14,6 +14,7 @@ enum ExitStatus : int {
     ExitStopped = 2,
     ExitDeclined = 3,
     ExitFailed = 4,
+    ExitNotArchived = 5, // accepted and committed, but packet files were not moved into the archive
     ExitUsage = 64,
 };
 

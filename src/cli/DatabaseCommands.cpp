@@ -18,7 +18,7 @@ int initDbCommand(CliContext& context, const QStringList& args) {
     const bool demo = !demoDir.isEmpty() || reader.flag(QStringLiteral("--demo"));
     if (!reader.positional().isEmpty())
         throw UsageError(QStringLiteral("Лишние аргументы: ") + reader.positional().join(u' '));
-    auto connection = context.connect();
+    auto connection = context.connect(true);
     db::createSchema(*connection);
     context.out.message(QStringLiteral("info"), QStringLiteral("Таблицы центральной базы созданы."));
     if (demo) {

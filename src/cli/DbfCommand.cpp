@@ -22,11 +22,22 @@ int dbfCommand(CliContext& context, const QStringList& args) {
     QStringList columns;
     for (int i = 0; i < table.fieldCount(); ++i)
         columns << table.field(i).name();
+    // A date that is no calendar date prints as an empty cell, with a warning on standard error
+    // naming the row and the field; the row's other fields and the rows after it still print.
+    CliOutput warnings(context.out.json(), stderr);
     auto rowValues = [&] {
         QStringList values;
         values.reserve(table.fieldCount());
-        for (int i = 0; i < table.fieldCount(); ++i)
-            values << table.field(i).asText();
+        for (int i = 0; i < table.fieldCount(); ++i) {
+            try {
+                values << table.field(i).asText();
+            } catch (const dbf::InvalidDateError& e) {
+                values << QString();
+                warnings.message(QStringLiteral("warning"), QStringLiteral("строка %1, поле %2: %3")
+                                                                .arg(table.recNo())
+                                                                .arg(table.field(i).name(), e.message()));
+            }
+        }
         return values;
     };
     if (context.out.json()) {

@@ -1,9 +1,11 @@
 #include "cli/ReceiveCommand.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QSaveFile>
-#include <tuple>
-#include <utility>
+#include <functional>
 
 #include "cli/CliContext.h"
 #include "engine/DatasetReport.h"
@@ -192,14 +194,72 @@ bool acceptAnswer(ArgReader& reader, const QString& name) {
                      QStringLiteral(" принимает значения refuse или accept"));
 }
 
-// Status and exit code of an error that ended a reception.
-std::pair<QString, int> endingOf(const Error& error) {
+// How a reception command ended: the result line's status and the exit code.
+struct Ending {
+    QString status;
+    int exitCode;
+};
+
+Ending endingOf(const Error& error) {
     if (dynamic_cast<const reception::RefusedError*>(&error))
         return {QStringLiteral("refused"), ExitRefused};
     if (dynamic_cast<const reception::PacketError*>(&error) ||
         dynamic_cast<const reception::AbortedError*>(&error))
         return {QStringLiteral("stopped"), ExitStopped};
     return {QStringLiteral("failed"), ExitFailed};
+}
+
+const Ending Accepted{QStringLiteral("accepted"), ExitDone};
+const Ending AcceptedNotArchived{QStringLiteral("accepted"), ExitNotArchived};
+const Ending Stopped{QStringLiteral("stopped"), ExitStopped};
+const Ending Refused{QStringLiteral("refused"), ExitRefused};
+const Ending Declined{QStringLiteral("declined"), ExitDeclined};
+
+Ending endingOf(reception::ReceptionOutcome outcome, const reception::ReceptionState& state) {
+    using reception::ReceptionOutcome;
+    switch (outcome) {
+    case ReceptionOutcome::Accepted:
+        return Accepted;
+    case ReceptionOutcome::AcceptedNotArchived:
+        return AcceptedNotArchived;
+    case ReceptionOutcome::Direct:
+        // The direct reception ends normally when accepted or declined at the confirmation.
+        return state.ReceptionOk ? Accepted : Declined;
+    case ReceptionOutcome::FilesNotFound:
+        return Stopped;
+    case ReceptionOutcome::PeriodsRefused:
+        return Refused;
+    case ReceptionOutcome::Declined:
+    case ReceptionOutcome::Cancelled:
+        break;
+    }
+    return Declined;
+}
+
+Ending endingOf(reception::InflationOutcome outcome) {
+    using reception::InflationOutcome;
+    switch (outcome) {
+    case InflationOutcome::Accepted:
+        return Accepted;
+    case InflationOutcome::AcceptedNotArchived:
+        return AcceptedNotArchived;
+    case InflationOutcome::Stopped:
+        return Stopped;
+    case InflationOutcome::Cancelled:
+    case InflationOutcome::Declined:
+        break;
+    }
+    return Declined;
+}
+
+// Runs one reception command: its error becomes an error message and the ending of its kind.
+Ending runReception(CliOutput& out, const std::function<Ending()>& reception) {
+    try {
+        return reception();
+    } catch (const Error& e) {
+        out.message(QStringLiteral("error"), e.message());
+        return endingOf(e);
+    }
 }
 
 } // namespace
@@ -235,41 +295,20 @@ int receiveCommand(CliContext& context, const QStringList& args) {
     service.setInputDir(options.direct ? QString() : QFileInfo(options.file).absolutePath());
     service.setTablesOwnerPrefix(context.tablesOwnerPrefix(connection->dialect()));
 
-    QString status = QStringLiteral("failed");
-    int exitCode = ExitFailed;
-    try {
-        switch (service.receive()) {
-        case reception::ReceptionOutcome::Accepted:
-            status = QStringLiteral("accepted");
-            exitCode = ExitDone;
-            break;
-        case reception::ReceptionOutcome::Direct:
-            // The direct reception ends normally when accepted or declined at the confirmation.
-            status = service.state().ReceptionOk ? QStringLiteral("accepted") : QStringLiteral("declined");
-            exitCode = service.state().ReceptionOk ? ExitDone : ExitDeclined;
-            break;
-        case reception::ReceptionOutcome::FilesNotFound:
-            status = QStringLiteral("stopped");
-            exitCode = ExitStopped;
-            break;
-        case reception::ReceptionOutcome::PeriodsRefused:
-            status = QStringLiteral("refused");
-            exitCode = ExitRefused;
-            break;
-        case reception::ReceptionOutcome::Declined:
-        case reception::ReceptionOutcome::Cancelled:
-            status = QStringLiteral("declined");
-            exitCode = ExitDeclined;
-            break;
-        }
-    } catch (const Error& e) {
-        context.out.message(QStringLiteral("error"), e.message());
-        std::tie(status, exitCode) = endingOf(e);
+    const Ending ending =
+        runReception(context.out, [&] { return endingOf(service.receive(), service.state()); });
+    const reception::ReceptionState& state = service.state();
+    if (state.ReceptionOk && state.LeftOutRows > 0 && context.out.json()) {
+        QJsonObject leftOut{{QStringLiteral("kind"), QStringLiteral("left-out")},
+                            {QStringLiteral("file"), QDir::toNativeSeparators(service.pathB())},
+                            {QStringLiteral("rows"), state.LeftOutRows},
+                            {QStringLiteral("codes"), QJsonArray::fromStringList(state.LeftOutCodes)}};
+        context.out.jsonObject(leftOut);
     }
     if (!protocolPath.isEmpty() && !interaction.shown().isEmpty())
         writeProtocols(protocolPath, interaction.shown());
-    context.out.result(status, exitCode);
-    return exitCode;
+    context.out.result(ending.status, ending.exitCode);
+    return ending.exitCode;
 }
 
 int receiveInflationCommand(CliContext& context, const QStringList& args) {
@@ -290,30 +329,9 @@ int receiveInflationCommand(CliContext& context, const QStringList& args) {
     inflation.setInputDir(options.direct ? QString() : QFileInfo(options.file).absolutePath());
     inflation.setTablesOwnerPrefix(context.tablesOwnerPrefix(connection->dialect()));
 
-    QString status = QStringLiteral("failed");
-    int exitCode = ExitFailed;
-    try {
-        switch (inflation.receive()) {
-        case reception::InflationOutcome::Accepted:
-            status = QStringLiteral("accepted");
-            exitCode = ExitDone;
-            break;
-        case reception::InflationOutcome::Stopped:
-            status = QStringLiteral("stopped");
-            exitCode = ExitStopped;
-            break;
-        case reception::InflationOutcome::Cancelled:
-        case reception::InflationOutcome::Declined:
-            status = QStringLiteral("declined");
-            exitCode = ExitDeclined;
-            break;
-        }
-    } catch (const Error& e) {
-        context.out.message(QStringLiteral("error"), e.message());
-        std::tie(status, exitCode) = endingOf(e);
-    }
-    context.out.result(status, exitCode);
-    return exitCode;
+    const Ending ending = runReception(context.out, [&] { return endingOf(inflation.receive()); });
+    context.out.result(ending.status, ending.exitCode);
+    return ending.exitCode;
 }
 
 } // namespace svod::cli

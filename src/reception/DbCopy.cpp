@@ -15,6 +15,7 @@
 #include "db/Profile.h"
 #include "dbf/DbfTable.h"
 #include "reception/Interaction.h"
+#include "reception/ReceptionErrors.h"
 
 namespace svod::reception {
 
@@ -27,6 +28,7 @@ namespace {
 struct ColumnMap {
     int sourceField;
     bool branchCode; // the KOD_F of a test reception
+    bool tallied;    // the KOD_F whose foreign codes are counted
     // Packets repeat few dates, in no order: each one is converted for the server once (the
     // conversion goes through the local time zone and costs microseconds).
     QHash<qint64, QVariant> dates;
@@ -35,16 +37,31 @@ struct ColumnMap {
 // Distinct dates kept per column; a packet of many years stays far below.
 constexpr qsizetype MaxCachedDates = 1 << 16;
 
+// Counts a row whose branch code is neither the header code nor the branch's own.
+void tally(OtherBranchRows& other, const QVariant& code) {
+    const QString text = code.toString();
+    if (text == u"**" || text == other.ownCode)
+        return;
+    ++other.counts[text];
+}
+
 // One row's values as the target columns keep them.
 void readRow(dbf::DbfTable& source, QList<ColumnMap>& map, const db::Dialect& dialect,
-             std::vector<QVariant>& values) {
+             std::vector<QVariant>& values, OtherBranchRows* other) {
     for (ColumnMap& column : map) {
         const dbf::DbfField& field = source.field(column.sourceField);
         if (column.branchCode && field.asText() != u"**") {
             values.emplace_back(QStringLiteral("99"));
             continue;
         }
-        QVariant value = field.asValue();
+        QVariant value;
+        try {
+            value = field.asValue();
+        } catch (const dbf::InvalidDateError& e) {
+            throw badValueError(source, field.name(), e.message());
+        }
+        if (column.tallied && other)
+            tally(*other, value);
         if (value.metaType().id() == QMetaType::QDate && !value.isNull()) {
             const qint64 day = value.toDate().toJulianDay();
             auto known = column.dates.constFind(day);
@@ -70,8 +87,10 @@ public:
         int rows = 0;
     };
 
-    ReadAhead(dbf::DbfTable& source, QList<ColumnMap>& map, const db::Dialect& dialect, int batchRows)
-        : source_(source), map_(map), dialect_(dialect), batchRows_(batchRows), worker_([this] { run(); }) {}
+    ReadAhead(dbf::DbfTable& source, QList<ColumnMap>& map, const db::Dialect& dialect, int batchRows,
+              OtherBranchRows* other)
+        : source_(source), map_(map), dialect_(dialect), batchRows_(batchRows), other_(other),
+          worker_([this] { run(); }) {}
 
     ~ReadAhead() {
         {
@@ -127,7 +146,7 @@ private:
                 batch.values = takeSpare();
                 batch.values.reserve(std::size_t(batchRows_) * std::size_t(map_.size()));
                 for (; batch.rows < batchRows_ && !source_.eof(); ++batch.rows) {
-                    readRow(source_, map_, dialect_, batch.values);
+                    readRow(source_, map_, dialect_, batch.values, other_);
                     source_.next();
                 }
                 std::unique_lock lock(mutex_);
@@ -152,6 +171,7 @@ private:
     QList<ColumnMap>& map_;
     const db::Dialect& dialect_;
     const int batchRows_;
+    OtherBranchRows* other_; // touched by the reading thread only, until it is joined
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Batch> ready_;
@@ -166,11 +186,12 @@ private:
 constexpr int BatchRows = 1001;
 
 void copyRows(dbf::DbfTable& source, QList<ColumnMap>& map, const db::Dialect& dialect,
-              db::BulkInsert& inserter, Interaction& interaction, const std::function<void()>& checkAbort) {
+              db::BulkInsert& inserter, Interaction& interaction, const std::function<void()>& checkAbort,
+              OtherBranchRows* other) {
     const std::size_t columns = std::size_t(map.size());
     int count = 0;
     {
-        ReadAhead reader(source, map, dialect, BatchRows);
+        ReadAhead reader(source, map, dialect, BatchRows, other);
         for (ReadAhead::Batch batch = reader.next(); batch.rows > 0;
              reader.recycle(std::move(batch)), batch = reader.next()) {
             for (int row = 0; row < batch.rows; ++row) {
@@ -194,7 +215,7 @@ void copyRows(dbf::DbfTable& source, QList<ColumnMap>& map, const db::Dialect& d
 
 void DBCopy(dbf::DbfTable& source, db::Connection& connection, const QString& targetTable,
             const QStringList& targetColumns, const QString& acceptCode, Interaction& interaction,
-            const std::function<void()>& checkAbort) {
+            const std::function<void()>& checkAbort, OtherBranchRows* otherBranchRows) {
     const db::ProfilePhase phase(QStringLiteral("copy into ") + targetTable);
     interaction.setProgress(Interaction::Position, 0);
     interaction.setProgress(Interaction::Maximum, copyProgressMaximum(source.recordCount()));
@@ -212,7 +233,7 @@ void DBCopy(dbf::DbfTable& source, db::Connection& connection, const QString& ta
                 target = t;
         if (target < 0)
             continue;
-        const ColumnMap entry{i, testBranch && name == u"KOD_F", {}};
+        const ColumnMap entry{i, testBranch && name == u"KOD_F", name == u"KOD_F", {}};
         const qsizetype existing = columns.indexOf(targetColumns[target]);
         if (existing >= 0) {
             map[existing] = entry;
@@ -231,7 +252,7 @@ void DBCopy(dbf::DbfTable& source, db::Connection& connection, const QString& ta
         transaction.emplace(connection);
     {
         const std::unique_ptr<db::BulkInsert> inserter = db::makeBulkInsert(connection, targetTable, columns);
-        copyRows(source, map, dialect, *inserter, interaction, checkAbort);
+        copyRows(source, map, dialect, *inserter, interaction, checkAbort, otherBranchRows);
     }
     if (transaction)
         transaction->commit();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -15,6 +16,18 @@ namespace svod::reception {
 
 class Interaction;
 
+// The rows of a copy whose KOD_F is neither "**" nor the branch's own code, by code.
+struct OtherBranchRows {
+    QString ownCode;
+    QMap<QString, qint64> counts;
+    qint64 total() const {
+        qint64 sum = 0;
+        for (const qint64 n : counts)
+            sum += n;
+        return sum;
+    }
+};
+
 // Rows sent to the server per batch, and the progress unit of a copy.
 inline constexpr int CopyBatchRows = 1001;
 
@@ -25,8 +38,10 @@ int copyProgressMaximum(qint64 rows);
 // to case; source columns without a target are skipped). With acceptCode "99" every KOD_F but
 // the header code "**" becomes "99". Rows travel in batches of 1001 inside one transaction, through
 // the backend's bulk path (db::BulkInsert); after each batch the progress advances and `checkAbort` runs.
+// A date that cannot be read stops the copy with a PacketError naming the row. With
+// `otherBranchRows`, the stored KOD_F values foreign to its ownCode are counted.
 void DBCopy(dbf::DbfTable& source, db::Connection& connection, const QString& targetTable,
             const QStringList& targetColumns, const QString& acceptCode, Interaction& interaction,
-            const std::function<void()>& checkAbort);
+            const std::function<void()>& checkAbort, OtherBranchRows* otherBranchRows = nullptr);
 
 } // namespace svod::reception

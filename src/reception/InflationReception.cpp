@@ -123,6 +123,10 @@ InflationOutcome InflationReception::LoadInflFile(const QString& path) {
         dbfA_.setFilePath(info.absolutePath());
         dbfA_.setTableName(info.fileName());
         dbfA_.open();
+        if (const QString truncated = truncatedFileMessage(dbfA_, path); !truncated.isEmpty()) {
+            interaction_.message(MessageKind::Plain, truncated);
+            return InflationOutcome::Stopped;
+        }
         if (dbfA_.isEmpty()) {
             interaction_.message(MessageKind::Plain,
                                  QStringLiteral("Пустой файл ") + path + QStringLiteral(" !"));
@@ -151,9 +155,12 @@ InflationOutcome InflationReception::LoadInflFile(const QString& path) {
     }
     if (!state_.ReceptionOk)
         return InflationOutcome::Declined;
-    MoveFilesToRECIVED(interaction_, inputDir_, path, QString());
+    const QString notArchived = MoveFilesToRECIVED(interaction_, inputDir_, path, QString());
     interaction_.message(MessageKind::Info, QStringLiteral("Прием данных по инфляции успешно завершен."));
-    return InflationOutcome::Accepted;
+    if (notArchived.isEmpty())
+        return InflationOutcome::Accepted;
+    interaction_.message(MessageKind::Warning, notArchived);
+    return InflationOutcome::AcceptedNotArchived;
 }
 
 InflationOutcome InflationReception::LoadInflFileDirect() {

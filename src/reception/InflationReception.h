@@ -29,10 +29,11 @@ QString dropTemp3(const db::Dialect& d);
 
 // How an inflation reception ended without an error.
 enum class InflationOutcome {
-    Cancelled, // the mode dialog or the file choice was cancelled
-    Stopped,   // the file was refused with a message
-    Declined,  // the confirmation was not answered with OK
-    Accepted,  // the revaluations were committed
+    Cancelled,           // the mode dialog or the file choice was cancelled
+    Stopped,             // the file was refused with a message
+    Declined,            // the confirmation was not answered with OK
+    Accepted,            // the revaluations were committed
+    AcceptedNotArchived, // committed, but the file could not be moved into the archive
 };
 
 // The command "Прием данных по инфляции": the branch's inflation revaluations in INV_INFL replaced

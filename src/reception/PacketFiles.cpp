@@ -82,20 +82,44 @@ private:
 };
 } // namespace
 
-void MoveFilesToRECIVED(Interaction& interaction, const QString& inDir, const QString& a, const QString& b) {
+QString MoveFilesToRECIVED(Interaction& interaction, const QString& inDir, const QString& a,
+                           const QString& b) {
     ArchivingStatus status(interaction);
     const QString dir = NormalDir(inDir) + QStringLiteral("RECEIVED");
-    if (!QDir(dir).exists() && !QDir().mkdir(dir))
-        interaction.message(MessageKind::Error,
-                            QStringLiteral("Не удается создать каталог для сохранения принятых файлов ") +
-                                dir);
-    if (QDir(dir).exists()) {
-        filemove(a, dir);
-        if (!b.isEmpty())
-            filemove(b, dir);
+    QStringList files{a};
+    if (!b.isEmpty())
+        files << b;
+    QStringList problems;
+    if (!QDir(dir).exists() && !QDir().mkdir(dir)) {
+        problems << QStringLiteral("Не удается создать каталог для сохранения принятых файлов ") + dir;
+    } else {
+        // Each file on its own: one that cannot be moved leaves the other's archiving alone.
+        for (const QString& file : files) {
+            try {
+                filemove(file, dir);
+            } catch (const Error& e) {
+                problems << e.message();
+            }
+        }
         interaction.setStatus(QStringLiteral(" "));
         interaction.processEvents();
     }
+    if (problems.isEmpty())
+        return {};
+    QString text = QStringLiteral("Данные приняты, но файлы пакета не перенесены в архив ") +
+                   QDir::toNativeSeparators(dir) + QStringLiteral(":");
+    for (const QString& problem : problems)
+        text += QStringLiteral("\r\n") + problem;
+    for (const QString& file : files) {
+        const QFileInfo info(file);
+        if (info.exists())
+            text += QStringLiteral("\r\nФайл ") + info.fileName() + QStringLiteral(" остался в каталоге ") +
+                    QDir::toNativeSeparators(info.absolutePath());
+        else if (!QFileInfo::exists(NormalDir(dir) + info.fileName()))
+            text += QStringLiteral("\r\nФайл ") + QDir::toNativeSeparators(file) +
+                    QStringLiteral(" не найден ни на месте, ни в архиве");
+    }
+    return text;
 }
 
 } // namespace svod::reception

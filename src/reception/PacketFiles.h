@@ -23,7 +23,11 @@ PacketPair derivePacketPair(const QString& pickedPath);
 // target. Throws svod::Error.
 void filemove(const QString& path, const QString& directory);
 
-// Moves the accepted files into the directory "RECEIVED" inside `inDir`; `b` may be empty.
-void MoveFilesToRECIVED(Interaction& interaction, const QString& inDir, const QString& a, const QString& b);
+// Moves the accepted files into the directory "RECEIVED" inside `inDir`; `b` may be empty. It runs
+// after the commit, so nothing it meets is an error of the reception: the result is the warning
+// the user gets after the success (what failed, and where each file not archived still is), empty
+// when every file is in the archive.
+QString MoveFilesToRECIVED(Interaction& interaction, const QString& inDir, const QString& a,
+                           const QString& b);
 
 } // namespace svod::reception

@@ -8,6 +8,7 @@
 #include "db/SqlHelpers.h"
 #include "dbf/DbfTable.h"
 #include "reception/Interaction.h"
+#include "reception/ReceptionErrors.h"
 
 namespace svod::reception {
 
@@ -33,13 +34,22 @@ void RunPerDvij(dbf::DbfTable& b, ReceptionState& state, Interaction& interactio
         const QString plane = typ ? typ->asText().trimmed() : QString();
         if (kod.asText() == u"**") {
             state.NewFormat = true;
-            if (plane == u"1")
-                state.CurrencyFrom = dd.asDate();
-            else if (plane == u"3")
-                state.RoublesFrom = dd.asDate();
+            try {
+                if (plane == u"1")
+                    state.CurrencyFrom = dd.asDate();
+                else if (plane == u"3")
+                    state.RoublesFrom = dd.asDate();
+            } catch (const dbf::InvalidDateError& e) {
+                throw badValueError(b, dd.name(), e.message());
+            }
         } else if (plane.size() == 1 && plane[0] >= u'1' && plane[0] <= u'4') {
             const int p = plane[0].unicode() - u'1';
-            const DateValue date = dd.asDate();
+            DateValue date;
+            try {
+                date = dd.asDate();
+            } catch (const dbf::InvalidDateError& e) {
+                throw badValueError(b, dd.name(), e.message());
+            }
             if (date < state.MinDD[p])
                 state.MinDD[p] = date;
             if (date > state.MaxDD[p])

@@ -1,5 +1,6 @@
 #include "reception/ReceptionService.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include "checks/HistoryChecks.h"
@@ -31,6 +32,16 @@ void openReader(dbf::DbfTable& table, const QString& path) {
     table.open();
 }
 } // namespace
+
+QString truncatedFileMessage(const dbf::DbfTable& table, const QString& path) {
+    if (table.fileSize() >= table.promisedSize())
+        return {};
+    return QStringLiteral("Файл ") + QDir::toNativeSeparators(path) +
+           QStringLiteral(" короче, чем указано в его заголовке: %1 байт вместо %2. Возможно, он еще "
+                          "копируется; прием невозможен.")
+               .arg(table.fileSize())
+               .arg(table.promisedSize());
+}
 
 ReceptionService::ReceptionService(db::Connection& connection, Interaction& interaction)
     : connection_(connection), interaction_(interaction) {}
@@ -71,6 +82,10 @@ void ReceptionService::openAndValidate() {
     ReceptionState& s = state_;
     openReader(dbfA_, pathA_);
     openReader(dbfB_, pathB_);
+    // A packet still being copied must never be accepted in part.
+    for (const auto& [table, path] : {std::pair{&dbfA_, pathA_}, std::pair{&dbfB_, pathB_}})
+        if (const QString truncated = truncatedFileMessage(*table, path); !truncated.isEmpty())
+            PriemError(truncated);
     s.PacketInfo = QStringLiteral("Принимаемые файлы: ") + QFileInfo(pathA_).fileName() +
                    QStringLiteral(", ") + QFileInfo(pathB_).fileName() + QStringLiteral("\r\n");
 
@@ -234,9 +249,22 @@ void ReceptionService::copyPacketFiles() {
     dbfA_.close();
     connection_.execute(statements::createTemp2(d));
     showStage(interaction_, QStringLiteral("Перенос оборотов на сервер"));
+    // Rows of another branch are copied but never stored (the replacement takes the branch's
+    // own); they are counted here to be named after the success.
+    OtherBranchRows other{state_.FilialCode, {}};
+    const bool testReception = state_.AcceptCode == u"99";
     DBCopy(dbfB_, connection_, d.tempTable(QStringLiteral("TEMP2")), db::balanceColumnNames(),
-           state_.AcceptCode, interaction_, abort);
+           state_.AcceptCode, interaction_, abort, testReception ? nullptr : &other);
     dbfB_.close();
+    state_.LeftOutRows = other.total();
+    state_.LeftOutCodes = other.counts.keys();
+}
+
+QString ReceptionService::leftOutText() const {
+    return QStringLiteral("Строки другого филиала в файле ") + QDir::toNativeSeparators(pathB_) +
+           QStringLiteral(" не приняты: %1 (код филиала: %2)")
+               .arg(state_.LeftOutRows)
+               .arg(state_.LeftOutCodes.join(QStringLiteral(", ")));
 }
 
 void ReceptionService::dropTempTables() {
@@ -282,8 +310,15 @@ ReceptionOutcome ReceptionService::receive() {
     const auto finish = [this](ReceptionOutcome outcome) {
         closeReaders();
         if (state_.ReceptionOk) {
-            MoveFilesToRECIVED(interaction_, inputDir_, pathA_, pathB_);
+            // The data are committed: whatever the archive meets is a warning after the success.
+            const QString notArchived = MoveFilesToRECIVED(interaction_, inputDir_, pathA_, pathB_);
             interaction_.message(MessageKind::Info, QStringLiteral("Прием данных успешно завершен."));
+            if (state_.LeftOutRows > 0)
+                interaction_.message(MessageKind::Warning, leftOutText());
+            if (!notArchived.isEmpty()) {
+                interaction_.message(MessageKind::Warning, notArchived);
+                outcome = ReceptionOutcome::AcceptedNotArchived;
+            }
         }
         interaction_.setStatus(QStringLiteral(" "));
         return outcome;

@@ -6,6 +6,7 @@
 #include "checks/ProtocolStore.h"
 #include "db/Error.h"
 #include "dbf/DbfTable.h"
+#include "reception/ReceptionErrors.h"
 #include "reception/ReceptionState.h"
 
 namespace svod::db {
@@ -16,30 +17,19 @@ namespace svod::reception {
 
 class Interaction;
 
-// A validation message of the packet files (PriemError): the reception stopped.
-class PacketError : public Error {
-public:
-    using Error::Error;
-};
-// The checks found errors; the protocols were shown.
-class RefusedError : public Error {
-public:
-    using Error::Error;
-};
-// "Прервано пользователем".
-class AbortedError : public Error {
-public:
-    using Error::Error;
-};
+// The refusal of a file shorter than its header promises (a packet still being copied), empty
+// when the file is whole.
+QString truncatedFileMessage(const dbf::DbfTable& table, const QString& path);
 
 // How a reception command ended without an error.
 enum class ReceptionOutcome {
-    Cancelled,      // the mode dialog or the file choice was cancelled
-    FilesNotFound,  // the picked file gave no packet pair
-    Declined,       // the confirmation was not answered with OK
-    PeriodsRefused, // the closed-period question stopped it
-    Direct,         // handed over to the direct reception
-    Accepted,       // the data were committed
+    Cancelled,           // the mode dialog or the file choice was cancelled
+    FilesNotFound,       // the picked file gave no packet pair
+    Declined,            // the confirmation was not answered with OK
+    PeriodsRefused,      // the closed-period question stopped it
+    Direct,              // handed over to the direct reception
+    Accepted,            // the data were committed
+    AcceptedNotArchived, // committed, but a packet file could not be moved into the archive
 };
 
 // One file-mode reception: packet choice and validation, confirmation, loading with the checks,
@@ -79,6 +69,9 @@ public:
     // The closed-period question before loading (file mode): loads the branch's limits and asks when the
     // packet reaches before them; false ends the command.
     bool confirmInvalidPeriods();
+
+    // The warning after the success about rows of another branch left out of the store.
+    QString leftOutText() const;
 
     const QString& pathA() const { return pathA_; }
     const QString& pathB() const { return pathB_; }

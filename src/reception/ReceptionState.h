@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <array>
 
 #include "db/DateValue.h"
@@ -29,6 +30,9 @@ struct ReceptionState {
     // The branch's limit dates (FILIALS D_MIN_VAL, D_MIN_RUB) in whole days; day 0 means no limit.
     DateValue CurrencyLimit{0.0};
     DateValue RoublesLimit{0.0};
+    // Rows of the B file with another branch's code, left out of the store, and those codes.
+    qint64 LeftOutRows = 0;
+    QStringList LeftOutCodes;
 
     // The start of a reception command.
     void clearForCommand() {
@@ -38,6 +42,8 @@ struct ReceptionState {
         PacketInfo.clear();
         ReceptionOk = false;
         HasControlPlanes = false;
+        LeftOutRows = 0;
+        LeftOutCodes.clear();
     }
     // The start of a scan of the movements.
     void resetPeriods() {

@@ -194,6 +194,7 @@ INSTANTIATE_TEST_SUITE_P(Backends, CliDatabaseTest, ::testing::ValuesIn(svod::te
 TEST(Cli, CsvQuotingAndUsageErrors) {
     QTemporaryDir dir;
     const QString db = QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("x.db"));
+    ASSERT_EQ(runCli({QStringLiteral("--db"), db, QStringLiteral("init-db")}).exitCode, 0);
     auto run = runCli({QStringLiteral("--db"), db, QStringLiteral("sql"),
                        QStringLiteral("select 'a;b' as X, 'say \"hi\"' as Y, 'plain' as Z")});
     ASSERT_EQ(run.exitCode, 0);
@@ -221,6 +222,14 @@ TEST(Cli, ConnectionFromIniAndItsFailures) {
                 .arg(dir.filePath(QStringLiteral("c.db")))
                 .toUtf8());
     f.close();
+    // A database file that does not exist is not made by any command but init-db.
+    run = runCli({QStringLiteral("--ini"), ini, QStringLiteral("sql"), QStringLiteral("select 41+1 as N")});
+    EXPECT_EQ(run.exitCode, 4);
+    EXPECT_TRUE(
+        run.out.contains(QStringLiteral("database file not found: ") + dir.filePath(QStringLiteral("c.db"))))
+        << run.out.toStdString();
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("c.db"))));
+    EXPECT_EQ(runCli({QStringLiteral("--ini"), ini, QStringLiteral("init-db")}).exitCode, 0);
     run = runCli({QStringLiteral("--ini"), ini, QStringLiteral("sql"), QStringLiteral("select 41+1 as N")});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out, QStringLiteral("N\n42\n"));

@@ -118,6 +118,61 @@ TEST_F(ReceiveCliTest, StoppedRefusedAndUsage) {
     EXPECT_EQ(run({QStringLiteral("receive")}).exit, 64);
 }
 
+TEST_F(ReceiveCliTest, ExitStatusesFollowWhatTheDatabaseHolds) {
+    // Committed but not archived: accepted, a warning naming the file, its own exit status.
+    QFile blocker(dir_.filePath(QStringLiteral("RECEIVED")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    CliResult r = run({QStringLiteral("receive"), a_, QStringLiteral("--yes")});
+    EXPECT_EQ(r.exit, 5) << r.out.toStdString();
+    QList<QJsonObject> lines = r.json();
+    ASSERT_GE(lines.size(), 3);
+    EXPECT_EQ(lines[lines.size() - 3][QStringLiteral("text")].toString(),
+              QStringLiteral("Прием данных успешно завершен."));
+    EXPECT_EQ(lines[lines.size() - 2][QStringLiteral("kind")].toString(), QStringLiteral("warning"));
+    EXPECT_TRUE(
+        lines[lines.size() - 2][QStringLiteral("text")].toString().contains(QStringLiteral("A0105X.DBF")));
+    EXPECT_EQ(lines.last()[QStringLiteral("status")].toString(), QStringLiteral("accepted"));
+    EXPECT_EQ(lines.last()[QStringLiteral("exit")].toInt(), 5);
+    EXPECT_EQ(count(QStringLiteral("select count(*) from INV")), 3);
+
+    // Rows of another branch: accepted, and listed.
+    QFile::remove(dir_.filePath(QStringLiteral("RECEIVED")));
+    SamplePacket packet = samplePacket(5);
+    packet.balances << BalanceRow{
+        QStringLiteral("0100001"), QStringLiteral("07"), QDate(2005, 1, 31), QStringLiteral("1"), 1, 1};
+    writePacket(a_, dir_.filePath(QStringLiteral("B0105X.DBF")), packet);
+    r = run({QStringLiteral("receive"), a_, QStringLiteral("--yes")});
+    EXPECT_EQ(r.exit, 0) << r.out.toStdString();
+    lines = r.json();
+    ASSERT_GE(lines.size(), 2);
+    const QJsonObject leftOut = lines[lines.size() - 2];
+    EXPECT_EQ(leftOut[QStringLiteral("kind")].toString(), QStringLiteral("left-out"));
+    EXPECT_EQ(leftOut[QStringLiteral("rows")].toInt(), 1);
+    EXPECT_EQ(leftOut[QStringLiteral("codes")].toArray(), QJsonArray{QStringLiteral("07")});
+
+    // A bad date: stopped by a validation message, nothing written.
+    packet = samplePacket(2);
+    packet.items[1].begDate = QByteArray("20051301");
+    writePacket(a_, dir_.filePath(QStringLiteral("B0105X.DBF")), packet);
+    r = run({QStringLiteral("receive"), a_, QStringLiteral("--yes"), QStringLiteral("--test")});
+    EXPECT_EQ(r.exit, 2) << r.out.toStdString();
+    EXPECT_EQ(r.json().last()[QStringLiteral("status")].toString(), QStringLiteral("stopped"));
+    EXPECT_EQ(count(QStringLiteral("select count(*) from INV where KOD_F = '99'")), 0);
+
+    // The dbf command prints the bad date as an empty cell, warns on standard error and goes on.
+    QProcess dbf;
+    dbf.start(QStringLiteral(SVOD_CLI_PATH), {QStringLiteral("dbf"), a_});
+    ASSERT_TRUE(dbf.waitForFinished(60'000));
+    EXPECT_EQ(dbf.exitCode(), 0);
+    const QStringList out = QString::fromUtf8(dbf.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(out.size(), 3);
+    EXPECT_TRUE(out[2].startsWith(QStringLiteral("0100002;01;1;10;20;;;Станок;"))) << out[2].toStdString();
+    EXPECT_TRUE(QString::fromUtf8(dbf.readAllStandardError())
+                    .contains(QStringLiteral(
+                        "[warning]\nстрока 2, поле BEG_DATE: '0.0' is not a valid timestamp\n")));
+}
+
 TEST_F(ReceiveCliTest, KilledInsideTheReplacementLeavesTheCentralTablesAsBefore) {
     db::Connection& c = db_->connection();
     c.execute(QStringLiteral("insert into INV (ID, KOD_F, NAME) values ('01OLD', '01', 'old')"));
