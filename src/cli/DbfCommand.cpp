@@ -25,6 +25,8 @@ int dbfCommand(CliContext& context, const QStringList& args) {
     // A date that is no calendar date prints as an empty cell, with a warning on standard error
     // naming the row and the field; the row's other fields and the rows after it still print.
     CliOutput warnings(context.out.json(), stderr);
+    for (const QString& warning : table.warnings())
+        warnings.message(QStringLiteral("warning"), warning);
     auto rowValues = [&] {
         QStringList values;
         values.reserve(table.fieldCount());

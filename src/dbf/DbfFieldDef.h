@@ -39,6 +39,8 @@ enum class FieldEncoding {
     Currency,     // FoxPro Y: 64-bit little-endian in ten-thousandths
     JulianTime,   // FoxPro T: Julian day and milliseconds
     NullFlags,    // FoxPro _NullFlags: hidden, carries the NULL bits of nullable fields
+    VarText,      // FoxPro V: text, its length in the last byte when its length bit is set
+    VarBinary,    // FoxPro Q: bytes, the same way
 };
 
 // One field descriptor as the reader keeps it.
@@ -52,6 +54,7 @@ struct DbfFieldDef {
     FieldKind kind = FieldKind::Text;
     FieldEncoding encoding = FieldEncoding::Text;
     int nullBit = -1;    // FoxPro: bit in _NullFlags that marks NULL, -1 when not nullable
+    int lengthBit = -1;  // FoxPro V and Q: bit in _NullFlags set when the value is shorter
     bool hidden = false; // FoxPro system fields (_NullFlags) are not shown as fields
 
     bool isMemoRef() const {

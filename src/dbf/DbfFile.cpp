@@ -135,6 +135,16 @@ DbfFieldDef makeFieldDef(const QString& name, char typeLetter, int length, int d
         binary(FieldKind::DateTime, FieldEncoding::TimeStamp, 8);
         def.keptLength = length;
         break;
+    case 'V':
+    case 'Q':
+        if (!layout.foxPro)
+            throw Error(QStringLiteral("Field '%1' is of an unknown type").arg(name));
+        if (length < 1)
+            badLength(name, length);
+        def.kind = def.type == 'V' ? FieldKind::Text : FieldKind::Binary;
+        def.encoding = def.type == 'V' ? FieldEncoding::VarText : FieldEncoding::VarBinary;
+        def.keptLength = length;
+        break;
     case 'Y':
     case 'T':
     case '0':
@@ -213,7 +223,10 @@ void DbfFile::readDescriptors() {
         const int decimals = longDescriptor ? u[34] : u[17];
         const unsigned char flags = layout_.foxPro ? u[18] : 0;
         DbfFieldDef def = makeFieldDef(name, type, length, decimals, layout_, flags);
-        // FoxPro: each nullable field owns the next bit of _NullFlags.
+        // FoxPro: bits of _NullFlags in field order; a V or Q field owns one for its length, and
+        // a nullable field (after that) one for NULL.
+        if (def.encoding == FieldEncoding::VarText || def.encoding == FieldEncoding::VarBinary)
+            def.lengthBit = nextNullBit++;
         if (layout_.foxPro && (flags & 0x02) && def.encoding != FieldEncoding::NullFlags)
             def.nullBit = nextNullBit++;
         fields_.push_back(std::move(def));
@@ -222,10 +235,27 @@ void DbfFile::readDescriptors() {
         const auto flagsField = std::find_if(fields_.begin(), fields_.end(), [](const DbfFieldDef& f) {
             return f.encoding == FieldEncoding::NullFlags;
         });
-        if (flagsField == fields_.end() || flagsField->storedLength * 8 < nextNullBit)
-            throw Error(QStringLiteral("Field '_NULLFLAGS' is missing or too short in \"%1\"")
-                            .arg(QDir::toNativeSeparators(file_->name())));
-        nullFlagsField_ = int(flagsField - fields_.begin());
+        const int available = flagsField == fields_.end() ? 0 : flagsField->storedLength * 8;
+        if (available < nextNullBit) {
+            // Bits the file does not hold read as clear: not NULL, and of full length.
+            for (DbfFieldDef& f : fields_) {
+                if (f.nullBit >= available)
+                    f.nullBit = -1;
+                if (f.lengthBit >= available)
+                    f.lengthBit = -1;
+            }
+            warnings_ << (flagsField == fields_.end()
+                              ? QStringLiteral("Table \"%1\" has nullable or variable-length fields but no "
+                                               "_NullFlags field: they read as not NULL and of full length")
+                                    .arg(QDir::toNativeSeparators(file_->name()))
+                              : QStringLiteral("Table \"%1\": _NullFlags holds %2 bits for %3: the fields "
+                                               "beyond them read as not NULL and of full length")
+                                    .arg(QDir::toNativeSeparators(file_->name()))
+                                    .arg(available)
+                                    .arg(nextNullBit));
+        }
+        if (flagsField != fields_.end())
+            nullFlagsField_ = int(flagsField - fields_.begin());
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <vector>
 
@@ -42,6 +43,8 @@ public:
     qint64 headerRecordCount() const { return headerRecordCount_; }
     qint64 fileSize() const { return file_ ? file_->fileSize() : 0; }
     bool hasMemoFields() const;
+    // What was read in a way the file does not say outright (a missing _NullFlags).
+    const QStringList& warnings() const { return warnings_; }
     // FoxPro: offset of the _NullFlags bytes in a record, 0 when the table has none.
     int nullFlagsOffset() const { return nullFlagsOffset_; }
     // ".dbt" or ".fpt".
@@ -65,6 +68,7 @@ private:
     qint64 headerRecordCount_ = 0;
     int nullFlagsOffset_ = 0;
     int nullFlagsField_ = -1;
+    QStringList warnings_;
 };
 
 // What the fields of a table read from: the current record and the memo file.

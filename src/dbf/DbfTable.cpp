@@ -17,7 +17,7 @@ namespace {
 
 // One decoded value, without allocations except for memo contents.
 struct Decoded {
-    enum class Type { Null, Integer, Double, Date, DateTime, Boolean, Text, Memo, BadDate };
+    enum class Type { Null, Integer, Double, Date, DateTime, Boolean, Text, Memo, Bytes, BadDate };
     Type type = Type::Null;
     qint64 integer = 0;
     double number = 0.0; // Double; Date and DateTime as days since 30.12.1899
@@ -169,6 +169,25 @@ Decoded decode(const DbfFieldDef& def, const RecordView& view, int nullFlagsOffs
         result.number = double(day - JulianEpoch) + double(msecs) / MsecsPerDay;
         break;
     }
+    case FieldEncoding::VarText:
+    case FieldEncoding::VarBinary: {
+        std::size_t length = std::size_t(def.storedLength);
+        if (def.lengthBit >= 0 && nullFlagsOffset > 0) {
+            const auto flags = static_cast<unsigned char>(record[nullFlagsOffset + def.lengthBit / 8]);
+            if (flags & (1u << (def.lengthBit % 8)))
+                length = std::min<std::size_t>(static_cast<unsigned char>(p[def.storedLength - 1]),
+                                               std::size_t(def.storedLength - 1));
+        }
+        const std::string_view value(p, length);
+        if (def.encoding == FieldEncoding::VarBinary) {
+            result.type = T::Bytes;
+            result.text = value;
+        } else if (const std::string_view text = untilNul(stripBlanks(value)); !text.empty()) {
+            result.type = T::Text;
+            result.text = text;
+        }
+        break;
+    }
     case FieldEncoding::NullFlags:
         break;
     }
@@ -206,7 +225,11 @@ QString decodeText(std::string_view text) {
 }
 
 int nullFlagsOffset(const RecordView& view, const DbfFieldDef& def) {
-    return def.nullBit >= 0 ? view.nullFlagsOffset : 0;
+    return def.nullBit >= 0 || def.lengthBit >= 0 ? view.nullFlagsOffset : 0;
+}
+
+QByteArray bytesOf(std::string_view bytes) {
+    return QByteArray(bytes.data(), qsizetype(bytes.size()));
 }
 
 } // namespace
@@ -243,6 +266,8 @@ QString DbfField::asText() const {
         return cachedText(value.text);
     case T::Memo:
         return memoText(readMemo(value.integer));
+    case T::Bytes:
+        return memoText(bytesOf(value.text));
     case T::BadDate:
         badTimestamp();
     }
@@ -279,6 +304,8 @@ QVariant DbfField::asValue() const {
             return QVariant(memoText(bytes));
         return QVariant(bytes);
     }
+    case T::Bytes:
+        return QVariant(bytesOf(value.text));
     case T::BadDate:
         badTimestamp();
     }
@@ -332,6 +359,8 @@ double DbfField::asDouble() const {
 
 QByteArray DbfField::memoBytes() const {
     const Decoded value = decode(*def_, *record_, nullFlagsOffset(*record_, *def_));
+    if (value.type == Decoded::Type::Bytes)
+        return bytesOf(value.text);
     if (value.type != Decoded::Type::Memo)
         return {};
     return readMemo(value.integer);
@@ -510,6 +539,10 @@ const DbfField& DbfTable::fieldByName(const QString& name) const {
 
 int DbfTable::version() const {
     return file_->version();
+}
+
+QStringList DbfTable::warnings() const {
+    return active_ ? file_->warnings() : QStringList();
 }
 
 } // namespace svod::dbf

@@ -48,7 +48,7 @@ public:
     // Numbers without a QVariant; 0 when NULL.
     qint64 asInt64() const;
     double asDouble() const;
-    // Stored bytes of a memo, binary or graphic field.
+    // Stored bytes of a memo, binary or graphic field, or of a FoxPro Q field.
     QByteArray memoBytes() const;
 
 private:
@@ -117,6 +117,8 @@ public:
 
     // The version byte of the open file.
     int version() const;
+    // How the open file was read where it does not say outright (a missing _NullFlags).
+    QStringList warnings() const;
 
 private:
     void requireClosed() const;

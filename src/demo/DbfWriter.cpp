@@ -66,21 +66,26 @@ bool DbfWriter::longLayout() const {
     return version_ == 0x04 || version_ == 0x8C;
 }
 
-DbfWriter::DbfWriter(const QString& path, unsigned char version, std::vector<FieldSpec> fields)
+DbfWriter::DbfWriter(const QString& path, unsigned char version, std::vector<FieldSpec> fields,
+                     int nullFlagsLength)
     : file_(path), path_(path), version_(version) {
     int nullBits = 0;
     for (auto& def : fields) {
-        Field field{def, recordLength_, -1};
+        Field field{def, recordLength_, -1, -1};
+        // A variable-length field's length bit comes first, its NULL bit after it.
+        if (foxPro() && (def.type == 'V' || def.type == 'Q'))
+            field.lengthBit = nullBits++;
         if (foxPro() && def.nullable)
             field.nullBit = nullBits++;
         recordLength_ += def.length;
         fields_.push_back(field);
     }
-    if (nullBits > 0) {
+    const int length = nullFlagsLength < 0 ? (nullBits + 7) / 8 : nullFlagsLength;
+    if (nullBits > 0 && length > 0) {
         nullFlagsOffset_ = recordLength_;
-        const int length = (nullBits + 7) / 8;
+        nullFlagsLength_ = length;
         fields_.push_back(
-            Field{FieldSpec{QStringLiteral("_NullFlags"), '0', length, 0, false}, recordLength_, -1});
+            Field{FieldSpec{QStringLiteral("_NullFlags"), '0', length, 0, false}, recordLength_, -1, -1});
         recordLength_ += length;
     }
     const int part = longLayout() ? 68 : 32;
@@ -172,6 +177,11 @@ QByteArray DbfWriter::memoRef(const Field& field, const QByteArray& text) {
     return QByteArray::number(number).rightJustified(field.def.length, ' ');
 }
 
+void DbfWriter::setFlag(char* record, int bit) const {
+    if (bit >= 0 && bit < nullFlagsLength_ * 8)
+        record[nullFlagsOffset_ + bit / 8] |= char(1 << (bit % 8));
+}
+
 void DbfWriter::storeValue(char* record, const Field& field, const QVariant& value) {
     const FieldSpec& def = field.def;
     char* p = record + field.offset;
@@ -180,13 +190,26 @@ void DbfWriter::storeValue(char* record, const Field& field, const QVariant& val
         std::memcpy(p + (rightAlign ? def.length - cut.size() : 0), cut.constData(), size_t(cut.size()));
     };
     if (!value.isValid() || value.isNull()) {
-        if (field.nullBit >= 0)
-            record[nullFlagsOffset_ + field.nullBit / 8] |= char(1 << (field.nullBit % 8));
+        setFlag(record, field.nullBit);
         if (foxPro() && (def.type == 'I' || def.type == 'B' || def.type == 'Y' || def.type == 'T' ||
                          ((def.type == 'M' || def.type == 'G') && def.length == 4)))
             std::memset(p, 0, size_t(def.length));
         if (def.type == 'I' || def.type == '+' || def.type == 'O' || def.type == '@')
             std::memset(p, 0, size_t(def.length));
+        return;
+    }
+    if (def.type == 'V' || def.type == 'Q') {
+        const QByteArray bytes = value.typeId() == QMetaType::QByteArray
+                                     ? value.toByteArray()
+                                     : encodeCodePage(value.toString(), CodePage::Cp866);
+        std::memset(p, def.type == 'V' ? ' ' : '\0', size_t(def.length));
+        if (bytes.size() >= def.length) {
+            std::memcpy(p, bytes.constData(), size_t(def.length));
+        } else {
+            std::memcpy(p, bytes.constData(), size_t(bytes.size()));
+            p[def.length - 1] = char(bytes.size());
+            setFlag(record, field.lengthBit);
+        }
         return;
     }
     if (value.typeId() == QMetaType::QByteArray && def.type != 'M' && def.type != 'B' && def.type != 'G') {

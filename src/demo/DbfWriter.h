@@ -23,14 +23,19 @@ struct FieldSpec {
 // are cheap.
 class DbfWriter {
 public:
-    DbfWriter(const QString& path, unsigned char version, std::vector<FieldSpec> fields);
+    // FoxPro: nullFlagsLength -1 gives _NullFlags the bytes its bits need; 0 leaves it out and a
+    // smaller number cuts it short (bits beyond it are not written), as damaged files have it.
+    DbfWriter(const QString& path, unsigned char version, std::vector<FieldSpec> fields,
+              int nullFlagsLength = -1);
     ~DbfWriter();
     DbfWriter(const DbfWriter&) = delete;
     DbfWriter& operator=(const DbfWriter&) = delete;
 
     // Values by field type: C text (QString in cp866, QByteArray as is), N/F numbers or raw text,
     // D QDate or raw text, L bool, M/B/G memo text or bytes, I/+ int, O double, @ and T QDateTime,
-    // Y and FoxPro B double. An invalid QVariant writes blanks (or sets the NULL bit).
+    // Y and FoxPro B double, FoxPro V text (cp866) and Q bytes: a value shorter than the field keeps
+    // its length in the field's last byte and sets its length bit in _NullFlags. An invalid
+    // QVariant writes blanks (or sets the NULL bit).
     void addRow(const QVariantList& values, bool deleted = false);
     // Already stored bytes of each field; shorter values are padded with blanks.
     void addRecord(const QList<QByteArray>& stored, bool deleted = false);
@@ -50,7 +55,9 @@ private:
         FieldSpec def;
         int offset = 0;
         int nullBit = -1;
+        int lengthBit = -1; // FoxPro V and Q: set when the value is shorter than the field
     };
+    void setFlag(char* record, int bit) const;
     bool foxPro() const;
     bool longLayout() const;
     QByteArray header(qint64 count) const;
@@ -63,6 +70,7 @@ private:
     unsigned char version_;
     std::vector<Field> fields_;
     int nullFlagsOffset_ = 0;
+    int nullFlagsLength_ = 0;
     int recordLength_ = 1;
     qint64 headerLength_ = 0;
     qint64 count_ = 0;

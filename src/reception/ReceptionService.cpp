@@ -82,6 +82,9 @@ void ReceptionService::openAndValidate() {
     ReceptionState& s = state_;
     openReader(dbfA_, pathA_);
     openReader(dbfB_, pathB_);
+    for (const dbf::DbfTable* table : {&dbfA_, &dbfB_})
+        for (const QString& warning : table->warnings())
+            interaction_.message(MessageKind::Warning, warning);
     // A packet still being copied must never be accepted in part.
     for (const auto& [table, path] : {std::pair{&dbfA_, pathA_}, std::pair{&dbfB_, pathB_}})
         if (const QString truncated = truncatedFileMessage(*table, path); !truncated.isEmpty())

@@ -317,3 +317,79 @@ TEST_F(FormatsTest, UnreadableFile) {
 
 } // namespace
 } // namespace svod::dbf::test
+
+namespace svod::dbf::test {
+namespace {
+
+class VisualFoxProTest : public DbfTest {};
+
+TEST_F(VisualFoxProTest, VarcharAndVarbinaryKeepTheirLengthInTheLastByte) {
+    {
+        DbfWriter writer(path("V.DBF"), 0x30,
+                         {{"ID", 'C', 4}, {"NAME", 'V', 10}, {"RAW", 'Q', 6}, {"NOTE", 'V', 5, 0, true}});
+        writer.addRow({QString("1"), QString("Станок"), QByteArray("\x01\x00\x20", 3), QString("ab")});
+        // Full length: no length byte, every byte is the value (trailing blanks of text stripped).
+        writer.addRow({QString("2"), QString("0123456789"), QByteArray("\x20\x20\x20\x20\x20\x20", 6), {}});
+        writer.addRow({QString("3"), QString(), QByteArray(), QString("abcde")});
+        writer.finish();
+    }
+    auto t = open("V.DBF");
+    ASSERT_EQ(t->fieldCount(), 4); // _NullFlags stays hidden
+    EXPECT_EQ(t->field(1).kind(), FieldKind::Text);
+    EXPECT_EQ(t->field(2).kind(), FieldKind::Binary);
+    EXPECT_EQ(t->field(1).asText(), QString("Станок"));
+    EXPECT_EQ(t->field(2).asValue().toByteArray(), QByteArray("\x01\x00\x20", 3));
+    EXPECT_EQ(t->field(2).memoBytes(), QByteArray("\x01\x00\x20", 3));
+    EXPECT_EQ(t->field(3).asText(), QString("ab"));
+    t->next();
+    EXPECT_EQ(t->field(1).asText(), QString("0123456789"));
+    EXPECT_EQ(t->field(2).asValue().toByteArray(), QByteArray(6, ' '));
+    // A nullable varchar: its NULL bit follows its length bit.
+    EXPECT_TRUE(t->field(3).isNull());
+    t->next();
+    EXPECT_TRUE(t->field(1).isNull()); // empty text reads NULL, as C fields do
+    EXPECT_EQ(t->field(2).asValue().toByteArray(), QByteArray());
+    EXPECT_EQ(t->field(3).asText(), QString("abcde"));
+    EXPECT_TRUE(t->warnings().isEmpty());
+}
+
+TEST_F(VisualFoxProTest, MissingNullFlagsReadsAsNotNullWithAWarning) {
+    {
+        DbfWriter writer(path("N.DBF"), 0x30, {{"A", 'C', 3, 0, true}, {"B", 'I', 4, 0, true}}, 0);
+        writer.addRow({QString("x"), 7});
+        writer.addRow({{}, {}}); // the NULL bits have nowhere to go
+        writer.finish();
+    }
+    auto t = open("N.DBF");
+    ASSERT_EQ(t->fieldCount(), 2);
+    EXPECT_EQ(t->field(0).asText(), QString("x"));
+    EXPECT_EQ(t->field(1).asValue().toInt(), 7);
+    t->next();
+    EXPECT_TRUE(t->field(0).isNull()); // blanks
+    EXPECT_FALSE(t->field(1).isNull());
+    ASSERT_EQ(t->warnings().size(), 1);
+    EXPECT_TRUE(t->warnings()[0].contains("no _NullFlags field")) << t->warnings()[0].toStdString();
+}
+
+TEST_F(VisualFoxProTest, ShortNullFlagsKeepsTheBitsItHolds) {
+    std::vector<FieldSpec> fields;
+    for (int i = 1; i <= 10; ++i)
+        fields.push_back({QStringLiteral("F%1").arg(i), i <= 8 ? 'C' : 'I', i <= 8 ? 2 : 4, 0, true});
+    {
+        DbfWriter writer(path("S.DBF"), 0x30, fields, 1); // ten bits needed, eight written
+        writer.addRow({{}, QString("b"), {}, {}, {}, {}, {}, {}, {}, {}});
+        writer.finish();
+    }
+    auto t = open("S.DBF");
+    EXPECT_TRUE(t->field(0).isNull());
+    EXPECT_EQ(t->field(1).asText(), QString("b"));
+    EXPECT_TRUE(t->field(7).isNull());
+    // Fields 9 and 10 have no bit in the file: their stored zeros read as 0, not NULL.
+    EXPECT_FALSE(t->field(8).isNull());
+    EXPECT_EQ(t->field(9).asValue().toInt(), 0);
+    ASSERT_EQ(t->warnings().size(), 1);
+    EXPECT_TRUE(t->warnings()[0].contains("holds 8 bits for 10")) << t->warnings()[0].toStdString();
+}
+
+} // namespace
+} // namespace svod::dbf::test
