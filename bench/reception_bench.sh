@@ -4,7 +4,9 @@
 # B file in the same run:
 #   SQLite:      ogr2ogr -f SQLite, and sqlite3 ".import --csv" of the same rows as CSV, then the
 #                shell moving those rows into tables with svod's balance schema (what storing costs);
-#   PostgreSQL:  pgdbf -s cp866 B | psql   (only when SVOD_TEST_PG holds a connection string).
+#   PostgreSQL:  pgdbf -s cp866 B | psql, and psql alone doing COPY of the same rows (as CSV) into a
+#                temporary table plus INSERT ... SELECT into the indexed central tables of svod's schema
+#                in one transaction: the floor (only when SVOD_TEST_PG holds a connection string).
 # Then the same packet with every item lacking GROUP1: the refusal and its protocol.
 # Prints wall time, peak memory, rows per second and the ratios.
 # With SVOD_PROFILE=1 the phase times of each svod run (stderr) are printed after it.
@@ -70,6 +72,9 @@ printf 'ratio ogr2ogr/svod: %.2f (above 1: svod faster)\n' "$(echo "$ogr2ogr_sec
 printf 'ratio svod/sqlite3-import: %.2f (goal: within 2)\n' "$(echo "$svod_receive_secs / $sqlite3_import_secs" | bc -l)"
 printf 'ratio (sqlite3-import + sqlite3-store-indexed)/sqlite3-import: %.2f (the shell alone, loading and storing)\n' \
   "$(echo "($sqlite3_import_secs + $sqlite3_store_indexed_secs) / $sqlite3_import_secs" | bc -l)"
+sqlite_floor=$(echo "$sqlite3_import_secs + $sqlite3_store_indexed_secs" | bc -l)
+printf 'SQLite floor (sqlite3-import + sqlite3-store-indexed): %.2f s\n' "$sqlite_floor"
+printf 'ratio svod/SQLite floor: %.2f (goal: within 1.2)\n' "$(echo "$svod_receive_secs / $sqlite_floor" | bc -l)"
 
 echo "== SQLite, every item without GROUP1 (refusal with protocol)"
 fresh_db "$work/refuse.db"
@@ -110,8 +115,26 @@ if [[ -n "${SVOD_TEST_PG:-}" ]]; then
   copy_packet
   measure svod-receive-pg "$cli" --db "$pgdb" receive --yes "$work/in/$(basename "$a")"
   grep -q '\[result\] accepted' "$work/svod-receive-pg.out" || { echo "reception failed:"; tail -5 "$work/svod-receive-pg.out"; }
+  # The floor: psql alone storing the same rows into the same indexed central tables (a fresh
+  # schema made by svod's init-db), COPY into a temporary table then INSERT ... SELECT, one transaction.
+  psql "$SVOD_TEST_PG" -qc "drop schema $schema cascade; create schema $schema" >/dev/null
+  "$cli" --db "$pgdb" init-db >/dev/null
+  cat >"$work/pg-floor.sql" <<SQL
+\\set ON_ERROR_STOP on
+begin;
+create temp table B (ID varchar(20), KOD_F varchar(2), DD timestamp, TYP varchar(1), SALDO numeric(19,4), DELTA numeric(19,4));
+\\copy B from '$work/b.csv' csv
+insert into INV_OST select ID, KOD_F, DD, TYP, SALDO, DELTA from B where KOD_F = '01' and TYP in ('1', '2');
+insert into INV_OST3 select ID, KOD_F, DD, TYP, SALDO, DELTA from B where KOD_F = '01' and TYP in ('3', '4');
+commit;
+SQL
+  measure psql-copy-store-indexed bash -c "PGOPTIONS='-csearch_path=$schema' psql -q '$SVOD_TEST_PG' -f '$work/pg-floor.sql'"
+  grep -q . "$work/psql-copy-store-indexed.err" && { echo "floor failed:"; head -5 "$work/psql-copy-store-indexed.err"; }
   psql "$SVOD_TEST_PG" -qc "drop schema $schema cascade; create schema $schema" >/dev/null
   measure pgdbf-psql bash -c "pgdbf -s cp866 '$b' | PGOPTIONS='-csearch_path=$schema' psql -q '$SVOD_TEST_PG'"
   psql "$SVOD_TEST_PG" -qc "drop schema $schema cascade" >/dev/null
   printf 'ratio svod/pgdbf|psql: %.2f\n' "$(echo "$svod_receive_pg_secs / $pgdbf_psql_secs" | bc -l)"
+  printf 'PostgreSQL floor (psql COPY + INSERT ... SELECT into the indexed tables): %.2f s\n' "$psql_copy_store_indexed_secs"
+  printf 'ratio svod/PostgreSQL floor: %.2f (goal: within 1.3)\n' \
+    "$(echo "$svod_receive_pg_secs / $psql_copy_store_indexed_secs" | bc -l)"
 fi
