@@ -12,8 +12,6 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "support/PacketFixture.h"
-#include "support/FileDialogInput.h"
 #include "app/DesktopApp.h"
 #include "app/MainWindow.h"
 #include "app/MessageConventions.h"
@@ -21,6 +19,8 @@
 #include "db/Connection.h"
 #include "db/Schema.h"
 #include "reports/PreviewWindow.h"
+#include "support/FileDialogInput.h"
+#include "support/PacketFixture.h"
 
 using namespace svod;
 using namespace svod::app;
@@ -175,4 +175,49 @@ TEST_F(ReceptionWindows, InflationModeDialogHidesTheTestBranch) {
     EXPECT_TRUE(asked);
     EXPECT_FALSE(testBoxVisible);
     EXPECT_TRUE(messages.log.isEmpty());
+}
+
+TEST_F(ReceptionWindows, TheSecondRefusalInOneRunCarriesTheBranchLinesAgain) {
+    test::SamplePacket packet = test::samplePacket(2);
+    packet.items[0].group1.clear();
+    RecordingMessages messages;
+    DesktopApp app(ini_, messages, {});
+    ASSERT_TRUE(app.start());
+    app.mainWindow().show();
+    for (int run = 0; run < 2; ++run) {
+        const QString a = packetFile(packet);
+        ModalAnswerer answerer(a);
+        app.mainWindow().action(QStringLiteral("N4"))->trigger();
+        const auto windows = app.mainWindow().mdiArea()->subWindowList();
+        ASSERT_EQ(windows.size(), run + 1);
+        auto* preview = qobject_cast<reports::PreviewWindow*>(windows.back()->widget());
+        ASSERT_NE(preview, nullptr);
+        // The first protocol of each preview names the branch and the files.
+        EXPECT_TRUE(preview->find(QStringLiteral("Филиал Север"))) << "run " << run;
+        EXPECT_EQ(preview->foundPage(), 0);
+        EXPECT_TRUE(preview->find(QStringLiteral("Принимаемые файлы"))) << "run " << run;
+        EXPECT_EQ(preview->foundPage(), 0);
+    }
+    EXPECT_EQ(messages.log.size(), 2);
+}
+
+TEST_F(ReceptionWindows, AcceptedButNotArchivedShowsTheSuccessThenTheWarning) {
+    const QString a = packetFile(test::samplePacket(2));
+    QFile blocker(dir_.filePath(QStringLiteral("in/RECEIVED")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    RecordingMessages messages;
+    DesktopApp app(ini_, messages, {});
+    ASSERT_TRUE(app.start());
+    app.mainWindow().show();
+    ModalAnswerer answerer(a);
+    app.mainWindow().action(QStringLiteral("N4"))->trigger();
+    EXPECT_TRUE(messages.log.isEmpty()) << messages.log.join(u'\n').toStdString();
+    ASSERT_EQ(answerer.boxes.size(), 3) << answerer.boxes.join(u'\n').toStdString();
+    EXPECT_EQ(answerer.boxes[1], QStringLiteral("Прием данных успешно завершен."));
+    EXPECT_TRUE(answerer.boxes[2].contains(QStringLiteral("A0105001.dbf")))
+        << answerer.boxes[2].toStdString();
+    EXPECT_TRUE(QFile::exists(a));
+    EXPECT_EQ(app.connection().scalar(QStringLiteral("select count(*) from INV where KOD_F = '01'")).toInt(),
+              2);
 }
