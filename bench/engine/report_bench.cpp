@@ -1,4 +1,5 @@
-// Prepares a generated table report and writes it: report_bench ROWS OUT.pdf|OUT.xlsx [--csv FILE]
+// Prepares a generated table report and writes it:
+// report_bench ROWS OUT.pdf|OUT.xlsx [--csv FILE] [--total-pages]
 // Prints pages, seconds (preparing, in all, exporting alone) and pages per second; --csv also
 // writes the same rows as CSV for the peer.
 #include <QElapsedTimer>
@@ -33,8 +34,8 @@ int main(int argc, char** argv) {
                              : QStringLiteral("Текст %1-%2").arg(r).arg(c));
         table.rows << cells;
     }
-    if (args.size() >= 5 && args[3] == u"--csv") {
-        QFile csv(args[4]);
+    if (const qsizetype at = args.indexOf(QStringLiteral("--csv")); at > 0 && at + 1 < args.size()) {
+        QFile csv(args[at + 1]);
         csv.open(QIODevice::WriteOnly);
         for (const auto& r : table.rows)
             csv.write(r.join(u';').toUtf8() + "\n");
@@ -42,6 +43,9 @@ int main(int argc, char** argv) {
     QElapsedTimer timer;
     timer.start();
     DatasetReport report;
+    // "Page N of M" in the footer takes a counting pass first.
+    if (args.contains(QStringLiteral("--total-pages")))
+        report.settings().pageFooterText = QStringLiteral("Страница [PAGE] из [TOTALPAGES]");
     const PreparedPages& pages = report.prepare(table);
     const double prepared = timer.nsecsElapsed() / 1e9;
     exportPages(pages, args[2]);

@@ -22,6 +22,9 @@ else
   echo "soffice not installed (scripts/install-deps.sh --bench): no peer ratio"
 fi
 
+echo "== the same with page N of M in the footer (a counting pass first)"
+"$bin" 10000 "$work/r2.pdf" --total-pages
+
 echo "== memory for about 2,000 pages"
 /usr/bin/time -f "elapsed_s=%e peak_kib=%M" "$bin" 84000 "$work/big.frp"
 
