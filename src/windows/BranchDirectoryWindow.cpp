@@ -1,5 +1,6 @@
 #include "windows/BranchDirectoryWindow.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QHBoxLayout>
@@ -102,6 +103,14 @@ BranchDirectoryWindow::BranchDirectoryWindow(db::Connection& connection, recepti
 BranchDirectoryWindow::~BranchDirectoryWindow() {
     // The grid lets go of the models before they go.
     grid_->setSourceModel(nullptr);
+}
+
+void BranchDirectoryWindow::closeEvent(QCloseEvent* event) {
+    if (table_ && grid_->sourceModel() == table_.get() && !grid_->postCurrentRow()) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 void BranchDirectoryWindow::buildFilterBar() {

@@ -56,6 +56,10 @@ public:
     QString panelText() const;
     bool gridShown() const;
 
+protected:
+    // A row still in edit state is posted first; when that fails the window stays open with it.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void buildFilterBar();
     void SetupLOG();

@@ -283,6 +283,21 @@ TEST_F(WindowsTest, PostErrorKeepsTheRowInEditState) {
               1);
 }
 
+TEST_F(WindowsTest, ClosingPostsTheEditedRowOrStaysOpen) {
+    auto* view = choose<BranchDirectoryWindow>("N10");
+    auto* grid = view->grid();
+    grid->setCurrentIndex(grid->model()->index(0, 1));
+    grid->model()->setData(grid->model()->index(0, 1), QStringLiteral("Москва-Сити"));
+    grid->model()->setData(grid->model()->index(0, 2), QStringLiteral("31.02.2001"));
+    QMdiSubWindow* frame = window().mdiArea()->subWindowList().last();
+    EXPECT_FALSE(frame->close()) << "a row that cannot be posted keeps the window open";
+    ASSERT_EQ(messages_.log.size(), 1);
+    EXPECT_TRUE(messages_.log[0].contains(QStringLiteral("31.02.2001"))) << messages_.log[0].toStdString();
+    grid->model()->setData(grid->model()->index(0, 2), QStringLiteral("28.02.2001"));
+    EXPECT_TRUE(frame->close());
+    EXPECT_EQ(count(QStringLiteral("select count(*) from FILIALS where NAZVANIE = 'Москва-Сити'")), 1);
+}
+
 TEST_F(WindowsTest, LogPeriodFilterAndSharedDetail) {
     auto* view = choose<BranchDirectoryWindow>("N21");
     auto* from = view->findChild<QDateEdit*>(QStringLiteral("DateTimePicker1"));
