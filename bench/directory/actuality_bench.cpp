@@ -2,7 +2,8 @@
 // rows in the grid, measured on the window itself (offscreen).
 // Usage: actuality_bench CONNECTION generate BRANCHES ROWS   fills an empty database (SQL-side)
 //        actuality_bench CONNECTION query                    prints the view's statement
-//        actuality_bench CONNECTION show [RUNS]              best time of RUNS openings, seconds
+//        actuality_bench CONNECTION show [RUNS]              best time of RUNS openings after a first
+//                                                            one, seconds
 #include <QApplication>
 #include <QElapsedTimer>
 #include <cstdio>
@@ -122,14 +123,17 @@ int main(int argc, char** argv) {
     SilentInteraction interaction;
     double best = 1e9;
     int rows = 0;
-    for (int i = 0; i < runs; ++i) {
+    // The first opening loads fonts and styles once per process; the program has done that long
+    // before a user opens the view.
+    for (int i = -1; i < runs; ++i) {
         windows::BranchDirectoryWindow window(connection, interaction, {});
         window.show();
         QElapsedTimer timer;
         timer.start();
         window.RunAKT();
         QApplication::processEvents(); // the rows painted
-        best = std::min(best, timer.nsecsElapsed() / 1e9);
+        if (i >= 0)
+            best = std::min(best, timer.nsecsElapsed() / 1e9);
         rows = window.grid()->model()->rowCount();
     }
     std::printf("%.3f %d\n", best, rows);
