@@ -160,8 +160,11 @@ void DesktopApp::runStoredReport(const QString& idText) {
         engine::Report& report;
         ~ForgetProgress() { report.setProgress({}); }
     } forget{*report_};
+    // The dialog pages come first, outside the progress dialog; a cancel there ends the run quietly.
+    if (!report_->runDialogs())
+        return;
     bool prepared = false;
-    progress.execute([&] { prepared = report_->prepareReport(); });
+    progress.execute([&] { prepared = report_->buildPages(); });
     if (!prepared)
         return;
     auto* preview = new reports::PreviewWindow(reports::makePreparedDocument(report_->preparedPages()));

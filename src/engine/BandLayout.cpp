@@ -2,6 +2,8 @@
 
 #include <QTextDocument>
 
+#include "engine/Chart.h"
+
 #include "db/DateValue.h"
 #include "engine/ExpressionScope.h"
 #include "engine/Preparer.h"
@@ -115,7 +117,7 @@ void BandLayout::compileAll() {
 
 bool BandLayout::hasExpressions(int band) const {
     for (const auto& o : template_.bands[band].objects)
-        if (hasText(o.kind) && o.text.contains(u'['))
+        if ((hasText(o.kind) && o.text.contains(u'[')) || o.kind == ObjectKind::Chart)
             return true;
     return false;
 }
@@ -198,6 +200,9 @@ LaidOutBand BandLayout::layOut(int index) {
         }
         case ObjectKind::Picture:
             p.picture = o.picture;
+            break;
+        case ObjectKind::Chart:
+            p.picture = encodeChart(chartData(o.chart, chartRows_ ? chartRows_(o.chart.dataset) : RowSet()));
             break;
         default:
             break;

@@ -3,8 +3,10 @@
 #include <QHash>
 #include <QList>
 #include <QStringList>
+#include <functional>
 #include <utility>
 
+#include "engine/Datasets.h"
 #include "engine/Model.h"
 #include "engine/PreparedPages.h"
 
@@ -43,6 +45,8 @@ public:
     LaidOutBand layOut(int band);
     // True when the band shows something that can change from one place to another (expressions).
     bool hasExpressions(int band) const;
+    // Where a chart's rows come from: its dataset, read whole.
+    void setChartRows(std::function<RowSet(const QString& dataset)> rows) { chartRows_ = std::move(rows); }
 
 private:
     struct CompiledText {
@@ -57,6 +61,7 @@ private:
     ExpressionScope& scope_;
     QList<QList<CompiledText>> texts_; // by band and object
     QList<QList<bool>> compiledFlags_;
+    std::function<RowSet(const QString&)> chartRows_;
 };
 
 } // namespace svod::engine

@@ -47,7 +47,13 @@ RowSet DatasetCursors::query(const DatasetSpec& definition, const QString& maste
     for (const auto& name : names) {
         QVariant v;
         const bool known = lookup(name, v);
-        key += QChar(0x1f) + (known ? QString::fromLatin1(v.typeName()) + u':' + v.toString() : QString());
+        // A control binds its value; a list (ticked branches) by its elements.
+        const QVariant b = parameterValue(v);
+        const QString text = b.metaType() == QMetaType::fromType<QVariantList>() ||
+                                     b.metaType() == QMetaType::fromType<QStringList>()
+                                 ? b.toStringList().join(QChar(0x1e))
+                                 : b.toString();
+        key += QChar(0x1f) + (known ? QString::fromLatin1(b.typeName()) + u':' + text : QString());
     }
     if (sources_.cache)
         if (const RowSet* rows = sources_.cache->find(key))
@@ -70,22 +76,25 @@ RowSet DatasetCursors::query(const DatasetSpec& definition, const QString& maste
     return rows;
 }
 
+RowSet DatasetCursors::rows(const QString& name, const QString& masterName,
+                            const ParameterLookup& variables) {
+    const QString key = name.toUpper();
+    if (sources_.memoryDatasets && sources_.memoryDatasets->contains(key))
+        return sources_.memoryDatasets->value(key);
+    const DatasetSpec* definition = nullptr;
+    for (const auto& d : sources_.report->datasets)
+        if (d.name.compare(name, Qt::CaseInsensitive) == 0)
+            definition = &d;
+    if (!definition)
+        throw Error(QStringLiteral("Набор данных не найден: ") + name);
+    return query(*definition, definition->master.isEmpty() ? masterName : definition->master, variables);
+}
+
 DatasetCursor& DatasetCursors::open(const QString& name, const QString& masterName,
                                     const ParameterLookup& variables) {
     const QString key = name.toUpper();
     DatasetCursor cursor;
-    if (sources_.memoryDatasets && sources_.memoryDatasets->contains(key)) {
-        cursor.rows = sources_.memoryDatasets->value(key);
-    } else {
-        const DatasetSpec* definition = nullptr;
-        for (const auto& d : sources_.report->datasets)
-            if (d.name.compare(name, Qt::CaseInsensitive) == 0)
-                definition = &d;
-        if (!definition)
-            throw Error(QStringLiteral("Набор данных не найден: ") + name);
-        cursor.rows =
-            query(*definition, definition->master.isEmpty() ? masterName : definition->master, variables);
-    }
+    cursor.rows = rows(name, masterName, variables);
     if (!cursors_.contains(key))
         order_.prepend(key); // the newest set is searched first
     ++version_;

@@ -60,6 +60,8 @@ public:
     // (the template's, else `masterName`), then from `variables`. A server error names the report
     // and the dataset.
     DatasetCursor& open(const QString& name, const QString& masterName, const ParameterLookup& variables);
+    // The rows `open` would give, without opening a cursor (a chart reads a whole dataset).
+    RowSet rows(const QString& name, const QString& masterName, const ParameterLookup& variables);
     DatasetCursor* find(const QString& upperName);
     const DatasetCursor* find(const QString& upperName) const;
     void moveTo(const QString& upperName, int row);

@@ -16,7 +16,11 @@ int RowSet::fieldIndex(const QString& name) const {
     return -1;
 }
 
-QString positionalSql(const QString& sql, QStringList& names) {
+namespace {
+
+// The text with each ":NAME" replaced by what `placeholder` gives for the n-th parameter.
+QString replaceParameters(const QString& sql, QStringList& names,
+                          const std::function<QString(qsizetype)>& placeholder) {
     QString out;
     out.reserve(sql.size());
     QChar quote;
@@ -40,7 +44,7 @@ QString positionalSql(const QString& sql, QStringList& names) {
             while (j < sql.size() && (sql[j].isLetterOrNumber() || sql[j] == u'_'))
                 ++j;
             names << sql.mid(i + 1, j - i - 1).toUpper();
-            out += u'?';
+            out += placeholder(names.size() - 1);
             i = j - 1;
             continue;
         }
@@ -49,16 +53,47 @@ QString positionalSql(const QString& sql, QStringList& names) {
     return out;
 }
 
+} // namespace
+
+QString positionalSql(const QString& sql, QStringList& names) {
+    return replaceParameters(sql, names, [](qsizetype) { return QStringLiteral("?"); });
+}
+
+QVariant parameterValue(const QVariant& value) {
+    if (value.metaType() == QMetaType::fromType<QObject*>())
+        if (const QObject* object = value.value<QObject*>(); object && object->property("Value").isValid())
+            return object->property("Value");
+    return value;
+}
+
 RowSet runSqlDataset(db::Connection& connection, const QString& sql, const ParameterLookup& lookup) {
     QStringList names;
-    const QString text = positionalSql(sql, names);
-    QVariantList values;
+    positionalSql(sql, names);
+    QList<QVariant> given;
     for (const auto& name : names) {
         QVariant value;
         if (!lookup || !lookup(name, value))
             throw Error(QStringLiteral("Не задано значение параметра запроса :") + name);
-        values << value;
+        given << parameterValue(value);
     }
+    QVariantList values;
+    QStringList again;
+    const QString text = replaceParameters(sql, again, [&](qsizetype n) {
+        const QVariant& value = given[n];
+        if (value.metaType() != QMetaType::fromType<QVariantList>() &&
+            value.metaType() != QMetaType::fromType<QStringList>()) {
+            values << value;
+            return QStringLiteral("?");
+        }
+        const QVariantList list = value.toList();
+        if (list.isEmpty()) {
+            values << QVariant();
+            return QStringLiteral("?");
+        }
+        values << list;
+        QStringList marks(list.size(), QStringLiteral("?"));
+        return marks.join(u',');
+    });
     QSqlQuery query = connection.prepare(text);
     query.setForwardOnly(true);
     // Amounts as numbers on every backend (PostgreSQL's NUMERIC would come back as text).

@@ -25,11 +25,17 @@ struct RowSet {
 using ParameterLookup = std::function<bool(const QString& name, QVariant& value)>;
 
 // Runs `sql` on the connection; ":NAME" parameters (outside quotes) are bound from `lookup`, never
-// pasted into the text. Throws svod::Error for an unknown parameter, DbError from the server.
+// pasted into the text. A list value binds one placeholder per element, for "IN (:NAME)"; an empty
+// list binds one null, which matches nothing. A dialog control binds its value. Throws svod::Error
+// for an unknown parameter, DbError from the server.
 RowSet runSqlDataset(db::Connection& connection, const QString& sql, const ParameterLookup& lookup);
 
 // The names of the ":NAME" parameters in order of appearance, and the text with "?" instead.
 QString positionalSql(const QString& sql, QStringList& names);
+
+// What a parameter binds for a value: a dialog control (an object with a "Value" property) gives
+// its value.
+QVariant parameterValue(const QVariant& value);
 
 // A TableData as a dataset: display texts, fields named after the columns.
 RowSet rowSetFromTable(const TableData& table);

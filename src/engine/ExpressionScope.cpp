@@ -30,6 +30,10 @@ QVariant fromScriptValue(const QJSValue& v) {
         return {};
     if (v.isDate())
         return v.toDateTime();
+    if (v.isQObject()) // a dialog control
+        return QVariant::fromValue(v.toQObject());
+    if (v.isArray())
+        return v.toVariant();
     if (v.isNumber())
         return v.toNumber();
     if (v.isBool())
@@ -234,7 +238,7 @@ QVariant ExpressionScope::evaluate(CompiledExpression& e) {
     case CompiledExpression::Kind::Variable: {
         QVariant v;
         variable(e.variable, v);
-        return v;
+        return parameterValue(v);
     }
     default: {
         fillScope();

@@ -9,6 +9,9 @@
 #include <QString>
 #include <QStringList>
 
+#include "engine/ChartModel.h"
+#include "engine/DialogModel.h"
+
 namespace svod::engine {
 
 // Every length of the engine is in points (1/72 inch); screen pixels count 96 per inch.
@@ -42,7 +45,7 @@ struct FrameSpec {
     bool operator==(const FrameSpec&) const = default;
 };
 
-enum class ObjectKind { Text, Line, Rectangle, RoundRect, Picture, CheckBox, RichText };
+enum class ObjectKind { Text, Line, Rectangle, RoundRect, Picture, CheckBox, RichText, Chart };
 
 // A band object of the template: its position is relative to its band.
 struct TemplateObject {
@@ -59,6 +62,7 @@ struct TemplateObject {
     bool stretch = false; // the object grows with its text, and its band with it
     double radius = 0;    // RoundRect
     QByteArray picture;   // Picture: encoded image (PNG, JPEG ...)
+    ChartSpec chart;      // Chart
     bool operator==(const TemplateObject&) const = default;
 };
 
@@ -123,9 +127,11 @@ struct ReportTemplate {
     QList<DatasetSpec> datasets;
     QMap<QString, QString> variables; // the dictionary: name -> value expression
     QString script;                   // run once before the report starts
+    QList<DialogPage> dialogs;        // shown in order before preparation
     bool operator==(const ReportTemplate&) const = default;
     bool isEmpty() const {
-        return bands.isEmpty() && datasets.isEmpty() && variables.isEmpty() && script.isEmpty();
+        return bands.isEmpty() && datasets.isEmpty() && variables.isEmpty() && script.isEmpty() &&
+               dialogs.isEmpty();
     }
 };
 

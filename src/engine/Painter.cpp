@@ -10,6 +10,7 @@
 #include <list>
 
 #include "db/Error.h"
+#include "engine/Chart.h"
 #include "engine/PdfWriter.h"
 #include "engine/TextLayout.h"
 
@@ -137,6 +138,18 @@ void drawObject(QPainter& p, const PreparedObject& o, FontCache& fonts) {
         QImage image;
         if (image.loadFromData(o.picture))
             p.drawImage(o.rect, image);
+        break;
+    }
+    case ObjectKind::Chart: {
+        ChartDrawing drawing;
+        try {
+            drawing = layoutChart(decodeChart(o.picture), o.rect, o.font);
+        } catch (const Error&) {
+            break; // a damaged chart draws nothing but its frame
+        }
+        paintChartShapes(p, drawing);
+        for (const auto& label : drawing.labels)
+            drawText(p, label, fonts);
         break;
     }
     case ObjectKind::CheckBox: {

@@ -13,6 +13,7 @@
 #include <zlib.h>
 
 #include "db/Error.h"
+#include "engine/Chart.h"
 #include "engine/TextLayout.h"
 
 namespace svod::engine {
@@ -762,6 +763,28 @@ private:
         case ObjectKind::Picture:
             drawPicture(o);
             break;
+        case ObjectKind::Chart: {
+            ChartDrawing drawing;
+            try {
+                drawing = layoutChart(decodeChart(o.picture), o.rect, o.font);
+            } catch (const Error&) {
+                break; // a damaged chart draws nothing but its frame
+            }
+            for (const auto& shape : drawing.shapes) {
+                const bool filled = shape.fill.isValid(), stroked = shape.stroke.isValid();
+                if (filled)
+                    setFill(shape.fill);
+                if (stroked)
+                    setStroke(shape.stroke, shape.width);
+                if (filled || stroked) {
+                    path(shape.path);
+                    out_ += filled && stroked ? "B\n" : filled ? "f\n" : "S\n";
+                }
+            }
+            for (const auto& label : drawing.labels)
+                drawText(label);
+            break;
+        }
         case ObjectKind::CheckBox: {
             if (o.font.color.alpha() == 0)
                 return;

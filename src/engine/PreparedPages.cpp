@@ -27,7 +27,7 @@ void readObject(QDataStream& s, PreparedObject& o) {
     readFont(s, o.font);
     s >> sides >> o.frame.width >> o.frame.color >> o.fill >> align >> o.wordWrap >> o.checked >> o.radius >>
         o.picture >> valueKind >> o.number;
-    if (kind < 0 || kind > int(ObjectKind::RichText) || valueKind > quint8(ValueKind::Date))
+    if (kind < 0 || kind > int(ObjectKind::Chart) || valueKind > quint8(ValueKind::Date))
         s.setStatus(QDataStream::ReadCorruptData);
     o.kind = ObjectKind(kind);
     o.frame.sides = sides;
@@ -365,7 +365,7 @@ PreparedPage decodePage(const QByteArray& bytes) {
         const quint8 extra = (head & HasExtra) ? r.byte() : 0;
         const int kind = head & 7;
         const int valueKind = (head >> 3) & 3;
-        if (kind > int(ObjectKind::RichText) || valueKind > int(ValueKind::Date) || extra > 3)
+        if (kind > int(ObjectKind::Chart) || valueKind > int(ValueKind::Date) || extra > 3)
             damaged();
         o.kind = ObjectKind(kind);
         o.valueKind = ValueKind(valueKind);
@@ -423,7 +423,7 @@ QString objectClassName(ObjectKind kind) {
 }
 
 std::unique_ptr<PreparedObject> createReportObject(int typeCode, const QString& className) {
-    if (typeCode < 0 || typeCode > int(ObjectKind::RichText))
+    if (typeCode < 0 || typeCode > int(ObjectKind::Chart))
         throw Error(QStringLiteral("Неизвестный тип объекта отчета: %1").arg(typeCode));
     const auto kind = ObjectKind(typeCode);
     if (!className.isEmpty() && className != objectClassName(kind))

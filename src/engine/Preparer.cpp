@@ -76,6 +76,10 @@ public:
     bool run() {
         scope_.defineVariables(in_.engineVariables, template_.variables);
         scope_.runScript(template_.script, in_.noteStrings);
+        layout_.setChartRows([this](const QString& dataset) {
+            return cursors_.rows(
+                dataset, {}, [this](const QString& name, QVariant& v) { return scope_.variable(name, v); });
+        });
         layout_.compileAll(); // every aggregate exists before the first row is counted
         pages_.startReport();
         for (int b = 0; b < template_.bands.size(); ++b)

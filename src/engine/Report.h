@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "engine/Datasets.h"
+#include "engine/DialogSession.h"
 #include "engine/Model.h"
 #include "engine/PreparedPages.h"
 
@@ -19,6 +20,9 @@ class Report {
 public:
     // The engine-wide variable list, shared by every report object of the program.
     static QVariantMap& engineVariables();
+
+    Report();
+    ~Report();
 
     const QString& fileName() const { return fileName_; }
     void setFileName(const QString& name) { fileName_ = name; }
@@ -51,15 +55,30 @@ public:
     // The engine-wide list and the dictionary's variables emptied.
     void clearVariables();
 
-    // Builds the prepared pages; false when cancelled or when no page was built. Throws svod::Error
-    // on errors in the template or the data.
+    // What shows the dialog pages; without one, every control keeps its default (never waits).
+    void setDialogRunner(DialogRunner* runner) { runner_ = runner; }
+    // Shows the dialog pages; false when the user cancelled (nothing else happens then). Throws
+    // svod::Error naming the report, page and control of a failing script or lookup.
+    bool runDialogs();
+    // The controls of the last dialog run, readable until the next run (null without dialogs).
+    DialogSession* dialogSession() { return session_.get(); }
+    // The dialog pages' session without showing anything: lookups filled, defaults set.
+    DialogSession& prepareDialogs(DialogRunner& runner);
+
+    // PrepareReport: the dialog pages, then the pages; false when cancelled or when no page was
+    // built. Throws svod::Error on errors in the template or the data.
     bool prepareReport();
+    // The pages alone, with the controls of the last dialog run.
+    bool buildPages();
     // LoadPreparedReport.
     void loadPreparedReport(const QString& path) { prepared_.loadFromFile(path); }
 
 private:
     QString fileName_;
     QString name_;
+    DialogRunner* runner_ = nullptr;
+    AnswerRunner defaultRunner_; // outlives the session: messages may come while pages are built
+    std::unique_ptr<DialogSession> session_;
     ReportTemplate template_;
     QStringList noteStrings_;
     PreparedPages prepared_;

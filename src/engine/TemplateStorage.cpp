@@ -42,6 +42,7 @@ const QList<std::pair<ObjectKind, QString>>& objectNames() {
         {ObjectKind::Picture, QStringLiteral("picture")},
         {ObjectKind::CheckBox, QStringLiteral("checkBox")},
         {ObjectKind::RichText, QStringLiteral("richText")},
+        {ObjectKind::Chart, QStringLiteral("chart")},
     };
     return names;
 }
@@ -97,6 +98,171 @@ FontSpec readFont(const QXmlStreamAttributes& a) {
     return f;
 }
 
+[[noreturn]] void fail(const QXmlStreamReader& r, const QString& what);
+
+// Lists of field names and titles are kept as one attribute, ";" between the entries.
+void writeChart(QXmlStreamWriter& w, const ChartSpec& c) {
+    w.writeAttribute(QStringLiteral("chartType"), chartTypeName(c.type));
+    w.writeAttribute(QStringLiteral("dataset"), c.dataset);
+    w.writeAttribute(QStringLiteral("category"), c.categoryField);
+    w.writeAttribute(QStringLiteral("values"), c.valueFields.join(u';'));
+    if (!c.seriesTitles.isEmpty())
+        w.writeAttribute(QStringLiteral("series"), c.seriesTitles.join(u';'));
+    if (!c.title.isEmpty())
+        w.writeAttribute(QStringLiteral("title"), c.title);
+    if (!c.xAxisTitle.isEmpty())
+        w.writeAttribute(QStringLiteral("xTitle"), c.xAxisTitle);
+    if (!c.yAxisTitle.isEmpty())
+        w.writeAttribute(QStringLiteral("yTitle"), c.yAxisTitle);
+    w.writeAttribute(QStringLiteral("numberFormat"), c.numberFormat);
+    w.writeAttribute(QStringLiteral("legend"), c.legend ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+QStringList listAttr(const QXmlStreamAttributes& a, const QString& name) {
+    const QString text = a.value(name).toString();
+    return text.isEmpty() ? QStringList() : text.split(u';');
+}
+
+ChartSpec readChart(const QXmlStreamReader& r, const QXmlStreamAttributes& a) {
+    ChartSpec c;
+    bool ok = true;
+    if (a.hasAttribute(QStringLiteral("chartType")))
+        c.type = chartTypeFromName(a.value(QStringLiteral("chartType")).toString(), &ok);
+    if (!ok)
+        fail(r, QStringLiteral("неизвестный вид диаграммы \"%1\"").arg(a.value(QStringLiteral("chartType"))));
+    c.dataset = a.value(QStringLiteral("dataset")).toString();
+    c.categoryField = a.value(QStringLiteral("category")).toString();
+    c.valueFields = listAttr(a, QStringLiteral("values"));
+    c.seriesTitles = listAttr(a, QStringLiteral("series"));
+    c.title = a.value(QStringLiteral("title")).toString();
+    c.xAxisTitle = a.value(QStringLiteral("xTitle")).toString();
+    c.yAxisTitle = a.value(QStringLiteral("yTitle")).toString();
+    if (a.hasAttribute(QStringLiteral("numberFormat")))
+        c.numberFormat = a.value(QStringLiteral("numberFormat")).toString();
+    c.legend = boolAttr(a, QStringLiteral("legend"), true);
+    return c;
+}
+
+QString modalResultName(ModalResult m) {
+    switch (m) {
+    case ModalResult::Ok:
+        return QStringLiteral("ok");
+    case ModalResult::Cancel:
+        return QStringLiteral("cancel");
+    case ModalResult::None:
+        break;
+    }
+    return {};
+}
+
+void writeScript(QXmlStreamWriter& w, const QString& element, const QString& script) {
+    if (!script.isEmpty())
+        w.writeTextElement(element, script);
+}
+
+void writeControl(QXmlStreamWriter& w, const DialogControl& c) {
+    w.writeStartElement(QStringLiteral("control"));
+    w.writeAttribute(QStringLiteral("kind"), controlKindName(c.kind));
+    w.writeAttribute(QStringLiteral("name"), c.name);
+    w.writeAttribute(QStringLiteral("x"), num(c.rect.x()));
+    w.writeAttribute(QStringLiteral("y"), num(c.rect.y()));
+    w.writeAttribute(QStringLiteral("w"), num(c.rect.width()));
+    w.writeAttribute(QStringLiteral("h"), num(c.rect.height()));
+    const std::pair<QString, QString> texts[] = {
+        {QStringLiteral("caption"), c.caption},
+        {QStringLiteral("default"), c.defaultValue},
+        {QStringLiteral("dataset"), c.dataset},
+        {QStringLiteral("keyField"), c.keyField},
+        {QStringLiteral("captionField"), c.captionField},
+        {QStringLiteral("modalResult"), modalResultName(c.modalResult)}};
+    for (const auto& [name, value] : texts)
+        if (!value.isEmpty())
+            w.writeAttribute(name, value);
+    if (c.showKeys)
+        w.writeAttribute(QStringLiteral("showKeys"), QStringLiteral("1"));
+    for (qsizetype i = 0; i < c.items.size(); ++i) {
+        w.writeStartElement(QStringLiteral("item"));
+        if (i < c.keys.size())
+            w.writeAttribute(QStringLiteral("key"), c.keys[i]);
+        w.writeCharacters(c.items[i]);
+        w.writeEndElement();
+    }
+    writeScript(w, QStringLiteral("onClick"), c.onClick);
+    writeScript(w, QStringLiteral("onChange"), c.onChange);
+    w.writeEndElement();
+}
+
+void writeDialog(QXmlStreamWriter& w, const DialogPage& d) {
+    w.writeStartElement(QStringLiteral("dialog"));
+    w.writeAttribute(QStringLiteral("name"), d.name);
+    w.writeAttribute(QStringLiteral("caption"), d.caption);
+    w.writeAttribute(QStringLiteral("width"), num(d.size.width()));
+    w.writeAttribute(QStringLiteral("height"), num(d.size.height()));
+    writeScript(w, QStringLiteral("onShow"), d.onShow);
+    for (const auto& c : d.controls)
+        writeControl(w, c);
+    w.writeEndElement();
+}
+
+DialogControl readControl(QXmlStreamReader& r) {
+    const auto a = r.attributes();
+    DialogControl c;
+    bool ok = false;
+    c.kind = controlKindFromName(a.value(QStringLiteral("kind")).toString(), &ok);
+    if (!ok)
+        fail(r,
+             QStringLiteral("неизвестный вид элемента диалога \"%1\"").arg(a.value(QStringLiteral("kind"))));
+    c.name = a.value(QStringLiteral("name")).toString();
+    c.rect = QRectF(numAttr(a, QStringLiteral("x"), 0), numAttr(a, QStringLiteral("y"), 0),
+                    numAttr(a, QStringLiteral("w"), 0), numAttr(a, QStringLiteral("h"), 0));
+    c.caption = a.value(QStringLiteral("caption")).toString();
+    c.defaultValue = a.value(QStringLiteral("default")).toString();
+    c.dataset = a.value(QStringLiteral("dataset")).toString();
+    c.keyField = a.value(QStringLiteral("keyField")).toString();
+    c.captionField = a.value(QStringLiteral("captionField")).toString();
+    c.showKeys = boolAttr(a, QStringLiteral("showKeys"), false);
+    const auto modal = a.value(QStringLiteral("modalResult"));
+    c.modalResult = modal == u"ok"       ? ModalResult::Ok
+                    : modal == u"cancel" ? ModalResult::Cancel
+                                         : ModalResult::None;
+    bool keyed = false;
+    while (r.readNextStartElement()) {
+        if (r.name() == u"item") {
+            const auto ia = r.attributes();
+            keyed = keyed || ia.hasAttribute(QStringLiteral("key"));
+            c.keys << ia.value(QStringLiteral("key")).toString();
+            c.items << r.readElementText();
+        } else if (r.name() == u"onClick") {
+            c.onClick = r.readElementText();
+        } else if (r.name() == u"onChange") {
+            c.onChange = r.readElementText();
+        } else {
+            fail(r, QStringLiteral("неизвестный элемент \"%1\"").arg(r.name()));
+        }
+    }
+    if (!keyed)
+        c.keys.clear();
+    return c;
+}
+
+DialogPage readDialog(QXmlStreamReader& r) {
+    const auto a = r.attributes();
+    DialogPage d;
+    d.name = a.value(QStringLiteral("name")).toString();
+    d.caption = a.value(QStringLiteral("caption")).toString();
+    d.size = QSizeF(numAttr(a, QStringLiteral("width"), d.size.width()),
+                    numAttr(a, QStringLiteral("height"), d.size.height()));
+    while (r.readNextStartElement()) {
+        if (r.name() == u"onShow")
+            d.onShow = r.readElementText();
+        else if (r.name() == u"control")
+            d.controls << readControl(r);
+        else
+            fail(r, QStringLiteral("неизвестный элемент \"%1\"").arg(r.name()));
+    }
+    return d;
+}
+
 void writeObject(QXmlStreamWriter& w, const TemplateObject& o) {
     w.writeStartElement(objectKindName(o.kind));
     if (!o.name.isEmpty())
@@ -124,6 +290,8 @@ void writeObject(QXmlStreamWriter& w, const TemplateObject& o) {
         w.writeAttribute(QStringLiteral("format"), o.displayFormat);
     if (!o.picture.isEmpty())
         w.writeAttribute(QStringLiteral("picture"), QString::fromLatin1(o.picture.toBase64()));
+    if (o.kind == ObjectKind::Chart)
+        writeChart(w, o.chart);
     if (!o.text.isEmpty())
         w.writeCharacters(o.text);
     w.writeEndElement();
@@ -149,6 +317,8 @@ TemplateObject readObject(QXmlStreamReader& r, ObjectKind kind) {
     o.radius = numAttr(a, QStringLiteral("radius"), 0);
     o.displayFormat = a.value(QStringLiteral("format")).toString();
     o.picture = QByteArray::fromBase64(a.value(QStringLiteral("picture")).toLatin1());
+    if (kind == ObjectKind::Chart)
+        o.chart = readChart(r, a);
     o.text = r.readElementText(QXmlStreamReader::IncludeChildElements);
     return o;
 }
@@ -238,6 +408,51 @@ Kind kindNamed(const QList<std::pair<Kind, QString>>& names, const QString& name
 
 } // namespace
 
+namespace {
+
+const QList<std::pair<ControlKind, QString>>& controlNames() {
+    static const QList<std::pair<ControlKind, QString>> names = {
+        {ControlKind::Label, QStringLiteral("Label")},
+        {ControlKind::Edit, QStringLiteral("Edit")},
+        {ControlKind::Memo, QStringLiteral("Memo")},
+        {ControlKind::DateEdit, QStringLiteral("DateEdit")},
+        {ControlKind::ComboBox, QStringLiteral("ComboBox")},
+        {ControlKind::CheckBox, QStringLiteral("CheckBox")},
+        {ControlKind::RadioGroup, QStringLiteral("RadioGroup")},
+        {ControlKind::Button, QStringLiteral("Button")},
+        {ControlKind::CheckListBox, QStringLiteral("CheckListBox")},
+    };
+    return names;
+}
+
+const QList<std::pair<ChartType, QString>>& chartNames() {
+    static const QList<std::pair<ChartType, QString>> names = {
+        {ChartType::Bar, QStringLiteral("bar")},
+        {ChartType::StackedBar, QStringLiteral("stackedBar")},
+        {ChartType::Line, QStringLiteral("line")},
+        {ChartType::Pie, QStringLiteral("pie")},
+    };
+    return names;
+}
+
+} // namespace
+
+QString controlKindName(ControlKind kind) {
+    return nameOf(controlNames(), kind);
+}
+
+ControlKind controlKindFromName(const QString& name, bool* ok) {
+    return kindNamed(controlNames(), name, ControlKind::Edit, ok);
+}
+
+QString chartTypeName(ChartType type) {
+    return nameOf(chartNames(), type);
+}
+
+ChartType chartTypeFromName(const QString& name, bool* ok) {
+    return kindNamed(chartNames(), name, ChartType::Bar, ok);
+}
+
 QString bandKindName(BandKind kind) {
     return nameOf(bandNames(), kind);
 }
@@ -287,6 +502,8 @@ QByteArray templateToXml(const ReportTemplate& report) {
     }
     if (!report.script.isEmpty())
         w.writeTextElement(QStringLiteral("script"), report.script);
+    for (const auto& d : report.dialogs)
+        writeDialog(w, d);
     for (const auto& b : report.bands)
         writeBand(w, b);
     w.writeEndElement();
@@ -328,6 +545,8 @@ ReportTemplate templateFromXml(const QByteArray& xml) {
             t.script = r.readElementText();
         } else if (name == u"band") {
             t.bands << readBand(r);
+        } else if (name == u"dialog") {
+            t.dialogs << readDialog(r);
         } else {
             fail(r, QStringLiteral("неизвестный элемент \"%1\"").arg(name));
         }

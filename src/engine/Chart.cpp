@@ -1,0 +1,359 @@
+#include "engine/Chart.h"
+
+#include <QDataStream>
+#include <QIODevice>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+#include "db/Error.h"
+#include "engine/Painter.h"
+#include "engine/TextLayout.h"
+
+namespace svod::engine {
+
+namespace {
+
+constexpr quint8 ChartFormat = 1;
+constexpr double Gap = 4.0;
+
+const QList<QColor>& palette() {
+    static const QList<QColor> colors = {QColor(0x4e, 0x79, 0xa7), QColor(0xf2, 0x8e, 0x2b),
+                                         QColor(0x59, 0xa1, 0x4f), QColor(0xe1, 0x57, 0x59),
+                                         QColor(0x76, 0xb7, 0xb2), QColor(0xed, 0xc9, 0x48),
+                                         QColor(0xb0, 0x7a, 0xa1), QColor(0x9c, 0x75, 0x5f)};
+    return colors;
+}
+
+QColor colorOf(qsizetype index) {
+    return palette()[index % palette().size()];
+}
+
+double numberOf(const QVariant& v) {
+    if (v.isNull() || !v.isValid())
+        return 0;
+    if (v.metaType().id() == QMetaType::QString) {
+        double d = 0;
+        return parseDisplayNumber(v.toString(), d) ? d : v.toString().toDouble();
+    }
+    return v.toDouble();
+}
+
+PreparedObject label(const QRectF& rect, const QString& text, const FontSpec& font, int alignment) {
+    PreparedObject o;
+    o.kind = ObjectKind::Text;
+    o.rect = rect;
+    o.text = text;
+    o.font = font;
+    o.alignment = alignment;
+    return o;
+}
+
+double textWidth(const QString& text, const FontSpec& font) {
+    return metricsFor(font).horizontalAdvance(text) + 2 * TextPadding;
+}
+
+double lineHeight(const FontSpec& font) {
+    return textHeight(1, font);
+}
+
+// A step of 1, 2 or 5 times a power of ten giving about `ticks` intervals over `range`.
+double niceStep(double range, int ticks) {
+    const double raw = range / ticks;
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    const double f = raw / power;
+    return (f <= 1 ? 1 : f <= 2 ? 2 : f <= 5 ? 5 : 10) * power;
+}
+
+class ChartLayout {
+public:
+    ChartLayout(const ChartData& data, const QRectF& rect, const FontSpec& font)
+        : d_(data), area_(rect.adjusted(Gap, Gap, -Gap, -Gap)), font_(font) {
+        small_ = font;
+        titleFont_ = font;
+        titleFont_.bold = true;
+        titleFont_.sizePt = font.sizePt + 2;
+    }
+
+    ChartDrawing run() {
+        if (!d_.title.isEmpty()) {
+            out_.labels << label(QRectF(area_.left(), area_.top(), area_.width(), lineHeight(titleFont_)),
+                                 d_.title, titleFont_, Qt::AlignHCenter | Qt::AlignTop);
+            area_.setTop(area_.top() + lineHeight(titleFont_) + Gap);
+        }
+        const bool pie = d_.type == ChartType::Pie;
+        const QStringList entries = pie ? d_.categories : d_.seriesTitles;
+        if (d_.legend && !entries.isEmpty())
+            legend(entries);
+        if (pie)
+            this->pie();
+        else
+            axes();
+        return std::move(out_);
+    }
+
+private:
+    void legend(const QStringList& entries) {
+        const double h = lineHeight(small_);
+        double width = 0;
+        for (const auto& e : entries)
+            width = std::max(width, textWidth(e, small_));
+        width = std::min(width + h, area_.width() / 3);
+        const double left = area_.right() - width;
+        double y = area_.top();
+        for (qsizetype i = 0; i < entries.size() && y + h <= area_.bottom() + 0.01; ++i, y += h) {
+            QPainterPath box;
+            box.addRect(QRectF(left, y + h * 0.25, h * 0.5, h * 0.5));
+            out_.shapes << ChartShape{box, colorOf(i), {}, 0};
+            out_.labels << label(QRectF(left + h * 0.6, y, width - h * 0.6, h), entries[i], small_,
+                                 Qt::AlignLeft | Qt::AlignVCenter);
+        }
+        area_.setRight(left - Gap);
+    }
+
+    void noData(const QRectF& r) {
+        out_.labels << label(r, QStringLiteral("Нет данных"), small_, Qt::AlignCenter);
+    }
+
+    void pie() {
+        const QList<double> values = d_.values.value(0);
+        double total = 0;
+        for (double v : values)
+            total += std::max(0.0, v); // a negative share has no slice
+        const double side = std::max(0.0, std::min(area_.width(), area_.height()));
+        const QRectF circle(area_.center().x() - side / 2, area_.center().y() - side / 2, side, side);
+        QPainterPath outline;
+        outline.addEllipse(circle);
+        if (total <= 0) {
+            out_.shapes << ChartShape{outline, {}, Qt::gray, 0.75};
+            noData(circle);
+            return;
+        }
+        double angle = 90;
+        for (qsizetype i = 0; i < values.size(); ++i) {
+            if (values[i] <= 0)
+                continue;
+            const double sweep = -360.0 * values[i] / total;
+            QPainterPath slice;
+            slice.moveTo(circle.center());
+            slice.arcTo(circle, angle, sweep);
+            slice.closeSubpath();
+            out_.shapes << ChartShape{slice, colorOf(i), Qt::white, 0.75};
+            const double mid = (angle + sweep / 2) * M_PI / 180.0;
+            const QPointF at(circle.center().x() + std::cos(mid) * side * 0.33,
+                             circle.center().y() - std::sin(mid) * side * 0.33);
+            const QString text = displayText(values[i], d_.numberFormat);
+            const double w = textWidth(text, small_), h = lineHeight(small_);
+            if (-sweep >= 12)
+                out_.labels << label(QRectF(at.x() - w / 2, at.y() - h / 2, w, h), text, small_,
+                                     Qt::AlignCenter);
+            angle += sweep;
+        }
+    }
+
+    void axes() {
+        const qsizetype n = d_.categories.size();
+        const bool stacked = d_.type == ChartType::StackedBar;
+        double low = 0, high = 0;
+        for (qsizetype c = 0; c < n; ++c) {
+            double up = 0, down = 0;
+            for (const auto& series : d_.values) {
+                const double v = series.value(c);
+                if (stacked)
+                    (v >= 0 ? up : down) += v;
+                else
+                    low = std::min(low, v), high = std::max(high, v);
+            }
+            if (stacked)
+                low = std::min(low, down), high = std::max(high, up);
+        }
+        if (high - low <= 0)
+            high = low + 1; // no rows or all zero: an empty scale, no division by zero
+        const double step = niceStep(high - low, 5);
+        low = std::floor(low / step) * step;
+        high = std::ceil(high / step) * step;
+
+        const double h = lineHeight(small_);
+        if (!d_.yAxisTitle.isEmpty()) {
+            out_.labels << label(QRectF(area_.left(), area_.top(), area_.width(), h), d_.yAxisTitle, small_,
+                                 Qt::AlignLeft | Qt::AlignTop);
+            area_.setTop(area_.top() + h);
+        }
+        double bottom = area_.bottom() - h; // category labels
+        if (!d_.xAxisTitle.isEmpty()) {
+            out_.labels << label(QRectF(area_.left(), area_.bottom() - h, area_.width(), h), d_.xAxisTitle,
+                                 small_, Qt::AlignHCenter | Qt::AlignBottom);
+            bottom -= h;
+        }
+        QStringList ticks;
+        double tickWidth = 0;
+        for (double v = low; v <= high + step / 2; v += step) {
+            ticks << displayText(std::abs(v) < step / 1e6 ? 0.0 : v, d_.numberFormat);
+            tickWidth = std::max(tickWidth, textWidth(ticks.last(), small_));
+        }
+        const QRectF plot(area_.left() + tickWidth + Gap, area_.top() + h / 2,
+                          std::max(1.0, area_.right() - area_.left() - tickWidth - Gap),
+                          std::max(1.0, bottom - area_.top() - h / 2));
+        auto yOf = [&](double v) { return plot.bottom() - (v - low) / (high - low) * plot.height(); };
+
+        QPainterPath grid;
+        for (qsizetype i = 0; i < ticks.size(); ++i) {
+            const double y = yOf(low + double(i) * step);
+            grid.moveTo(plot.left(), y);
+            grid.lineTo(plot.right(), y);
+            out_.labels << label(QRectF(area_.left(), y - h / 2, tickWidth, h), ticks[i], small_,
+                                 Qt::AlignRight | Qt::AlignVCenter);
+        }
+        out_.shapes << ChartShape{grid, {}, QColor(0xd0, 0xd0, 0xd0), 0.5};
+        QPainterPath axis;
+        axis.moveTo(plot.topLeft());
+        axis.lineTo(plot.bottomLeft());
+        axis.moveTo(plot.left(), yOf(0));
+        axis.lineTo(plot.right(), yOf(0));
+        out_.shapes << ChartShape{axis, {}, Qt::black, 0.75};
+        if (n == 0) {
+            noData(plot);
+            return;
+        }
+        const double group = plot.width() / double(n);
+        for (qsizetype c = 0; c < n; ++c)
+            out_.labels << label(QRectF(plot.left() + group * double(c), bottom, group, h), d_.categories[c],
+                                 small_, Qt::AlignHCenter | Qt::AlignTop);
+        const qsizetype seriesCount = d_.values.size();
+        if (d_.type == ChartType::Line) {
+            for (qsizetype s = 0; s < seriesCount; ++s) {
+                QPainterPath line, marks;
+                for (qsizetype c = 0; c < n; ++c) {
+                    const QPointF at(plot.left() + group * (double(c) + 0.5), yOf(d_.values[s].value(c)));
+                    c == 0 ? line.moveTo(at) : line.lineTo(at);
+                    marks.addRect(QRectF(at.x() - 1.5, at.y() - 1.5, 3, 3));
+                }
+                out_.shapes << ChartShape{line, {}, colorOf(s), 1.5} << ChartShape{marks, colorOf(s), {}, 0};
+            }
+            return;
+        }
+        for (qsizetype c = 0; c < n; ++c) {
+            const double left = plot.left() + group * (double(c) + 0.15);
+            const double width = group * 0.7;
+            double up = 0, down = 0;
+            for (qsizetype s = 0; s < seriesCount; ++s) {
+                const double v = d_.values[s].value(c);
+                QRectF bar;
+                if (stacked) {
+                    double& base = v >= 0 ? up : down;
+                    bar = QRectF(QPointF(left, yOf(base)), QPointF(left + width, yOf(base + v))).normalized();
+                    base += v;
+                } else {
+                    const double w = width / double(seriesCount);
+                    bar = QRectF(QPointF(left + w * double(s), yOf(0)),
+                                 QPointF(left + w * double(s + 1), yOf(v)))
+                              .normalized();
+                }
+                if (bar.height() <= 0)
+                    continue;
+                QPainterPath path;
+                path.addRect(bar);
+                out_.shapes << ChartShape{path, colorOf(s), {}, 0};
+            }
+        }
+    }
+
+    const ChartData& d_;
+    QRectF area_;
+    FontSpec font_, small_, titleFont_;
+    ChartDrawing out_;
+};
+
+} // namespace
+
+ChartData chartData(const ChartSpec& spec, const RowSet& rows) {
+    ChartData d;
+    d.type = spec.type;
+    d.title = spec.title;
+    d.xAxisTitle = spec.xAxisTitle;
+    d.yAxisTitle = spec.yAxisTitle;
+    d.numberFormat = spec.numberFormat;
+    d.legend = spec.legend;
+    const int category = rows.fieldIndex(spec.categoryField);
+    if (!spec.categoryField.isEmpty() && category < 0)
+        throw Error(QStringLiteral("В наборе данных %1 нет поля %2").arg(spec.dataset, spec.categoryField));
+    QList<int> fields;
+    for (qsizetype s = 0; s < spec.valueFields.size(); ++s) {
+        const int f = rows.fieldIndex(spec.valueFields[s]);
+        if (f < 0)
+            throw Error(
+                QStringLiteral("В наборе данных %1 нет поля %2").arg(spec.dataset, spec.valueFields[s]));
+        fields << f;
+        d.seriesTitles << (spec.seriesTitles.value(s).isEmpty() ? spec.valueFields[s] : spec.seriesTitles[s]);
+        d.values << QList<double>();
+    }
+    for (const auto& row : rows.rows) {
+        d.categories << (category >= 0 ? displayText(row[category], QString()) : QString());
+        for (qsizetype s = 0; s < fields.size(); ++s)
+            d.values[s] << numberOf(row[fields[s]]);
+    }
+    return d;
+}
+
+QByteArray encodeChart(const ChartData& d) {
+    QByteArray bytes;
+    QDataStream s(&bytes, QIODevice::WriteOnly);
+    s.setVersion(QDataStream::Qt_6_4);
+    s << ChartFormat << qint32(d.type) << d.title << d.xAxisTitle << d.yAxisTitle << d.numberFormat
+      << d.legend << d.categories << d.seriesTitles << d.values;
+    return bytes;
+}
+
+ChartData decodeChart(const QByteArray& bytes) {
+    ChartData d;
+    QDataStream s(bytes);
+    s.setVersion(QDataStream::Qt_6_4);
+    quint8 format = 0;
+    qint32 type = 0;
+    s >> format >> type >> d.title >> d.xAxisTitle >> d.yAxisTitle >> d.numberFormat >> d.legend >>
+        d.categories >> d.seriesTitles >> d.values;
+    if (s.status() != QDataStream::Ok || format != ChartFormat || type < 0 || type > int(ChartType::Pie))
+        throw Error(QStringLiteral("Файл отчета поврежден: неверные данные диаграммы"));
+    d.type = ChartType(type);
+    return d;
+}
+
+ChartDrawing layoutChart(const ChartData& data, const QRectF& rect, const FontSpec& font) {
+    return ChartLayout(data, rect, font).run();
+}
+
+void paintChartShapes(QPainter& p, const ChartDrawing& drawing) {
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    for (const auto& shape : drawing.shapes) {
+        if (shape.stroke.isValid()) {
+            QPen pen(shape.stroke);
+            pen.setWidthF(shape.width);
+            p.setPen(pen);
+        } else {
+            p.setPen(Qt::NoPen);
+        }
+        p.setBrush(shape.fill.isValid() ? QBrush(shape.fill) : QBrush(Qt::NoBrush));
+        p.drawPath(shape.path);
+    }
+    p.restore();
+}
+
+QImage chartImage(const PreparedObject& chart, double dpi) {
+    const double scale = dpi / 72.0;
+    QImage image(std::max(1, int(std::ceil(chart.rect.width() * scale))),
+                 std::max(1, int(std::ceil(chart.rect.height() * scale))), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    image.setDotsPerMeterX(int(dpi / 0.0254));
+    image.setDotsPerMeterY(int(dpi / 0.0254));
+    PreparedPage page;
+    page.size = chart.rect.size();
+    PreparedObject alone = chart;
+    alone.rect.moveTopLeft(QPointF(0, 0));
+    page.objects << alone;
+    QPainter painter(&image);
+    paintPage(page, painter, QRectF(0, 0, image.width(), image.height()));
+    return image;
+}
+
+} // namespace svod::engine

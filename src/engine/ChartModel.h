@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace svod::engine {
+
+enum class ChartType { Bar, StackedBar, Line, Pie };
+
+// A chart object's binding: one category field and one value field per series of a dataset.
+struct ChartSpec {
+    ChartType type = ChartType::Bar;
+    QString dataset;
+    QString categoryField;
+    QStringList valueFields;
+    QStringList seriesTitles; // legend texts, parallel to valueFields (the field name when empty)
+    QString title;
+    QString xAxisTitle;
+    QString yAxisTitle;
+    QString numberFormat = QStringLiteral("#,##0.00");
+    bool legend = true;
+    bool operator==(const ChartSpec&) const = default;
+};
+
+QString chartTypeName(ChartType type);
+ChartType chartTypeFromName(const QString& name, bool* ok = nullptr);
+
+// The data a prepared chart draws: categories and, per series, one value per category.
+struct ChartData {
+    ChartType type = ChartType::Bar;
+    QString title, xAxisTitle, yAxisTitle, numberFormat;
+    bool legend = true;
+    QStringList categories;
+    QStringList seriesTitles;
+    QList<QList<double>> values; // [series][category]
+    bool operator==(const ChartData&) const = default;
+};
+
+} // namespace svod::engine

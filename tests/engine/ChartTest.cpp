@@ -1,0 +1,187 @@
+#include <QFile>
+#include <QTemporaryDir>
+#include <cmath>
+#include <gtest/gtest.h>
+
+#include "EngineTestSupport.h"
+#include "db/Error.h"
+#include "engine/Chart.h"
+#include "engine/Painter.h"
+#include "engine/Report.h"
+
+using namespace svod;
+using namespace svod::engine;
+using namespace svod::engine::test;
+
+namespace {
+
+RowSet rowsOf(QList<QVariantList> rows) {
+    RowSet set;
+    set.fields = {QStringLiteral("KOD"), QStringLiteral("A"), QStringLiteral("B")};
+    set.rows = std::move(rows);
+    return set;
+}
+
+ChartSpec spec(ChartType type) {
+    ChartSpec s;
+    s.type = type;
+    s.dataset = QStringLiteral("DATA");
+    s.categoryField = QStringLiteral("KOD");
+    s.valueFields = {QStringLiteral("A"), QStringLiteral("B")};
+    s.seriesTitles = {QStringLiteral("Доллары"), QString()};
+    s.title = QStringLiteral("Остаточная стоимость");
+    s.xAxisTitle = QStringLiteral("Филиал");
+    s.yAxisTitle = QStringLiteral("Сумма");
+    return s;
+}
+
+bool finite(const ChartDrawing& d) {
+    for (const auto& shape : d.shapes) {
+        const QRectF r = shape.path.boundingRect();
+        if (!std::isfinite(r.x()) || !std::isfinite(r.y()) || !std::isfinite(r.width()) ||
+            !std::isfinite(r.height()))
+            return false;
+    }
+    for (const auto& l : d.labels)
+        if (!std::isfinite(l.rect.x()) || !std::isfinite(l.rect.y()))
+            return false;
+    return true;
+}
+
+QStringList labelTexts(const ChartDrawing& d) {
+    QStringList texts;
+    for (const auto& l : d.labels)
+        texts << l.text;
+    return texts;
+}
+
+// Shapes filled with the colour of the first series (bars, slices).
+QList<QRectF> filledWithFirstColour(const ChartDrawing& d) {
+    QList<QRectF> rects;
+    const QColor first = d.shapes.isEmpty() ? QColor() : QColor(0x4e, 0x79, 0xa7);
+    for (const auto& shape : d.shapes)
+        if (shape.fill == first)
+            rects << shape.path.boundingRect();
+    return rects;
+}
+
+const QRectF Area(0, 0, 400, 240);
+
+} // namespace
+
+TEST(ChartData, TakesOneCategoryPerRowAndOneSeriesPerField) {
+    const ChartData d =
+        chartData(spec(ChartType::Bar), rowsOf({{QStringLiteral("01"), 10.5, QStringLiteral("2,5")},
+                                                {QStringLiteral("02"), QVariant(), -4}}));
+    EXPECT_EQ(d.categories, (QStringList{QStringLiteral("01"), QStringLiteral("02")}));
+    EXPECT_EQ(d.seriesTitles, (QStringList{QStringLiteral("Доллары"), QStringLiteral("B")}));
+    EXPECT_EQ(d.values, (QList<QList<double>>{{10.5, 0}, {2.5, -4}}));
+    EXPECT_EQ(decodeChart(encodeChart(d)), d);
+}
+
+TEST(ChartData, AMissingFieldIsNamed) {
+    ChartSpec s = spec(ChartType::Bar);
+    s.valueFields << QStringLiteral("NO_SUCH");
+    try {
+        chartData(s, rowsOf({}));
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("NO_SUCH")));
+    }
+    EXPECT_THROW(decodeChart(QByteArray("\x07garbage")), Error);
+}
+
+TEST(ChartLayout, ZeroRowsDrawAxesAndSayThereIsNoData) {
+    for (ChartType type : {ChartType::Bar, ChartType::StackedBar, ChartType::Line, ChartType::Pie}) {
+        const ChartDrawing d = layoutChart(chartData(spec(type), rowsOf({})), Area, FontSpec());
+        EXPECT_TRUE(finite(d));
+        EXPECT_TRUE(labelTexts(d).contains(QStringLiteral("Нет данных"))) << int(type);
+        EXPECT_TRUE(labelTexts(d).contains(QStringLiteral("Остаточная стоимость")));
+    }
+}
+
+TEST(ChartLayout, OneRowAndManyRowsGiveABarEach) {
+    const ChartDrawing one =
+        layoutChart(chartData(spec(ChartType::Bar), rowsOf({{QStringLiteral("01"), 5, 1}})), Area, {});
+    EXPECT_EQ(filledWithFirstColour(one).size(), 1 + 1) << "one bar and its legend box";
+    QList<QVariantList> rows;
+    for (int i = 0; i < 30; ++i)
+        rows << QVariantList{QString::number(i), i + 1, 2};
+    const ChartDrawing many = layoutChart(chartData(spec(ChartType::Bar), rowsOf(rows)), Area, {});
+    EXPECT_EQ(filledWithFirstColour(many).size(), 30 + 1);
+    for (const auto& r : filledWithFirstColour(many))
+        EXPECT_TRUE(Area.contains(r)) << "every bar inside the object";
+}
+
+TEST(ChartLayout, NegativeValuesGoBelowTheZeroLine) {
+    ChartSpec s = spec(ChartType::Bar);
+    s.legend = false;
+    const ChartDrawing d = layoutChart(
+        chartData(s, rowsOf({{QStringLiteral("01"), 10, 0}, {QStringLiteral("02"), -10, 0}})), Area, {});
+    const QList<QRectF> bars = filledWithFirstColour(d);
+    ASSERT_EQ(bars.size(), 2);
+    EXPECT_NEAR(bars[0].bottom(), bars[1].top(), 0.01) << "both bars meet at the zero line";
+    EXPECT_NEAR(bars[0].height(), bars[1].height(), 0.01);
+    EXPECT_TRUE(labelTexts(d).contains(QStringLiteral("-10,00")));
+}
+
+TEST(ChartLayout, StackedBarsAddUp) {
+    ChartSpec s = spec(ChartType::StackedBar);
+    s.legend = false;
+    const ChartDrawing d = layoutChart(chartData(s, rowsOf({{QStringLiteral("01"), 30, 10}})), Area, {});
+    ASSERT_EQ(d.shapes.size(), 2 + 2) << "grid, axes and two stacked parts";
+    const QRectF lower = d.shapes[2].path.boundingRect(), upper = d.shapes[3].path.boundingRect();
+    EXPECT_NEAR(lower.top(), upper.bottom(), 0.01);
+    EXPECT_NEAR(lower.height(), 3 * upper.height(), 0.01);
+}
+
+TEST(ChartLayout, APieOfZerosDividesNothing) {
+    const ChartDrawing zeros = layoutChart(
+        chartData(spec(ChartType::Pie), rowsOf({{QStringLiteral("01"), 0, 0}, {QStringLiteral("02"), 0, 0}})),
+        Area, {});
+    EXPECT_TRUE(finite(zeros));
+    EXPECT_TRUE(labelTexts(zeros).contains(QStringLiteral("Нет данных")));
+    const ChartDrawing pie =
+        layoutChart(chartData(spec(ChartType::Pie), rowsOf({{QStringLiteral("01"), 3, 0},
+                                                            {QStringLiteral("02"), -1, 0},
+                                                            {QStringLiteral("03"), 1, 0}})),
+                    Area, {});
+    EXPECT_TRUE(finite(pie));
+    int slices = 0;
+    for (const auto& shape : pie.shapes)
+        slices += shape.stroke == QColor(Qt::white);
+    EXPECT_EQ(slices, 2) << "a negative share gets no slice";
+}
+
+TEST(ChartReport, PreparedChartPaintsOnScreenAndInPdf) {
+    ReportTemplate t;
+    TemplateObject chart;
+    chart.kind = ObjectKind::Chart;
+    chart.rect = QRectF(0, 0, 400, 240);
+    chart.chart = spec(ChartType::Line);
+    t.bands << band(BandKind::ReportTitle, 250, {chart});
+    Report report;
+    report.setTemplate(t);
+    report.setMemoryDataset(QStringLiteral("DATA"),
+                            rowsOf({{QStringLiteral("01"), 1, 2}, {QStringLiteral("02"), 3, 4}}));
+    ASSERT_TRUE(report.prepareReport());
+    const PreparedPage page = report.preparedPages().page(0);
+    ASSERT_EQ(page.objects.size(), 1);
+    EXPECT_EQ(page.objects[0].kind, ObjectKind::Chart);
+    EXPECT_EQ(decodeChart(page.objects[0].picture).categories,
+              (QStringList{QStringLiteral("01"), QStringLiteral("02")}));
+
+    const QImage image = chartImage(page.objects[0]);
+    int coloured = 0;
+    for (int y = 0; y < image.height(); y += 2)
+        for (int x = 0; x < image.width(); x += 2)
+            coloured += QColor(image.pixel(x, y)).saturation() > 80;
+    EXPECT_GT(coloured, 20) << "the series lines are drawn";
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("chart.pdf"));
+    writePdf(report.preparedPages(), path);
+    QFile pdf(path);
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(pdf.readAll().startsWith("%PDF"));
+}
