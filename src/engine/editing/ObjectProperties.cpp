@@ -232,6 +232,8 @@ QString objectKindCaption(ObjectKind kind) {
         return QStringLiteral("Флажок");
     case ObjectKind::RichText:
         return QStringLiteral("Форматированный текст");
+    case ObjectKind::Chart:
+        return QStringLiteral("Диаграмма");
     }
     return objectKindName(kind);
 }
