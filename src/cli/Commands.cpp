@@ -19,7 +19,8 @@ const QList<CommandEntry>& commands() {
         {"receive-inflation", &receiveInflationCommand,
          "receive-inflation FILE [--yes] | receive-inflation --direct [--yes]"},
         {"report", &reportCommand,
-         "report list | report run ID --out FILE [--set NAME=VALUE]... | report import FILE.frf [--yes] | "
+         "report list | report params ID | report run ID --out FILE [--set NAME=VALUE]... | "
+         "report import FILE.frf [--yes] | "
          "report export-all DIR | report show FILE.frp --out FILE"},
         {"delete-branch", &deleteBranchCommand, "delete-branch CODE [--yes]"},
         {"branches", &branchesCommand, "branches"},

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include "cli/CliContext.h"
+#include "db/Connection.h"
 #include "engine/Exports.h"
 #include "engine/Report.h"
 #include "engine/StoredReports.h"
@@ -61,31 +62,95 @@ int listReports(CliContext& context, ArgReader& reader) {
     return ExitDone;
 }
 
-int runReport(CliContext& context, ArgReader& reader) {
-    const QString out = requiredOut(reader);
-    const QStringList sets = reader.options(QStringLiteral("--set"));
-    const QString id = single(reader.positional(), QStringLiteral("номер отчета"));
-    QVariantMap variables;
+// The --set answers by name, in the order given (a later one for the same name wins).
+QMap<QString, QString> answersOf(const QStringList& sets) {
+    QMap<QString, QString> answers;
     for (const QString& set : sets) {
         const qsizetype eq = set.indexOf(u'=');
         if (eq <= 0)
             throw UsageError(QStringLiteral("Ожидается --set ИМЯ=ЗНАЧЕНИЕ: ") + set);
-        variables.insert(set.left(eq).trimmed(), variableValue(set.mid(eq + 1)));
+        answers.insert(set.left(eq).trimmed(), set.mid(eq + 1));
     }
+    return answers;
+}
+
+bool hasVariable(const engine::ReportTemplate& t, const QString& name) {
+    for (auto it = t.variables.cbegin(); it != t.variables.cend(); ++it)
+        if (it.key().compare(name, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+std::unique_ptr<db::Connection> loadReport(CliContext& context, const QString& id, engine::Report& report) {
     auto connection = context.connect();
-    engine::Report report;
     report.setConnection(connection.get());
     if (!engine::loadStoredReport(*connection, id, report))
         throw Error(engine::reportNotFoundMessage(id));
-    // The answers stand where the report's dialog would put them: in the engine-wide list, which
-    // wins over the dictionary's defaults.
+    return connection;
+}
+
+int runReport(CliContext& context, ArgReader& reader) {
+    const QString out = requiredOut(reader);
+    const QMap<QString, QString> answers = answersOf(reader.options(QStringLiteral("--set")));
+    const QString id = single(reader.positional(), QStringLiteral("номер отчета"));
+    engine::Report report;
+    auto connection = loadReport(context, id, report);
+    // A control takes its answer on its dialog page; a variable of the dictionary stands in the
+    // engine-wide list, which wins over the dictionary's value. Any other name is a mistake.
+    QMap<QString, QString> controls;
+    QVariantMap variables;
+    engine::AnswerRunner probe;
+    engine::DialogSession* session =
+        report.reportTemplate().dialogs.isEmpty() ? nullptr : &report.prepareDialogs(probe);
+    for (auto it = answers.cbegin(); it != answers.cend(); ++it) {
+        if (session && session->control(it.key()))
+            controls.insert(it.key(), it.value());
+        else if (hasVariable(report.reportTemplate(), it.key()))
+            variables.insert(it.key(), variableValue(it.value()));
+        else
+            throw UsageError(QStringLiteral("В отчете нет элемента диалога или переменной %1").arg(it.key()));
+    }
     engine::Report::engineVariables() = variables;
-    if (!report.prepareReport())
+    engine::AnswerRunner runner(controls);
+    report.setDialogRunner(&runner);
+    bool answered = false;
+    try {
+        answered = report.runDialogs();
+    } catch (const engine::AnswerError& e) {
+        throw UsageError(e.message());
+    }
+    for (const QString& message : runner.messages())
+        context.out.message(QStringLiteral("message"), message);
+    if (!answered) {
+        context.out.result(QStringLiteral("declined"), ExitDeclined);
+        return ExitDeclined;
+    }
+    if (!report.buildPages())
         throw Error(QStringLiteral("Отчет не построен: нет ни одной страницы"));
-    for (const QString& warning : report.warnings())
-        context.out.message(QStringLiteral("warning"), warning);
     writePages(context, report.preparedPages(), out);
     context.out.result(QStringLiteral("done"), ExitDone);
+    return ExitDone;
+}
+
+// NAME;KIND;DEFAULT of every control that takes a value, then of every variable.
+int reportParams(CliContext& context, ArgReader& reader) {
+    const QString id = single(reader.positional(), QStringLiteral("номер отчета"));
+    engine::Report report;
+    auto connection = loadReport(context, id, report);
+    QList<QStringList> rows;
+    engine::AnswerRunner runner;
+    if (!report.reportTemplate().dialogs.isEmpty()) {
+        engine::DialogSession& session = report.prepareDialogs(runner);
+        for (engine::ControlObject* c : session.controls())
+            if (c->kind() != engine::ControlKind::Label && c->kind() != engine::ControlKind::Button)
+                rows << QStringList{c->name(), c->kindName(), c->answerText()};
+    }
+    const auto& variables = report.reportTemplate().variables;
+    for (auto it = variables.cbegin(); it != variables.cend(); ++it)
+        rows << QStringList{it.key(), QStringLiteral("variable"), it.value()};
+    context.out.table({QStringLiteral("NAME"), QStringLiteral("KIND"), QStringLiteral("DEFAULT")}, rows);
+    if (context.out.json())
+        context.out.result(QStringLiteral("done"), ExitDone);
     return ExitDone;
 }
 
@@ -149,13 +214,15 @@ int showPrepared(CliContext& context, ArgReader& reader) {
 
 int reportCommand(CliContext& context, const QStringList& args) {
     if (args.isEmpty())
-        throw UsageError(QStringLiteral("Не указана команда: report list|run|import|export-all|show"));
+        throw UsageError(QStringLiteral("Не указана команда: report list|params|run|import|export-all|show"));
     ArgReader reader(args.mid(1));
     const QString sub = args.first();
     if (sub == u"list")
         return listReports(context, reader);
     if (sub == u"run")
         return runReport(context, reader);
+    if (sub == u"params")
+        return reportParams(context, reader);
     if (sub == u"import")
         return importReport(context, reader);
     if (sub == u"export-all")

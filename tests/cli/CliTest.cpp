@@ -106,7 +106,7 @@ TEST_P(CliDatabaseTest, DemoReportsRunImportExportAndShow) {
     run = runCli(withDb({QStringLiteral("report"), QStringLiteral("list")}));
     ASSERT_EQ(run.exitCode, 0);
     const QStringList list = run.out.split(u'\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(list.size(), 4) << run.out.toStdString();
+    ASSERT_EQ(list.size(), 5) << run.out.toStdString();
     EXPECT_EQ(list[0], QStringLiteral("ID;NAZV"));
     QString balancesId;
     for (const QString& line : list)
@@ -146,6 +146,65 @@ TEST_P(CliDatabaseTest, DemoReportsRunImportExportAndShow) {
         EXPECT_GT(QFileInfo(dir.filePath(QStringLiteral("b.") + ext)).size(), 500) << ext.toStdString();
     }
 
+    // Every demo report asks for its dates and branches; the defaults show the accepted data.
+    QString turnoverId;
+    for (const QString& line : list)
+        if (line.endsWith(QStringLiteral(";Оборотная ведомость за период")))
+            turnoverId = line.section(u';', 0, 0);
+    run = runCli(withDb({QStringLiteral("report"), QStringLiteral("params"), balancesId}));
+    ASSERT_EQ(run.exitCode, 0) << run.out.toStdString();
+    const QStringList params = run.out.split(u'\n', Qt::SkipEmptyParts);
+    EXPECT_EQ(params.value(0), QStringLiteral("NAME;KIND;DEFAULT"));
+    EXPECT_TRUE(params.contains(QStringLiteral("CheckListBox1;CheckListBox;*"))) << run.out.toStdString();
+    EXPECT_TRUE(params.contains(QStringLiteral("NA_DATU;variable;DateEdit1.Date"))) << run.out.toStdString();
+    const QString lastDay = params.filter(QStringLiteral("DateEdit1;DateEdit;")).value(0).section(u';', 2);
+    EXPECT_TRUE(lastDay.endsWith(QStringLiteral(".2005")))
+        << "the last day with accepted balances: " << run.out.toStdString();
+    const auto totalOf = [&](const QString& id, const QStringList& sets) {
+        QStringList args{QStringLiteral("report"), QStringLiteral("run"), id, QStringLiteral("--out"),
+                         path("t.csv")};
+        for (const QString& set : sets)
+            args << QStringLiteral("--set") << set;
+        const auto r = runCli(withDb(args));
+        EXPECT_EQ(r.exitCode, 0) << r.out.toStdString();
+        QFile file(path("t.csv"));
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        for (const QString& line : lines)
+            if (line.startsWith(QStringLiteral(";Итого;")))
+                return line.mid(7);
+        return QString();
+    };
+    const auto allZero = [](const QString& total) {
+        for (const QString& amount : total.split(u';'))
+            if (amount != QStringLiteral("0,00"))
+                return false;
+        return true;
+    };
+    for (const QString& id : {balancesId, turnoverId}) {
+        const QString byDefault = totalOf(id, {});
+        EXPECT_FALSE(byDefault.isEmpty());
+        EXPECT_FALSE(allZero(byDefault)) << "defaults: " << byDefault.toStdString();
+        EXPECT_EQ(totalOf(id, {QStringLiteral("CheckListBox1=01")}), byDefault) << "the demo's one branch";
+        EXPECT_TRUE(allZero(totalOf(id, {QStringLiteral("CheckListBox1=")}))) << "no branch ticked";
+    }
+    EXPECT_EQ(
+        totalOf(turnoverId, {QStringLiteral("DateEdit1=01.01.2005"), QStringLiteral("DateEdit2=31.12.2005")}),
+        totalOf(turnoverId, {}));
+
+    run = runCli(withDb({QStringLiteral("report"), QStringLiteral("run"), balancesId, QStringLiteral("--set"),
+                         QStringLiteral("DateEdit1=31.02.2006"), QStringLiteral("--out"), path("x.pdf")}));
+    EXPECT_EQ(run.exitCode, 64);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("31.02.2006"))) << run.out.toStdString();
+    run = runCli(withDb({QStringLiteral("report"), QStringLiteral("run"), balancesId, QStringLiteral("--set"),
+                         QStringLiteral("NoSuchControl=1"), QStringLiteral("--out"), path("x.pdf")}));
+    EXPECT_EQ(run.exitCode, 64);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("NoSuchControl"))) << run.out.toStdString();
+    run = runCli(withDb({QStringLiteral("report"), QStringLiteral("run"), balancesId, QStringLiteral("--set"),
+                         QStringLiteral("CheckListBox1=01,77"), QStringLiteral("--out"), path("x.pdf")}));
+    EXPECT_EQ(run.exitCode, 64);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("77"))) << run.out.toStdString();
+
     run = runCli(withDb({QStringLiteral("report"), QStringLiteral("run"), QStringLiteral("1 OR 1=1"),
                          QStringLiteral("--out"), path("x.pdf")}));
     EXPECT_EQ(run.exitCode, 4);
@@ -169,7 +228,7 @@ TEST_P(CliDatabaseTest, DemoReportsRunImportExportAndShow) {
     EXPECT_EQ(run.exitCode, 0) << run.out.toStdString();
     EXPECT_TRUE(run.out.contains(QStringLiteral("Отчет \"Копия\" добавлен.")));
     run = runCli(withDb({QStringLiteral("report"), QStringLiteral("list")}));
-    EXPECT_TRUE(run.out.contains(QStringLiteral("\n3;Копия"))) << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("\n4;Копия"))) << run.out.toStdString();
     run = runCli(withDb(
         {QStringLiteral("report"), QStringLiteral("import"), path("Копия.frf"), QStringLiteral("--yes")}));
     EXPECT_TRUE(run.out.contains(QStringLiteral("Отчет \"Копия\" обновлен."))) << run.out.toStdString();
@@ -177,11 +236,11 @@ TEST_P(CliDatabaseTest, DemoReportsRunImportExportAndShow) {
               4);
 
     // A name that would write outside the folder is refused; the rest are written, exit 4.
-    runCli(withDb({QStringLiteral("sql"),
-                   QStringLiteral("update REPORT set NAZV = '../вне' where NAZV = 'Копия'")}));
+    runCli(withDb(
+        {QStringLiteral("sql"), QStringLiteral("update REPORT set NAZV = '../вне' where NAZV = 'Копия'")}));
     run = runCli(withDb({QStringLiteral("report"), QStringLiteral("export-all"), path("frf2")}));
     EXPECT_EQ(run.exitCode, 4) << run.out.toStdString();
-    EXPECT_TRUE(run.out.contains(QStringLiteral("[warning]\nОтчет 3 \"../вне\" не сохранен в файл")))
+    EXPECT_TRUE(run.out.contains(QStringLiteral("[warning]\nОтчет 4 \"../вне\" не сохранен в файл")))
         << run.out.toStdString();
     EXPECT_FALSE(run.out.contains(QStringLiteral("All done")));
     EXPECT_FALSE(QFile::exists(path("вне.frf")));
