@@ -127,6 +127,8 @@ int runReport(CliContext& context, ArgReader& reader) {
     }
     if (!report.buildPages())
         throw Error(QStringLiteral("Отчет не построен: нет ни одной страницы"));
+    for (const QString& warning : report.warnings())
+        context.out.message(QStringLiteral("warning"), warning);
     writePages(context, report.preparedPages(), out);
     context.out.result(QStringLiteral("done"), ExitDone);
     return ExitDone;
