@@ -11,6 +11,7 @@ packages=(
   zlib1g-dev libxlsxwriter-dev unixodbc-dev tdsodbc libsqlite3-dev libpq-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   postgresql-15 sqlite3 fonts-liberation2 clang unzip qt6-translations-l10n
+  dpkg-dev file
 )
 if [[ "${1:-}" == "--bench" ]]; then
   packages+=(pgdbf gdal-bin time hyperfine libreoffice-calc libreoffice-writer poppler-utils bc)

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHash>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -36,18 +37,53 @@ void applyProcessFormats() {
     installQtTranslations();
 }
 
+namespace {
+// Texts of Qt 6 that its Russian catalogue does not carry yet (the file dialog's "Folder").
+class MissingQtTexts final : public QTranslator {
+public:
+    using QTranslator::QTranslator;
+    bool isEmpty() const override { return false; }
+    QString translate(const char* context, const char* source, const char* disambiguation,
+                      int n) const override {
+        Q_UNUSED(disambiguation);
+        Q_UNUSED(n);
+        if (qstrcmp(context, "QAbstractFileIconProvider") != 0)
+            return {};
+        static const QHash<QByteArray, QString> texts = {
+            {"Drive", QStringLiteral("Диск")},     {"Folder", QStringLiteral("Папка")},
+            {"File", QStringLiteral("Файл")},      {"%1 File", QStringLiteral("Файл %1")},
+            {"Shortcut", QStringLiteral("Ярлык")}, {"Alias", QStringLiteral("Псевдоним")},
+        };
+        return texts.value(QByteArray(source));
+    }
+};
+} // namespace
+
+void useRussianDatesInQtDialogs() {
+    // Qt's own dialogs (the file dialog's dates) follow the system locale of the date category;
+    // the program's texts are Russian whatever the session's language.
+    const QByteArray all = qgetenv("LC_ALL");
+    if (!all.isEmpty()) {
+        if (qEnvironmentVariableIsEmpty("LANG"))
+            qputenv("LANG", all);
+        qunsetenv("LC_ALL");
+    }
+    qputenv("LC_TIME", "ru_RU.UTF-8");
+}
+
 void installQtTranslations() {
     // Qt's own dialogs and standard buttons in Russian ("Отмена", "Да", "Нет").
-    static QTranslator* translator = nullptr;
-    if (translator || !QCoreApplication::instance())
+    static bool installed = false;
+    QCoreApplication* application = QCoreApplication::instance();
+    if (installed || !application)
         return;
-    auto candidate = std::make_unique<QTranslator>();
-    if (!candidate->load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
+    installed = true;
+    // Asked last: translators installed later are asked first.
+    QCoreApplication::installTranslator(new MissingQtTexts(application));
+    auto* translator = new QTranslator(application);
+    if (translator->load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        return;
-    candidate->setParent(QCoreApplication::instance()); // owned by the application from here on
-    translator = candidate.release();
-    QCoreApplication::installTranslator(translator);
+        QCoreApplication::installTranslator(translator);
 }
 
 DesktopApp::DesktopApp(QString iniPath, Messages& messages, LoginPrompt login)
@@ -62,7 +98,6 @@ bool DesktopApp::start() {
     window_ = std::make_unique<MainWindow>(messages_);
     inDir_.clear();
     window_->setWindowTitle(MainWindowCaption);
-    QGuiApplication::setApplicationDisplayName(ApplicationTitle);
     applyProcessFormats();
 
     config_ = readAppConfig(iniPath_);

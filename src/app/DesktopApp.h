@@ -104,7 +104,9 @@ private:
 
 // Sets the process-wide date and number formats, and the language of Qt's own texts.
 void applyProcessFormats();
-// Loads Qt's Russian translations once, when the system has them.
+// Loads Qt's Russian translations once, when the system has them, and the few texts they lack.
 void installQtTranslations();
+// Russian dates in Qt's own dialogs: called before the application object is made.
+void useRussianDatesInQtDialogs();
 
 } // namespace svod::app

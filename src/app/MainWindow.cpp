@@ -3,8 +3,9 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
+#include <QHash>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -12,7 +13,6 @@
 #include <QProcess>
 #include <QStatusBar>
 #include <QStyle>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include "app/MessageConventions.h"
@@ -21,6 +21,8 @@
 #include "db/Error.h"
 #include "db/SqlHelpers.h"
 #include "engine/StoredReports.h"
+#include "help/HelpPages.h"
+#include "help/HelpWindow.h"
 
 namespace svod::app {
 
@@ -301,13 +303,27 @@ QString MainWindow::helpCommandLine(const QString& executableDir) {
 }
 
 void MainWindow::openHelp() {
-    const QString dir = QCoreApplication::applicationDirPath();
 #ifdef Q_OS_WIN
-    QProcess::startDetached(helpCommandLine(QDir::toNativeSeparators(dir)));
-#else
-    // The bundled HTML help in the system's browser; nothing is reported when it cannot start.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QDir(dir).filePath(QStringLiteral("help/index.html"))));
+    // The compiled help, where it is installed, opens in the system's viewer; the file is the
+    // viewer's one argument (a path with spaces stays one argument).
+    const QString dir = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+    if (QFileInfo::exists(QDir(dir).filePath(QStringLiteral("svod_mu.chm")))) {
+        const help::HelpCommand command = help::helpViewerCommand(dir);
+        if (QProcess::startDetached(command.program, command.arguments))
+            return;
+    }
 #endif
+    help::showHelp(helpPageFor(mdiArea_->activeSubWindow()), this);
+}
+
+QString MainWindow::helpPageFor(const QMdiSubWindow* window) {
+    // The page of the active window's kind; the contents otherwise.
+    static const QHash<QString, QString> pages = {
+        {QStringLiteral("PreviewWindow"), QStringLiteral("preview.html")},
+    };
+    if (window && window->widget())
+        return pages.value(window->widget()->objectName(), QStringLiteral("index.html"));
+    return QStringLiteral("index.html");
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -75,7 +75,10 @@ public:
 
     // "hh.exe mk:@MSITStore:<dir>svod_mu.chm" for a directory written the Windows way.
     static QString helpCommandLine(const QString& executableDir);
+    // "Справка": the help window at the page of the active child window (the viewer of the
+    // compiled help on Windows, where it is installed).
     void openHelp();
+    static QString helpPageFor(const QMdiSubWindow* window);
 
 Q_SIGNALS:
     void closing();

@@ -1,13 +1,19 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFontDatabase>
+#include <QStandardPaths>
 
 #include "app/DesktopApp.h"
+#include "app/FirstStart.h"
 #include "app/MainWindow.h"
 #include "app/MessageConventions.h"
 #include "db/AppConfig.h"
+#include "db/Error.h"
+#include "db/QtMessages.h"
 
 int main(int argc, char** argv) {
+    svod::quietQtMessages();
+    svod::app::useRussianDatesInQtDialogs();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("svod"));
     QFont font(QStringLiteral("Liberation Sans"), 9);
@@ -23,6 +29,14 @@ int main(int argc, char** argv) {
     const QString ini = parser.isSet(iniOption) ? parser.value(iniOption) : svod::defaultIniPath();
 
     svod::app::MessageBoxes messages(nullptr);
+    if (!parser.isSet(iniOption)) {
+        try {
+            svod::app::prepareFirstStart(ini,
+                                         QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+        } catch (const svod::Error& e) {
+            messages.error(e.message());
+        }
+    }
     svod::app::DesktopApp app(ini, messages, [](const QString& database, const QString& user) {
         return svod::app::LoginDialog::ask(database, user, nullptr);
     });

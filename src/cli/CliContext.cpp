@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 
 #include "db/AppConfig.h"
+#include "db/QtMessages.h"
 
 namespace svod::cli {
 
@@ -94,6 +95,7 @@ int runCli(int argc, char** argv) {
     // offscreen platform needs no display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    quietQtMessages();
     QGuiApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments().mid(1);
 

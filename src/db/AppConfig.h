@@ -17,8 +17,13 @@ struct AppConfig {
     QString tablesOwnerPrefix() const { return tablesOwner.isEmpty() ? QString() : tablesOwner + u'.'; }
 };
 
-// pr_vt.ini beside the executable.
+// pr_vt.ini beside the executable when it can be written there; otherwise (an installed program,
+// a read-only folder) svod/pr_vt.ini in the user's configuration folder.
 QString defaultIniPath();
+QString iniPathFor(const QString& executableDir, const QString& userConfigDir);
+// A folder of the program's data ("help", "demo"): beside the executable, or in ../share/svod of
+// an installed program. Empty when there is none.
+QString dataDirectory(const QString& name);
 // A missing file reads as a file whose keys are all empty.
 AppConfig readAppConfig(const QString& iniPath);
 // Writes [PATH] in_dir, leaving every other line of the file as it was.

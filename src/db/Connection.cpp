@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include "db/Error.h"
+#include "db/ErrorExplanations.h"
 #include "db/Profile.h"
 #include "db/SqliteMemoryTable.h"
 
@@ -24,7 +25,7 @@ QString errorText(const QSqlError& error) {
         text = error.driverText().trimmed();
     if (text.isEmpty())
         text = error.text().trimmed();
-    return text;
+    return explainDatabaseError(text, error.nativeErrorCode());
 }
 } // namespace
 

@@ -23,6 +23,7 @@
 #include <QWheelEvent>
 
 #include "db/Error.h"
+#include "help/HelpWindow.h"
 
 namespace svod::reports {
 
@@ -230,10 +231,8 @@ void PreviewWindow::buildToolBar() {
     connect(print, &QToolButton::clicked, this, [this] { printDocument(); });
     connect(save, &QToolButton::clicked, this, [this] { saveDocument(); });
     connect(loadButton_, &QToolButton::clicked, this, [this] { loadDocument(); });
-    connect(help, &QToolButton::clicked, this, [] {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(
-            QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("help/index.html"))));
-    });
+    connect(help, &QToolButton::clicked, this,
+            [this] { help::showHelp(QStringLiteral("preview.html"), window()); });
     connect(close, &QToolButton::clicked, this, [this] {
         // Inside an MDI area the sub-window frame is the window to close.
         QWidget* frame = parentWidget() ? parentWidget() : this;

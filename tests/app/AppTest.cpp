@@ -1,6 +1,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QMdiArea>
@@ -16,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "app/DesktopApp.h"
+#include "app/FirstStart.h"
 #include "app/MainWindow.h"
 #include "app/MessageConventions.h"
 #include "app/ProgressDialog.h"
@@ -525,4 +527,52 @@ TEST(ReportCatalogue, OpensFromTheServiceMenuAndImportedReportsRunFromTheMenu) {
                      .findText(0, QStringLiteral("импортированный шаблон"), Qt::CaseSensitive)
                      .isEmpty());
     app.close();
+}
+
+TEST(StartUp, CaptionExactlyAndQtTextsInRussian) {
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("pr_vt.ini"));
+    writeIni(ini, QStringLiteral("[connect]\r\nstring=sqlite:%1\r\n")
+                      .arg(dir.filePath(QStringLiteral("c.db")))
+                      .toUtf8());
+    RecordingMessages messages;
+    DesktopApp app(ini, messages, {});
+    ASSERT_TRUE(app.start());
+    app.mainWindow().show();
+    EXPECT_EQ(app.mainWindow().windowTitle(),
+              QStringLiteral("Сводная отчетность по МСФО (\"Тальвер\") версия 1.29"));
+    // A display name would be appended to every window's caption by the window system.
+    EXPECT_NE(QGuiApplication::applicationDisplayName(), ApplicationTitle);
+    // Qt's own buttons and file dialog texts.
+    QDialogButtonBox box(QDialogButtonBox::Cancel | QDialogButtonBox::Open);
+    EXPECT_EQ(box.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Отмена"));
+    EXPECT_EQ(QCoreApplication::translate("QAbstractFileIconProvider", "Folder"), QStringLiteral("Папка"));
+    EXPECT_EQ(QCoreApplication::translate("QTabBar", "Scroll Left"), QStringLiteral("Прокрутить влево"));
+    app.close();
+}
+
+TEST(StartUp, FirstStartMakesAConfigurationAndAnEmptyDatabase) {
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("config/svod/pr_vt.ini"));
+    const QString data = dir.filePath(QStringLiteral("data/svod"));
+    prepareFirstStart(ini, data);
+    ASSERT_TRUE(QFile::exists(ini));
+    IniFile file(ini);
+    EXPECT_EQ(file.value(QStringLiteral("connect"), QStringLiteral("string")),
+              QStringLiteral("sqlite:") + data + QStringLiteral("/svod.db"));
+    RecordingMessages messages;
+    {
+        DesktopApp app(ini, messages, {});
+        ASSERT_TRUE(app.start()) << messages.log.join(u'\n').toStdString();
+        // The tables exist: the whole menu is there, with no reports yet.
+        EXPECT_TRUE(app.mainWindow().action(QStringLiteral("N6"))->isVisible());
+        EXPECT_TRUE(app.mainWindow().reportsMenu()->actions().isEmpty());
+        app.close();
+    }
+    EXPECT_TRUE(messages.log.isEmpty()) << messages.log.join(u'\n').toStdString();
+    // A second start leaves the user's file alone.
+    writeIni(ini, "[connect]\r\nstring=sqlite:/elsewhere.db\r\n");
+    prepareFirstStart(ini, data);
+    EXPECT_EQ(IniFile(ini).value(QStringLiteral("connect"), QStringLiteral("string")),
+              QStringLiteral("sqlite:/elsewhere.db"));
 }

@@ -301,3 +301,28 @@ TEST(Cli, ConnectionFromIniAndItsFailures) {
     EXPECT_EQ(run.exitCode, 4) << run.out.toStdString();
     EXPECT_TRUE(run.out.contains(QStringLiteral("[error]")));
 }
+
+TEST(Cli, StandardErrorStaysEmptyInNormalRuns) {
+    QTemporaryDir dir;
+    // As on a server or in a cron job: no session runtime folder, no display.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    env.remove(QStringLiteral("DISPLAY"));
+    const QStringList db = {QStringLiteral("--db"),
+                            QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("s.db"))};
+    const QList<QStringList> runs = {
+        {QStringLiteral("--help")},
+        db + QStringList{QStringLiteral("init-db"), QStringLiteral("--demo"),
+                         dir.filePath(QStringLiteral("p"))},
+        db + QStringList{QStringLiteral("receive"), dir.filePath(QStringLiteral("p/A010105.dbf")),
+                         QStringLiteral("--yes")},
+        db + QStringList{QStringLiteral("report"), QStringLiteral("run"), QStringLiteral("1"),
+                         QStringLiteral("--out"), dir.filePath(QStringLiteral("r.pdf"))},
+    };
+    for (const QStringList& args : runs) {
+        const auto run = runCli(args, env);
+        EXPECT_EQ(run.exitCode, 0) << args.join(u' ').toStdString() << "\n" << run.out.toStdString();
+        EXPECT_EQ(run.err, QString()) << args.join(u' ').toStdString();
+    }
+}
