@@ -15,6 +15,7 @@
 #include "app/ProgressDialog.h"
 #include "db/Connection.h"
 #include "db/Error.h"
+#include "db/IniFile.h"
 #include "engine/Report.h"
 #include "engine/StoredReports.h"
 #include "reception/InflationReception.h"
@@ -102,6 +103,9 @@ bool DesktopApp::start() {
 
     config_ = readAppConfig(iniPath_);
     inDir_ = config_.inDir;
+    zoomAtStart_ = IniFile(iniPath_).value(QStringLiteral("preview"), QStringLiteral("zoom"));
+    if (!zoomAtStart_.isEmpty())
+        reports::PreviewWindow::setLastZoom(zoomAtStart_);
 
     const bool open = openConnection();
     connection_->setCommandTimeout(db::Timeouts::CommandAfterStart);
@@ -121,8 +125,7 @@ void DesktopApp::setProtocolViewer(std::function<void(const QList<engine::TableD
 void DesktopApp::wireCommands() {
     if (!protocolViewer_)
         protocolViewer_ = [this](const QList<engine::TableData>& protocols) {
-            auto* preview = new reports::PreviewWindow(reports::makeComposedProtocols(protocols));
-            window_->addChildWindow(preview)->setWindowTitle(QStringLiteral("Протокол ошибок"));
+            showPreview(reports::makeComposedProtocols(protocols), QStringLiteral("Протокол ошибок"), false);
         };
     interaction_ = std::make_unique<GuiInteraction>(*window_, protocolViewer_);
     reception_ = std::make_unique<reception::ReceptionService>(*connection_, *interaction_);
@@ -202,10 +205,20 @@ void DesktopApp::runStoredReport(const QString& idText) {
     progress.execute([&] { prepared = report_->buildPages(); });
     if (!prepared)
         return;
-    auto* preview = new reports::PreviewWindow(reports::makePreparedDocument(report_->preparedPages()));
-    preview->setLoader(&reports::loadPreparedDocument);
-    preview->setStatusText(report_->warnings().join(QStringLiteral("; ")));
-    window_->addChildWindow(preview)->setWindowTitle(QStringLiteral("Предварительный просмотр"));
+    QMdiSubWindow* sub = showPreview(reports::makePreparedDocument(report_->preparedPages()),
+                QStringLiteral("Предварительный просмотр"), true);
+    if (auto* preview = qobject_cast<reports::PreviewWindow*>(sub->widget()))
+        preview->setStatusText(report_->warnings().join(QStringLiteral("; ")));
+}
+
+QMdiSubWindow* DesktopApp::showPreview(std::unique_ptr<reports::PreviewDocument> document,
+                                       const QString& title, bool withLoader) {
+    auto* preview = new reports::PreviewWindow(std::move(document));
+    if (withLoader)
+        preview->setLoader(&reports::loadPreparedDocument);
+    QMdiSubWindow* sub = window_->addChildWindow(preview, MainWindow::ChildSize::FillWorkspace);
+    sub->setWindowTitle(title);
+    return sub;
 }
 
 void DesktopApp::receiveData() {
@@ -223,9 +236,7 @@ void DesktopApp::openPreparedReport() {
                                                       QStringLiteral("Файл отчета (*.frp)"));
     if (path.isEmpty())
         return;
-    auto* preview = new reports::PreviewWindow(reports::loadPreparedDocument(path));
-    preview->setLoader(&reports::loadPreparedDocument);
-    window_->addChildWindow(preview)->setWindowTitle(QFileInfo(path).fileName());
+    showPreview(reports::loadPreparedDocument(path), QFileInfo(path).fileName(), true);
 }
 
 void DesktopApp::receiveInflation() {
@@ -272,6 +283,17 @@ void DesktopApp::close() {
     if (!inDir_.isEmpty()) {
         try {
             writeInDir(iniPath_, inDir_);
+        } catch (const Error& e) {
+            messages_.error(e.message());
+        }
+    }
+    // The zoom last chosen in a preview is where the next session's previews open.
+    const QString zoom = reports::PreviewWindow::lastZoom();
+    if (zoom != zoomAtStart_ && !(zoomAtStart_.isEmpty() && zoom == QLatin1String("width"))) {
+        try {
+            IniFile ini(iniPath_);
+            ini.setValue(QStringLiteral("preview"), QStringLiteral("zoom"), zoom);
+            ini.save();
         } catch (const Error& e) {
             messages_.error(e.message());
         }

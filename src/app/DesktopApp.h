@@ -18,6 +18,12 @@ namespace svod::engine {
 class Report;
 }
 
+namespace svod::reports {
+class PreviewDocument;
+}
+
+class QMdiSubWindow;
+
 namespace svod::reception {
 class InflationReception;
 class ReceptionService;
@@ -71,6 +77,10 @@ public:
     QWidget* openReportCatalogue();
     // DesignReport on the shared report object; returns when the designer closes.
     void setReportDesigner(std::function<void(engine::Report&)> designer) { designer_ = std::move(designer); }
+    // A preview child window filling the workspace; `withLoader` adds the button that opens a
+    // prepared report file in it.
+    QMdiSubWindow* showPreview(std::unique_ptr<reports::PreviewDocument> document, const QString& title,
+                               bool withLoader);
     // The shared report object: whatever was run or loaded last.
     engine::Report& report() { return *report_; }
     // The branch directory, log detail and administration windows.
@@ -88,6 +98,7 @@ private:
     LoginPrompt login_;
     AppConfig config_;
     QString inDir_;
+    QString zoomAtStart_;
     bool loginAsked_ = false;
     bool closed_ = false;
     std::unique_ptr<db::Connection> connection_;

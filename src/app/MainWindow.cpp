@@ -242,7 +242,7 @@ void MainWindow::hideMenu() {
                 a->setVisible(false);
 }
 
-QMdiSubWindow* MainWindow::addChildWindow(QWidget* widget) {
+QMdiSubWindow* MainWindow::addChildWindow(QWidget* widget, ChildSize size) {
     widget->setAttribute(Qt::WA_DeleteOnClose);
     QMdiSubWindow* sub = mdiArea_->addSubWindow(widget);
     sub->setAttribute(Qt::WA_DeleteOnClose);
@@ -251,6 +251,8 @@ QMdiSubWindow* MainWindow::addChildWindow(QWidget* widget) {
             this, [this] { updateWindowCommands(); }, Qt::QueuedConnection);
     });
     sub->show();
+    if (size == ChildSize::FillWorkspace)
+        sub->setGeometry(mdiArea_->viewport()->rect());
     updateWindowCommands();
     return sub;
 }

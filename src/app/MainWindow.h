@@ -66,7 +66,9 @@ public:
     void hideMenu();
 
     // Opens a widget as a child window that frees itself when closed.
-    QMdiSubWindow* addChildWindow(QWidget* widget);
+    // FillWorkspace: as large as the workspace (previews show a whole page width at once).
+    enum class ChildSize { Own, FillWorkspace };
+    QMdiSubWindow* addChildWindow(QWidget* widget, ChildSize size = ChildSize::Own);
 
     void setStatusText(const QString& text);
     QString statusText() const;

@@ -16,6 +16,7 @@
 #include <QPrinter>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QStyle>
 #include <QToolButton>
 #include <QUrl>
@@ -24,11 +25,30 @@
 
 #include "db/Error.h"
 #include "help/HelpWindow.h"
+#include "reports/PreviewIcons.h"
+#include "reports/PreviewThumbnails.h"
 
 namespace svod::reports {
 
 namespace {
 constexpr int PageGap = 12;
+
+QString& lastZoomChoice() {
+    static QString zoom = QStringLiteral("width");
+    return zoom;
+}
+} // namespace
+
+QString PreviewWindow::lastZoom() {
+    return lastZoomChoice();
+}
+
+void PreviewWindow::setLastZoom(const QString& zoom) {
+    bool number = false;
+    const int percent = zoom.toInt(&number);
+    if (zoom == QLatin1String("width") || zoom == QLatin1String("page") ||
+        (number && percent >= 10 && percent <= 400))
+        lastZoomChoice() = zoom;
 }
 
 // Paints the pages one below the other.
@@ -129,13 +149,21 @@ PreviewWindow::PreviewWindow(std::unique_ptr<PreviewDocument> document, QWidget*
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     buildToolBar();
+    auto* pages = new QHBoxLayout;
+    pages->setContentsMargins(0, 0, 0, 0);
+    pages->setSpacing(0);
+    thumbnails_ = new PreviewThumbnails(this);
     scrollArea_ = new QScrollArea(this);
     scrollArea_->setObjectName(QStringLiteral("PreviewScrollArea"));
     scrollArea_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     scrollArea_->setBackgroundRole(QPalette::Dark);
+    scrollArea_->setAccessibleName(QStringLiteral("Страницы отчета"));
     view_ = new PageView(scrollArea_);
     scrollArea_->setWidget(view_);
-    layout->addWidget(scrollArea_, 1);
+    scrollArea_->viewport()->installEventFilter(this);
+    pages->addWidget(thumbnails_);
+    pages->addWidget(scrollArea_, 1);
+    layout->addLayout(pages, 1);
     statusLine_ = new QLabel(this);
     statusLine_->setObjectName(QStringLiteral("PreviewStatusLine"));
     statusLine_->setAccessibleName(QStringLiteral("Замечания построения отчета"));
@@ -144,7 +172,21 @@ PreviewWindow::PreviewWindow(std::unique_ptr<PreviewDocument> document, QWidget*
     statusLine_->hide();
     layout->addWidget(statusLine_);
     connect(scrollArea_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { updatePageLabel(); });
+    connect(thumbnails_, &PreviewThumbnails::pageChosen, this, [this](int page) { goToPage(page); });
     view_->setDocument(document_.get());
+    thumbnails_->setDocument(document_.get());
+    setThumbnailsVisible(pageCount() > 1);
+    const QString zoom = lastZoom();
+    zoom_ = zoom == QLatin1String("width")  ? Zoom::PageWidth
+            : zoom == QLatin1String("page") ? Zoom::WholePage
+                                            : Zoom::Percent;
+    percent_ = zoom_ == Zoom::Percent ? zoom.toInt() : 100;
+    const int zoomIndex = zoom_ == Zoom::PageWidth   ? 0
+                          : zoom_ == Zoom::WholePage ? 1
+                                                     : zoomBox_->findText(zoom + u'%');
+    if (zoomIndex >= 0)
+        zoomBox_->setCurrentIndex(zoomIndex);
+    buildShortcuts();
     resize(800, 600);
     updateScale();
 }
@@ -166,88 +208,145 @@ void PreviewWindow::buildToolBar() {
     bar->setObjectName(QStringLiteral("PreviewToolBar"));
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(4, 2, 4, 2);
-    auto button = [&](const QString& name, const QString& tip, QStyle::StandardPixmap icon) {
+    row->setSpacing(2);
+    auto button = [&](const QString& name, const QString& tip, PreviewIcon icon, const QString& keys = {}) {
         auto* b = new QToolButton(bar);
         b->setObjectName(name);
-        b->setToolTip(tip);
-        b->setIcon(style()->standardIcon(icon));
+        b->setToolTip(keys.isEmpty() ? tip : tip + QStringLiteral(" (") + keys + u')');
+        b->setAccessibleName(tip);
+        b->setIcon(previewIcon(icon));
+        b->setIconSize(QSize(20, 20));
         b->setAutoRaise(true);
         row->addWidget(b);
         return b;
     };
     zoomBox_ = new QComboBox(bar);
     zoomBox_->setObjectName(QStringLiteral("ZoomBox"));
+    zoomBox_->setToolTip(QStringLiteral("Масштаб"));
+    zoomBox_->setAccessibleName(QStringLiteral("Масштаб"));
     zoomBox_->addItems({QStringLiteral("По ширине страницы"), QStringLiteral("Страница целиком"),
                         QStringLiteral("25%"), QStringLiteral("50%"), QStringLiteral("75%"),
                         QStringLiteral("100%"), QStringLiteral("150%"), QStringLiteral("200%")});
+    zoomBox_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     row->addWidget(zoomBox_);
     connect(zoomBox_, &QComboBox::activated, this, [this](int index) {
-        if (index == 0)
+        if (index == 0) {
             setZoom(Zoom::PageWidth);
-        else if (index == 1)
+            setLastZoom(QStringLiteral("width"));
+        } else if (index == 1) {
             setZoom(Zoom::WholePage);
-        else
-            setZoom(Zoom::Percent, zoomBox_->itemText(index).chopped(1).toInt());
+            setLastZoom(QStringLiteral("page"));
+        } else {
+            const QString percent = zoomBox_->itemText(index).chopped(1);
+            setZoom(Zoom::Percent, percent.toInt());
+            setLastZoom(percent);
+        }
     });
+    thumbnailsButton_ = button(QStringLiteral("ThumbnailsButton"), QStringLiteral("Миниатюры страниц"),
+                               PreviewIcon::Thumbnails);
+    thumbnailsButton_->setCheckable(true);
+    connect(thumbnailsButton_, &QToolButton::toggled, this, [this](bool on) { setThumbnailsVisible(on); });
     auto* first = button(QStringLiteral("FirstPageButton"), QStringLiteral("Первая страница"),
-                         QStyle::SP_MediaSkipBackward);
+                         PreviewIcon::FirstPage, QStringLiteral("Home"));
     auto* prev = button(QStringLiteral("PrevPageButton"), QStringLiteral("Предыдущая страница"),
-                        QStyle::SP_MediaSeekBackward);
+                        PreviewIcon::PreviousPage, QStringLiteral("Ctrl+PgUp"));
     pageLabel_ = new QLabel(bar);
     pageLabel_->setObjectName(QStringLiteral("PageLabel"));
+    pageLabel_->setAccessibleName(QStringLiteral("Номер страницы"));
     row->addWidget(pageLabel_);
     auto* next = button(QStringLiteral("NextPageButton"), QStringLiteral("Следующая страница"),
-                        QStyle::SP_MediaSeekForward);
+                        PreviewIcon::NextPage, QStringLiteral("Ctrl+PgDn"));
     auto* last = button(QStringLiteral("LastPageButton"), QStringLiteral("Последняя страница"),
-                        QStyle::SP_MediaSkipForward);
+                        PreviewIcon::LastPage, QStringLiteral("End"));
     connect(first, &QToolButton::clicked, this, [this] { goToPage(0); });
     connect(prev, &QToolButton::clicked, this, [this] { goToPage(currentPage() - 1); });
     connect(next, &QToolButton::clicked, this, [this] { goToPage(currentPage() + 1); });
     connect(last, &QToolButton::clicked, this, [this] { goToPage(pageCount() - 1); });
 
+    row->addSpacing(8);
     findEdit_ = new QLineEdit(bar);
     findEdit_->setObjectName(QStringLiteral("FindEdit"));
-    findEdit_->setPlaceholderText(QStringLiteral("Найти..."));
-    findEdit_->setMaximumWidth(160);
+    findEdit_->setPlaceholderText(QStringLiteral("Найти... (Ctrl+F)"));
+    findEdit_->setAccessibleName(QStringLiteral("Текст для поиска"));
+    findEdit_->setClearButtonEnabled(true);
+    findEdit_->setMinimumWidth(150);
+    findEdit_->setMaximumWidth(220);
     row->addWidget(findEdit_);
-    auto* findButton =
-        button(QStringLiteral("FindButton"), QStringLiteral("Найти"), QStyle::SP_FileDialogContentsView);
-    auto* findNextButton =
-        button(QStringLiteral("FindNextButton"), QStringLiteral("Найти далее"), QStyle::SP_ArrowDown);
+    auto* findButton = button(QStringLiteral("FindButton"), QStringLiteral("Найти"), PreviewIcon::Find);
+    auto* findPreviousButton = button(QStringLiteral("FindPreviousButton"), QStringLiteral("Найти ранее"),
+                                      PreviewIcon::FindPrevious, QStringLiteral("Shift+F3"));
+    auto* findNextButton = button(QStringLiteral("FindNextButton"), QStringLiteral("Найти далее"),
+                                  PreviewIcon::FindNext, QStringLiteral("F3"));
+    findStatus_ = new QLabel(bar);
+    findStatus_->setObjectName(QStringLiteral("FindStatusLabel"));
+    findStatus_->setAccessibleName(QStringLiteral("Результат поиска"));
+    findStatus_->setStyleSheet(QStringLiteral("color: #a02020;"));
+    row->addWidget(findStatus_);
     connect(findEdit_, &QLineEdit::returnPressed, this, [this] { find(findEdit_->text()); });
+    connect(findEdit_, &QLineEdit::textEdited, this, [this] { findStatus_->clear(); });
     connect(findButton, &QToolButton::clicked, this, [this] { find(findEdit_->text()); });
     connect(findNextButton, &QToolButton::clicked, this, [this] { findNext(); });
+    connect(findPreviousButton, &QToolButton::clicked, this, [this] { findPrevious(); });
 
-    auto* print =
-        button(QStringLiteral("PrintButton"), QStringLiteral("Печать"), QStyle::SP_DialogApplyButton);
-    auto* save =
-        button(QStringLiteral("SaveButton"), QStringLiteral("Сохранить"), QStyle::SP_DialogSaveButton);
-    loadButton_ =
-        button(QStringLiteral("LoadButton"), QStringLiteral("Открыть"), QStyle::SP_DialogOpenButton);
+    row->addStretch(1);
+    loadButton_ = button(QStringLiteral("LoadButton"), QStringLiteral("Открыть отчет"), PreviewIcon::Open);
     loadButton_->setVisible(false);
-    auto* help = button(QStringLiteral("HelpButton"), QStringLiteral("Справка"), QStyle::SP_DialogHelpButton);
-    auto* close =
-        button(QStringLiteral("CloseButton"), QStringLiteral("Закрыть"), QStyle::SP_DialogCloseButton);
+    auto* save = button(QStringLiteral("SaveButton"), QStringLiteral("Сохранить"), PreviewIcon::Save,
+                        QStringLiteral("Ctrl+S"));
+    auto* print = button(QStringLiteral("PrintButton"), QStringLiteral("Печать"), PreviewIcon::Print,
+                         QStringLiteral("Ctrl+P"));
+    auto* help = button(QStringLiteral("HelpButton"), QStringLiteral("Справка"), PreviewIcon::Help);
+    auto* close = button(QStringLiteral("CloseButton"), QStringLiteral("Закрыть"), PreviewIcon::Close,
+                         QStringLiteral("Esc"));
     connect(print, &QToolButton::clicked, this, [this] { printDocument(); });
     connect(save, &QToolButton::clicked, this, [this] { saveDocument(); });
     connect(loadButton_, &QToolButton::clicked, this, [this] { loadDocument(); });
     connect(help, &QToolButton::clicked, this,
             [this] { help::showHelp(QStringLiteral("preview.html"), window()); });
-    connect(close, &QToolButton::clicked, this, [this] {
-        // Inside an MDI area the sub-window frame is the window to close.
-        QWidget* frame = parentWidget() ? parentWidget() : this;
-        if (frame->inherits("QMdiSubWindow"))
-            frame->close();
-        else
-            QWidget::close();
-    });
-    row->addStretch(1);
+    connect(close, &QToolButton::clicked, this, [this] { closePreview(); });
     static_cast<QVBoxLayout*>(layout())->addWidget(bar);
+}
+
+void PreviewWindow::buildShortcuts() {
+    const auto shortcut = [this](const QKeySequence& keys, auto handler) {
+        auto* s = new QShortcut(keys, this);
+        s->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(s, &QShortcut::activated, this, handler);
+    };
+    shortcut(QKeySequence::Find, [this] {
+        findEdit_->setFocus(Qt::ShortcutFocusReason);
+        findEdit_->selectAll();
+    });
+    shortcut(QKeySequence(Qt::Key_F3), [this] { findNext(); });
+    shortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3), [this] { findPrevious(); });
+    shortcut(QKeySequence::Print, [this] { printDocument(); });
+    shortcut(QKeySequence::Save, [this] { saveDocument(); });
+    shortcut(QKeySequence(Qt::Key_Escape), [this] { closePreview(); });
+}
+
+void PreviewWindow::closePreview() {
+    // Inside an MDI area the sub-window frame is the window to close.
+    QWidget* frame = parentWidget() ? parentWidget() : this;
+    if (frame->inherits("QMdiSubWindow"))
+        frame->close();
+    else
+        QWidget::close();
+}
+
+void PreviewWindow::setThumbnailsVisible(bool visible) {
+    thumbnails_->setVisible(visible);
+    const QSignalBlocker quiet(thumbnailsButton_);
+    thumbnailsButton_->setChecked(visible);
+}
+
+bool PreviewWindow::thumbnailsVisible() const {
+    return thumbnails_->isVisibleTo(this);
 }
 
 void PreviewWindow::setDocument(std::unique_ptr<PreviewDocument> document) {
     document_ = std::move(document);
     view_->setDocument(document_.get());
+    thumbnails_->setDocument(document_.get());
     foundPage_ = -1;
     foundIndex_ = -1;
     updateScale();
@@ -306,8 +405,29 @@ void PreviewWindow::goToPage(int page) {
 }
 
 void PreviewWindow::updatePageLabel() {
+    if (thumbnails_ && pageCount() > 0)
+        thumbnails_->setCurrentPage(currentPage());
     pageLabel_->setText(
         QStringLiteral("Страница %1 из %2").arg(pageCount() == 0 ? 0 : currentPage() + 1).arg(pageCount()));
+}
+
+void PreviewWindow::showMatch(int page, int index, const QList<QRectF>& hits) {
+    foundPage_ = page;
+    foundIndex_ = index;
+    view_->setHighlight(page, {hits[index]});
+    // Bring the match into view: its page on top, or further down for a low match.
+    const QRect pageRect = view_->pageRect(page);
+    const int hitY = pageRect.top() + qRound(hits[index].top() * scale());
+    QScrollBar* vertical = scrollArea_->verticalScrollBar();
+    const int viewHeight = scrollArea_->viewport()->height();
+    if (hitY < vertical->value() || hitY + 20 > vertical->value() + viewHeight) {
+        goToPage(page);
+        if (hitY + 20 > vertical->value() + viewHeight)
+            vertical->setValue(hitY - viewHeight / 3);
+    }
+    const int hitX = pageRect.left() + qRound(hits[index].center().x() * scale());
+    scrollArea_->horizontalScrollBar()->setValue(qMax(0, hitX - scrollArea_->viewport()->width() / 2));
+    updatePageLabel();
 }
 
 bool PreviewWindow::searchFrom(int page, int matchIndex) {
@@ -315,45 +435,69 @@ bool PreviewWindow::searchFrom(int page, int matchIndex) {
         const QList<QRectF> hits = document_->findText(p, findText_, Qt::CaseInsensitive);
         const int index = p == page ? matchIndex : 0;
         if (index < hits.size()) {
-            foundPage_ = p;
-            foundIndex_ = index;
-            view_->setHighlight(p, {hits[index]});
-            // Bring the match into view: its page on top, or further down for a low match.
-            const QRect pageRect = view_->pageRect(p);
-            const int hitY = pageRect.top() + qRound(hits[index].top() * scale());
-            QScrollBar* vertical = scrollArea_->verticalScrollBar();
-            const int viewHeight = scrollArea_->viewport()->height();
-            if (hitY < vertical->value() || hitY + 20 > vertical->value() + viewHeight) {
-                goToPage(p);
-                if (hitY + 20 > vertical->value() + viewHeight)
-                    vertical->setValue(hitY - viewHeight / 3);
-            }
-            const int hitX = pageRect.left() + qRound(hits[index].center().x() * scale());
-            scrollArea_->horizontalScrollBar()->setValue(
-                qMax(0, hitX - scrollArea_->viewport()->width() / 2));
-            updatePageLabel();
+            showMatch(p, index, hits);
             return true;
         }
     }
     return false;
 }
 
+bool PreviewWindow::searchBackFrom(int page, int matchIndex) {
+    for (int p = page; p >= 0; --p) {
+        const QList<QRectF> hits = document_->findText(p, findText_, Qt::CaseInsensitive);
+        const int index = p == page ? qMin(matchIndex, int(hits.size()) - 1) : int(hits.size()) - 1;
+        if (index >= 0 && !hits.isEmpty()) {
+            showMatch(p, index, hits);
+            return true;
+        }
+    }
+    return false;
+}
+
+void PreviewWindow::setFindStatus(bool found) {
+    findStatus_->setText(found ? QString() : QStringLiteral("Текст не найден"));
+}
+
+QString PreviewWindow::findStatus() const {
+    return findStatus_->text();
+}
+
 bool PreviewWindow::find(const QString& text) {
+    if (findEdit_->text() != text)
+        findEdit_->setText(text);
     findText_ = text;
     foundPage_ = -1;
     foundIndex_ = -1;
     view_->setHighlight(-1, {});
+    findStatus_->clear();
     if (text.isEmpty() || !document_)
         return false;
-    return searchFrom(currentPage(), 0);
+    const bool found = searchFrom(currentPage(), 0);
+    setFindStatus(found);
+    return found;
 }
 
 bool PreviewWindow::findNext() {
-    if (findText_.isEmpty())
+    if (findText_.isEmpty() || findText_ != findEdit_->text())
         return find(findEdit_->text());
-    if (foundPage_ < 0)
-        return searchFrom(currentPage(), 0);
-    return searchFrom(foundPage_, foundIndex_ + 1);
+    const bool found =
+        foundPage_ < 0 ? searchFrom(currentPage(), 0) : searchFrom(foundPage_, foundIndex_ + 1);
+    setFindStatus(found);
+    return found;
+}
+
+bool PreviewWindow::findPrevious() {
+    if (findText_.isEmpty() && findEdit_->text().isEmpty())
+        return false;
+    if (findText_ != findEdit_->text() && !findEdit_->text().isEmpty()) {
+        findText_ = findEdit_->text();
+        foundPage_ = -1;
+    }
+    const bool found = foundPage_ < 0 ? searchBackFrom(currentPage(), INT_MAX)
+                                      : (foundIndex_ > 0 ? searchBackFrom(foundPage_, foundIndex_ - 1)
+                                                         : searchBackFrom(foundPage_ - 1, INT_MAX));
+    setFindStatus(found);
+    return found;
 }
 
 void PreviewWindow::printDocument() {
@@ -363,18 +507,44 @@ void PreviewWindow::printDocument() {
     const QSizeF first = document_->pageSize(0);
     printer.setPageOrientation(first.width() > first.height() ? QPageLayout::Landscape
                                                               : QPageLayout::Portrait);
+    printer.setFromTo(1, pageCount());
+    printer.setDocName(windowTitle());
     QPrintDialog dialog(&printer, this);
     dialog.setWindowTitle(QStringLiteral("Печать"));
+    dialog.setMinMax(1, pageCount());
+    dialog.setOptions(QAbstractPrintDialog::PrintPageRange | QAbstractPrintDialog::PrintToFile |
+                      QAbstractPrintDialog::PrintShowPageSize | QAbstractPrintDialog::PrintCurrentPage);
     if (dialog.exec() != QDialog::Accepted)
         return;
+    if (printer.printRange() == QPrinter::CurrentPage)
+        printer.setFromTo(currentPage() + 1, currentPage() + 1);
+    printPages(printer);
+}
+
+void PreviewWindow::printPages(QPrinter& printer) const {
+    if (!document_ || pageCount() == 0)
+        return;
+    const bool range = printer.printRange() != QPrinter::AllPages && printer.fromPage() > 0;
+    const int from = range ? qBound(0, printer.fromPage() - 1, pageCount() - 1) : 0;
+    const int to = range ? qBound(from, printer.toPage() - 1, pageCount() - 1) : pageCount() - 1;
+    // Copies the printer cannot make itself are printed one after the other.
+    const int copies = printer.supportsMultipleCopies() ? 1 : qMax(1, printer.copyCount());
+    // The prepared pages carry their own margins: they are laid on the whole sheet.
+    printer.setFullPage(true);
     QPainter painter(&printer);
-    int from = printer.fromPage() > 0 ? printer.fromPage() - 1 : 0;
-    int to = printer.toPage() > 0 ? printer.toPage() - 1 : pageCount() - 1;
-    for (int p = from; p <= to && p < pageCount(); ++p) {
-        if (p > from)
-            printer.newPage();
-        const QRectF target = printer.pageLayout().paintRectPixels(printer.resolution());
-        document_->paintPage(p, painter, QRectF(QPointF(0, 0), target.size()));
+    // Points to printer pixels: the page at its own size.
+    const double trueScale = printer.resolution() / 72.0;
+    bool firstSheet = true;
+    for (int copy = 0; copy < copies; ++copy) {
+        for (int p = from; p <= to; ++p) {
+            if (!firstSheet)
+                printer.newPage();
+            firstSheet = false;
+            const QRectF paper = printer.pageLayout().paintRectPixels(printer.resolution());
+            const QSizeF size = document_->pageSize(p) * trueScale;
+            const double fit = qMin(1.0, qMin(paper.width() / size.width(), paper.height() / size.height()));
+            document_->paintPage(p, painter, QRectF(QPointF(0, 0), size * fit));
+        }
     }
 }
 
@@ -441,9 +611,6 @@ void PreviewWindow::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Up:
         scrollArea_->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
         return;
-    case Qt::Key_F3:
-        findNext();
-        return;
     default:
         QWidget::keyPressEvent(event);
     }
@@ -453,6 +620,15 @@ void PreviewWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     // The viewport has its real size only now.
     updateScale();
+}
+
+bool PreviewWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == scrollArea_->viewport() && event->type() == QEvent::Resize && zoom_ != Zoom::Percent) {
+        const int page = currentPage();
+        updateScale();
+        goToPage(page);
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void PreviewWindow::resizeEvent(QResizeEvent* event) {

@@ -29,6 +29,7 @@
 #include "engine/DemoReports.h"
 #include "engine/Report.h"
 #include "engine/TemplateStorage.h"
+#include "reports/PreparedDocument.h"
 #include "reports/PreviewWindow.h"
 #include "reports/ReportCatalogueWindow.h"
 #include "support/FileDialogInput.h"
@@ -575,4 +576,34 @@ TEST(StartUp, FirstStartMakesAConfigurationAndAnEmptyDatabase) {
     prepareFirstStart(ini, data);
     EXPECT_EQ(IniFile(ini).value(QStringLiteral("connect"), QStringLiteral("string")),
               QStringLiteral("sqlite:/elsewhere.db"));
+}
+
+TEST(Previews, OpenFillingTheWorkspaceAndKeepTheZoomBetweenSessions) {
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("pr_vt.ini"));
+    writeIni(ini, QStringLiteral("[connect]\r\nstring=sqlite:%1\r\n[preview]\r\nzoom=page\r\n")
+                      .arg(dir.filePath(QStringLiteral("c.db")))
+                      .toUtf8());
+    RecordingMessages messages;
+    const QString before = reports::PreviewWindow::lastZoom();
+    {
+        DesktopApp app(ini, messages, {});
+        ASSERT_TRUE(app.start());
+        EXPECT_EQ(reports::PreviewWindow::lastZoom(), QStringLiteral("page"));
+        app.mainWindow().show();
+        engine::TableData table;
+        table.title = QStringLiteral("Протокол");
+        table.columns = {{QStringLiteral("A"), QStringLiteral("Код"), 10, false}};
+        table.rows = {{QStringLiteral("01")}};
+        QMdiSubWindow* sub = app.showPreview(reports::makeComposedProtocols({table}),
+                                             QStringLiteral("Протокол ошибок"), false);
+        QCoreApplication::processEvents();
+        const QSize area = app.mainWindow().mdiArea()->viewport()->size();
+        EXPECT_EQ(sub->size(), area) << "not a strip that must be maximised each time";
+        EXPECT_GT(sub->height(), 300);
+        reports::PreviewWindow::setLastZoom(QStringLiteral("75"));
+        app.close();
+    }
+    EXPECT_EQ(IniFile(ini).value(QStringLiteral("preview"), QStringLiteral("zoom")), QStringLiteral("75"));
+    reports::PreviewWindow::setLastZoom(before);
 }
