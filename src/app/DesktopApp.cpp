@@ -206,7 +206,7 @@ void DesktopApp::runStoredReport(const QString& idText) {
     if (!prepared)
         return;
     QMdiSubWindow* sub = showPreview(reports::makePreparedDocument(report_->preparedPages()),
-                QStringLiteral("Предварительный просмотр"), true);
+                                     QStringLiteral("Предварительный просмотр"), true);
     if (auto* preview = qobject_cast<reports::PreviewWindow*>(sub->widget()))
         preview->setStatusText(report_->warnings().join(QStringLiteral("; ")));
 }

@@ -319,13 +319,24 @@ void MainWindow::openHelp() {
 }
 
 QString MainWindow::helpPageFor(const QMdiSubWindow* window) {
-    // The page of the active window's kind; the contents otherwise.
+    // The page of the active window's kind (the branch directory window by its view's caption);
+    // the contents otherwise.
     static const QHash<QString, QString> pages = {
         {QStringLiteral("PreviewWindow"), QStringLiteral("preview.html")},
+        {QStringLiteral("Form2"), QStringLiteral("designer.html")},
+        {QStringLiteral("Form4"), QStringLiteral("administration.html")},
+        {QStringLiteral("Form5"), QStringLiteral("reception-log.html")},
+        {QStringLiteral("Список филиалов"), QStringLiteral("branches.html")},
+        {QStringLiteral("Актуальность данных по филиалам"), QStringLiteral("actuality.html")},
+        {QStringLiteral("Переменные программы"), QStringLiteral("variables.html")},
+        {QStringLiteral("Протокол работы автоматического приема"), QStringLiteral("reception-log.html")},
     };
-    if (window && window->widget())
-        return pages.value(window->widget()->objectName(), QStringLiteral("index.html"));
-    return QStringLiteral("index.html");
+    const QWidget* widget = window ? window->widget() : nullptr;
+    if (!widget)
+        return QStringLiteral("index.html");
+    if (widget->objectName() == QLatin1String("Form3"))
+        return pages.value(widget->windowTitle(), QStringLiteral("index.html"));
+    return pages.value(widget->objectName(), QStringLiteral("index.html"));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

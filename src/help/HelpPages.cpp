@@ -25,8 +25,20 @@ bool isOutside(const QString& target) {
 }
 } // namespace
 
+namespace {
+QString& helpDirectoryOverride() {
+    static QString dir;
+    return dir;
+}
+} // namespace
+
 QString helpDirectory() {
-    return dataDirectory(QStringLiteral("help"));
+    const QString& set = helpDirectoryOverride();
+    return set.isEmpty() ? dataDirectory(QStringLiteral("help")) : set;
+}
+
+void setHelpDirectory(const QString& dir) {
+    helpDirectoryOverride() = dir;
 }
 
 QList<HelpPage> helpContents(const QString& dir) {

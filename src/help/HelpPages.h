@@ -15,6 +15,8 @@ struct HelpPage {
 
 // The help folder of this program (beside the executable or in ../share/svod); empty when missing.
 QString helpDirectory();
+// Points helpDirectory() elsewhere (tests, a help folder being written); empty restores it.
+void setHelpDirectory(const QString& dir);
 // The contents: the pages the contents list of index.html links to, in its order, index first.
 QList<HelpPage> helpContents(const QString& dir);
 // Every link (href, src) of every page that names no file of the folder, as "page: target".

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 #include "app/DesktopApp.h"
@@ -29,6 +30,8 @@
 #include "engine/DemoReports.h"
 #include "engine/Report.h"
 #include "engine/TemplateStorage.h"
+#include "help/HelpPages.h"
+#include "help/HelpWindow.h"
 #include "reports/PreparedDocument.h"
 #include "reports/PreviewWindow.h"
 #include "reports/ReportCatalogueWindow.h"
@@ -606,4 +609,48 @@ TEST(Previews, OpenFillingTheWorkspaceAndKeepTheZoomBetweenSessions) {
     }
     EXPECT_EQ(IniFile(ini).value(QStringLiteral("preview"), QStringLiteral("zoom")), QStringLiteral("75"));
     reports::PreviewWindow::setLastZoom(before);
+}
+
+TEST(Help, OpensAtThePageOfTheActiveWindow) {
+    help::setHelpDirectory(QStringLiteral(SVOD_HELP_SOURCE_DIR));
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("pr_vt.ini"));
+    writeIni(ini, QStringLiteral("[connect]\r\nstring=sqlite:%1\r\n")
+                      .arg(dir.filePath(QStringLiteral("c.db")))
+                      .toUtf8());
+    RecordingMessages messages;
+    DesktopApp app(ini, messages, {});
+    ASSERT_TRUE(app.start());
+    app.mainWindow().show();
+    const auto helpWindow = [] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* h = qobject_cast<help::HelpWindow*>(w); h && h->isVisible())
+                return h;
+        return static_cast<help::HelpWindow*>(nullptr);
+    };
+    app.mainWindow().action(QStringLiteral("N16"))->trigger();
+    ASSERT_NE(helpWindow(), nullptr);
+    EXPECT_EQ(helpWindow()->currentPage(), QStringLiteral("index.html"));
+
+    engine::TableData table;
+    table.title = QStringLiteral("Протокол");
+    table.columns = {{QStringLiteral("A"), QStringLiteral("Код"), 10, false}};
+    QMdiSubWindow* sub =
+        app.showPreview(reports::makeComposedProtocols({table}), QStringLiteral("Протокол"), false);
+    app.mainWindow().mdiArea()->setActiveSubWindow(sub);
+    app.mainWindow().action(QStringLiteral("N16"))->trigger();
+    EXPECT_EQ(helpWindow()->currentPage(), QStringLiteral("preview.html"));
+    helpWindow()->showPage(QStringLiteral("index.html"));
+    sub->widget()->findChild<QToolButton*>(QStringLiteral("HelpButton"))->click();
+    EXPECT_EQ(helpWindow()->currentPage(), QStringLiteral("preview.html"));
+
+    QMdiSubWindow frame;
+    auto* branches = new QWidget; // owned by the frame
+    branches->setObjectName(QStringLiteral("Form3"));
+    branches->setWindowTitle(QStringLiteral("Актуальность данных по филиалам"));
+    frame.setWidget(branches);
+    EXPECT_EQ(MainWindow::helpPageFor(&frame), QStringLiteral("actuality.html"));
+    helpWindow()->close();
+    help::setHelpDirectory({});
+    app.close();
 }
