@@ -179,13 +179,7 @@ void Connection::fail(const QSqlError& error, const QString& sql) const {
 }
 
 void Connection::execute(const QString& sql) {
-    if (!isOpen())
-        throw DbError(QStringLiteral("Нет соединения с базой данных"));
-    const ProfilePhase phase(sql);
-    QSqlQuery q(db_);
-    q.setForwardOnly(true);
-    if (!q.exec(sql))
-        fail(q.lastError(), sql);
+    query(sql);
 }
 
 void Connection::execute(const QStringList& statements) {

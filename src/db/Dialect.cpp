@@ -1,5 +1,6 @@
 #include "db/Dialect.h"
 
+#include "db/Schema.h"
 #include "db/SqlHelpers.h"
 #include "db/dialects/PostgresDialect.h"
 #include "db/dialects/SqlServerDialect.h"
@@ -18,6 +19,40 @@ QString Dialect::quote(const QString& value) const {
 
 QStringList Dialect::indexTempTable(const QString&, const QStringList&, const QStringList&) const {
     return {};
+}
+
+QString Dialect::isnull(const QString& value, const QString& replacement, bool) const {
+    return QStringLiteral("coalesce(") + value + u',' + replacement + u')';
+}
+
+QString Dialect::exactAmount(const QString& expression) const {
+    return expression;
+}
+
+QString Dialect::selectTop(int rows, const QString& rest) const {
+    return QStringLiteral("select ") + rest + QStringLiteral(" limit ") + QString::number(rows);
+}
+
+QString Dialect::concat(const QStringList& parts) const {
+    return parts.join(QStringLiteral("||"));
+}
+
+QStringList Dialect::createTableIfMissing(const QString& table, const QString& columnsSql) const {
+    return {QStringLiteral("create table if not exists ") + table + QStringLiteral(" (") + columnsSql + u')'};
+}
+
+QStringList Dialect::createIndexIfMissing(const QString& table, const QString& index, const QString& columns,
+                                          bool unique) const {
+    return {QStringLiteral("create ") + (unique ? QStringLiteral("unique ") : QString()) +
+            QStringLiteral("index if not exists ") + index + QStringLiteral(" on ") + table +
+            QStringLiteral(" (") + columns + u')'};
+}
+
+QStringList Dialect::createBalanceTableCopy(const QString& target, const QString& model,
+                                            const QString& indexName) const {
+    QStringList statements = createTableIfMissing(target, columnsSql(*this, balanceTable(model)));
+    statements << createIndexIfMissing(target, indexName, QStringLiteral("ID,TYP,DD,KOD_F"), true);
+    return statements;
 }
 
 QString Dialect::createLookupTemp(const QString& name, const QString& model, const QStringList&) const {

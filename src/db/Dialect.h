@@ -38,7 +38,7 @@ public:
     // A date expression moved by whole days.
     virtual QString addDays(const QString& expression, int days) const = 0;
     // isnull(a,b); `upper` writes ISNULL as some statements do.
-    virtual QString isnull(const QString& value, const QString& replacement, bool upper = false) const = 0;
+    virtual QString isnull(const QString& value, const QString& replacement, bool upper = false) const;
     // A one-row query whose column RESULT is 1 when the user table exists, else 0.
     virtual QString tableExistsQuery(const QString& qualifiedName) const = 0;
     // The owner prefix of staging tables: "dbo." for owner "dbo", empty for no owner.
@@ -47,24 +47,25 @@ public:
     // ISNULL(dbo.OSTAT(A.ID,<literal>-1,1),0).
     virtual QString ostat(const QString& idExpression, const DateValue& periodStart, int plane) const = 0;
     // An amount expression whose value compares exactly with 0 and with other amounts.
-    virtual QString exactAmount(const QString& expression) const = 0;
+    virtual QString exactAmount(const QString& expression) const;
     // "select top n <rest>" / "select <rest> limit n"; rest starts with the column list.
-    virtual QString selectTop(int rows, const QString& rest) const = 0;
+    virtual QString selectTop(int rows, const QString& rest) const;
     // Text concatenation.
-    virtual QString concat(const QStringList& parts) const = 0;
+    virtual QString concat(const QStringList& parts) const;
     // A text value for SQL text: quotes doubled.
     QString quote(const QString& value) const;
 
     // --- schema ---------------------------------------------------------------------------
     virtual QString columnType(ColumnType type, int width = 0) const = 0;
     // Statements creating the table when it is missing.
-    virtual QStringList createTableIfMissing(const QString& table, const QString& columnsSql) const = 0;
+    virtual QStringList createTableIfMissing(const QString& table, const QString& columnsSql) const;
     virtual QStringList createIndexIfMissing(const QString& table, const QString& index,
-                                             const QString& columns, bool unique) const = 0;
-    // The administration batch: when `target` is missing, create it as an empty copy of `model`
-    // with a unique index over ID, KOD_F, DD, TYP.
+                                             const QString& columns, bool unique) const;
+    // The administration batch: when `target` is missing, create it as an empty copy of the balance
+    // table `model` with a unique key over ID, KOD_F, DD, TYP (in look-up order, where the server
+    // allows, so that it also serves OSTAT and no second index is kept up).
     virtual QStringList createBalanceTableCopy(const QString& target, const QString& model,
-                                               const QString& indexName) const = 0;
+                                               const QString& indexName) const;
     // Creates or replaces the balance function OSTAT; empty where the dialect inlines it.
     virtual QStringList createOstatFunction() const = 0;
     // Statements run after a bulk load into a temporary table (indexes for the checks). `carried`

@@ -48,18 +48,10 @@ QString PostgresDialect::addDays(const QString& expression, int days) const {
            QStringLiteral("INTERVAL '") + QString::number(std::abs(days)) + QStringLiteral(" day')");
 }
 
-QString PostgresDialect::isnull(const QString& value, const QString& replacement, bool) const {
-    return QStringLiteral("coalesce(") + value + u',' + replacement + u')';
-}
-
 QString PostgresDialect::tableExistsQuery(const QString& qualifiedName) const {
     // to_regclass folds unquoted names to lower case, as the statements do.
     return QStringLiteral("select case when to_regclass(") + quote(qualifiedName) +
            QStringLiteral(") is not null then 1 else 0 end AS RESULT");
-}
-
-QString PostgresDialect::ownerPrefix(const QString& owner) const {
-    return Dialect::ownerPrefix(owner);
 }
 
 QString PostgresDialect::ostat(const QString& idExpression, const DateValue& periodStart, int plane) const {
@@ -72,18 +64,6 @@ QString PostgresDialect::ostat(const QString& idExpression, const DateValue& per
            idExpression + QStringLiteral(" and O.TYP = '") + QString::number(plane) +
            QStringLiteral("' and O.DD < ") + timestampLiteral(periodStart.dayOnly()) +
            QStringLiteral(" order by O.DD desc limit 1),0)");
-}
-
-QString PostgresDialect::exactAmount(const QString& expression) const {
-    return expression;
-}
-
-QString PostgresDialect::selectTop(int rows, const QString& rest) const {
-    return QStringLiteral("select ") + rest + QStringLiteral(" limit ") + QString::number(rows);
-}
-
-QString PostgresDialect::concat(const QStringList& parts) const {
-    return parts.join(QStringLiteral("||"));
 }
 
 QString PostgresDialect::columnType(ColumnType type, int width) const {
@@ -108,25 +88,6 @@ QString PostgresDialect::columnType(ColumnType type, int width) const {
     return {};
 }
 
-QStringList PostgresDialect::createTableIfMissing(const QString& table, const QString& columnsSql) const {
-    return {QStringLiteral("create table if not exists ") + table + QStringLiteral(" (") + columnsSql + u')'};
-}
-
-QStringList PostgresDialect::createIndexIfMissing(const QString& table, const QString& index,
-                                                  const QString& columns, bool unique) const {
-    return {QStringLiteral("create ") + (unique ? QStringLiteral("unique ") : QString()) +
-            QStringLiteral("index if not exists ") + index + QStringLiteral(" on ") + table +
-            QStringLiteral(" (") + columns + u')'};
-}
-
-QStringList PostgresDialect::createBalanceTableCopy(const QString& target, const QString& model,
-                                                    const QString& indexName) const {
-    // The unique key in balance look-up order also serves OSTAT (no second index to maintain).
-    return {QStringLiteral("create table if not exists ") + target + QStringLiteral(" (like ") + model + u')',
-            QStringLiteral("create unique index if not exists ") + indexName + QStringLiteral(" on ") +
-                target + QStringLiteral(" (ID,TYP,DD,KOD_F)")};
-}
-
 QStringList PostgresDialect::createOstatFunction() const {
     // The balance of an item and plane as of day D: SALDO of its latest row dated not after D.
     return {QStringLiteral(
@@ -148,10 +109,6 @@ QStringList PostgresDialect::indexTempTable(const QString& name, const QStringLi
     return {QStringLiteral("create index on ") + tempTable(bare) + QStringLiteral(" (") + columns.join(u',') +
                 u')',
             QStringLiteral("analyze ") + tempTable(bare)};
-}
-
-QVariant PostgresDialect::toDbValue(const QVariant& value) const {
-    return value;
 }
 
 } // namespace svod::db

@@ -14,23 +14,12 @@ public:
     QString dateLiteral(const DateValue& date) const override;
     QString dateLiteralPlusDays(const DateValue& date, int days) const override;
     QString addDays(const QString& expression, int days) const override;
-    QString isnull(const QString& value, const QString& replacement, bool upper) const override;
     QString tableExistsQuery(const QString& qualifiedName) const override;
     QString ostat(const QString& idExpression, const DateValue& periodStart, int plane) const override;
-    QString exactAmount(const QString& expression) const override;
-    QString selectTop(int rows, const QString& rest) const override;
-    QString concat(const QStringList& parts) const override;
     QString columnType(ColumnType type, int width) const override;
-    QStringList createTableIfMissing(const QString& table, const QString& columnsSql) const override;
-    QStringList createIndexIfMissing(const QString& table, const QString& index, const QString& columns,
-                                     bool unique) const override;
-    QStringList createBalanceTableCopy(const QString& target, const QString& model,
-                                       const QString& indexName) const override;
     QStringList createOstatFunction() const override;
-    QString ownerPrefix(const QString& owner) const override;
     QStringList indexTempTable(const QString& name, const QStringList& columns,
                                const QStringList& carried) const override;
-    QVariant toDbValue(const QVariant& value) const override;
 };
 
 } // namespace svod::db

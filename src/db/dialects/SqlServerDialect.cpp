@@ -54,10 +54,6 @@ QString SqlServerDialect::ostat(const QString& idExpression, const DateValue& pe
            QStringLiteral("-1,") + QString::number(plane) + QStringLiteral("),0)");
 }
 
-QString SqlServerDialect::exactAmount(const QString& expression) const {
-    return expression;
-}
-
 QString SqlServerDialect::selectTop(int rows, const QString& rest) const {
     return QStringLiteral("select top ") + QString::number(rows) + u' ' + rest;
 }

@@ -17,7 +17,6 @@ public:
     QString isnull(const QString& value, const QString& replacement, bool upper) const override;
     QString tableExistsQuery(const QString& qualifiedName) const override;
     QString ostat(const QString& idExpression, const DateValue& periodStart, int plane) const override;
-    QString exactAmount(const QString& expression) const override;
     QString selectTop(int rows, const QString& rest) const override;
     QString concat(const QStringList& parts) const override;
     QString columnType(ColumnType type, int width) const override;

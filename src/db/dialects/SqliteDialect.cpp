@@ -59,10 +59,6 @@ QString SqliteDialect::addDays(const QString& expression, int days) const {
            (days < 0 ? QString::number(days) : u'+' + QString::number(days)) + QStringLiteral(" day')");
 }
 
-QString SqliteDialect::isnull(const QString& value, const QString& replacement, bool) const {
-    return QStringLiteral("coalesce(") + value + u',' + replacement + u')';
-}
-
 QString SqliteDialect::tableExistsQuery(const QString& qualifiedName) const {
     return QStringLiteral("select case when exists (select 1 from sqlite_master where type = 'table' and "
                           "lower(name) = lower(") +
@@ -89,14 +85,6 @@ QString SqliteDialect::exactAmount(const QString& expression) const {
     return QStringLiteral("(round((") + expression + QStringLiteral(")*10000)/10000.0)");
 }
 
-QString SqliteDialect::selectTop(int rows, const QString& rest) const {
-    return QStringLiteral("select ") + rest + QStringLiteral(" limit ") + QString::number(rows);
-}
-
-QString SqliteDialect::concat(const QStringList& parts) const {
-    return parts.join(QStringLiteral("||"));
-}
-
 QString SqliteDialect::columnType(ColumnType type, int width) const {
     switch (type) {
     case ColumnType::Code:
@@ -117,30 +105,6 @@ QString SqliteDialect::columnType(ColumnType type, int width) const {
         return QStringLiteral("BLOB");
     }
     return {};
-}
-
-QStringList SqliteDialect::createTableIfMissing(const QString& table, const QString& columnsSql) const {
-    return {QStringLiteral("create table if not exists ") + table + QStringLiteral(" (") + columnsSql + u')'};
-}
-
-QStringList SqliteDialect::createIndexIfMissing(const QString& table, const QString& index,
-                                                const QString& columns, bool unique) const {
-    return {QStringLiteral("create ") + (unique ? QStringLiteral("unique ") : QString()) +
-            QStringLiteral("index if not exists ") + index + QStringLiteral(" on ") + table +
-            QStringLiteral(" (") + columns + u')'};
-}
-
-QStringList SqliteDialect::createBalanceTableCopy(const QString& target, const QString& model,
-                                                  const QString& indexName) const {
-    // "create table ... as select" would lose the declared column types; copy the model's own DDL.
-    // The unique key in balance look-up order (the same uniqueness) also serves OSTAT, so the
-    // table needs no second index that every accepted row would update.
-    Q_UNUSED(model);
-    return {QStringLiteral("create table if not exists ") + target +
-                QStringLiteral(" (ID VARCHAR(50), KOD_F VARCHAR(2), DD DATETIME, TYP VARCHAR(1), "
-                               "SALDO DECIMAL(19,4), DELTA DECIMAL(19,4))"),
-            QStringLiteral("create unique index if not exists ") + indexName + QStringLiteral(" on ") +
-                target + QStringLiteral(" (ID,TYP,DD,KOD_F)")};
 }
 
 QStringList SqliteDialect::createOstatFunction() const {
