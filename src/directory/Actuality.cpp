@@ -54,7 +54,7 @@ QString actualityQuery(const db::Dialect& dialect) {
                "=FF.KOD)) as DINFL from FILIALS FF ORDER BY FF.KOD");
 }
 
-ColumnSpecs actualityColumns() {
+ViewColumns actualityColumns() {
     return {{QStringLiteral("KOD"), QStringLiteral("Код"), 4},
             {QStringLiteral("NAZVANIE"), QStringLiteral("Наименование"), 30},
             {QStringLiteral("DAM"), QStringLiteral("Данные в долларах|с"), 12},

@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "directory/ColumnSpec.h"
+#include "directory/ViewColumn.h"
 
 namespace svod::db {
 class Connection;
@@ -23,7 +23,7 @@ inline constexpr int LongCommandTimeout = 10000;
 // One row per branch: the span of accepted dollar and rouble balances and whether inflation
 // revaluations exist.
 QString actualityQuery(const db::Dialect& dialect);
-ColumnSpecs actualityColumns();
+ViewColumns actualityColumns();
 
 // The four deletions of a branch's accepted data, in the order they run.
 QStringList deleteBranchStatements(const db::Dialect& dialect, const QString& code);

@@ -5,7 +5,7 @@
 
 namespace svod::directory {
 
-ColumnSpecs filialsColumns() {
+ViewColumns filialsColumns() {
     return {{QStringLiteral("KOD"), QStringLiteral("Код"), 4},
             {QStringLiteral("NAZVANIE"), QStringLiteral("Наименование"), 50},
             {QStringLiteral("D_BEG"), QStringLiteral("Дата начала работы")},
@@ -26,7 +26,7 @@ std::unique_ptr<EditableTable> makeFilialsTable(db::Connection& connection) {
                                            QStringList{QStringLiteral("KOD")});
 }
 
-ColumnSpecs cltColumns() {
+ViewColumns cltColumns() {
     return {{QStringLiteral("ID"), QString(), 0, true},
             {QStringLiteral("LABEL"), QStringLiteral("Код"), 19},
             {QStringLiteral("NAME"), QStringLiteral("Наименование"), 29},
@@ -38,7 +38,7 @@ ColumnSpecs cltColumns() {
 
 void openClt(EditableTable& table) {
     table.open(QStringLiteral("LABEL"));
-    for (const ColumnSpec& column : cltColumns())
+    for (const ViewColumn& column : cltColumns())
         table.fieldByName(column.name);
 }
 

@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "db/DateValue.h"
-#include "directory/ColumnSpec.h"
+#include "directory/ViewColumn.h"
 #include "directory/EditableTable.h"
 
 namespace svod::db {
@@ -14,14 +14,14 @@ class Connection;
 namespace svod::directory {
 
 // The branch list: table FILIALS ordered by KOD.
-ColumnSpecs filialsColumns();
+ViewColumns filialsColumns();
 // Opens FILIALS for editing; throws "Field 'KOD' not found" (and the like) when a required
 // column is missing, with the table left open.
 void openFilials(EditableTable& table);
 std::unique_ptr<EditableTable> makeFilialsTable(db::Connection& connection);
 
 // The program variables: table CLT ordered by LABEL, the propagation installed as after-post.
-ColumnSpecs cltColumns();
+ViewColumns cltColumns();
 void openClt(EditableTable& table);
 std::unique_ptr<EditableTable> makeCltTable(db::Connection& connection);
 

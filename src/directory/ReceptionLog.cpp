@@ -43,7 +43,7 @@ QString logQuery(const db::Dialect& d, const LogFilter& filter) {
            QStringLiteral(" order by DD desc");
 }
 
-ColumnSpecs logColumns() {
+ViewColumns logColumns() {
     return {{QStringLiteral("ID"), QString(), 0, true},
             {QStringLiteral("DD"), QStringLiteral("Дата/время"), 22},
             {QStringLiteral("STATUS"), QStringLiteral("Статус"), 30},

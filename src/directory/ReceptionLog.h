@@ -6,7 +6,7 @@
 #include <QVariant>
 #include <optional>
 
-#include "directory/ColumnSpec.h"
+#include "directory/ViewColumn.h"
 
 namespace svod::db {
 class Connection;
@@ -34,7 +34,7 @@ void checkLogPeriod(const LogFilter& filter);
 // The rows of the period, newest first; the period runs to the midnight after the end day, that
 // instant included.
 QString logQuery(const db::Dialect& dialect, const LogFilter& filter);
-ColumnSpecs logColumns();
+ViewColumns logColumns();
 
 // One branch of the filter's drop-down list.
 struct BranchChoice {

@@ -267,25 +267,27 @@ private:
 
 } // namespace
 
-ChartData chartData(const ChartSpec& spec, const RowSet& rows) {
+ChartData chartData(const ChartSettings& settings, const RowSet& rows) {
     ChartData d;
-    d.type = spec.type;
-    d.title = spec.title;
-    d.xAxisTitle = spec.xAxisTitle;
-    d.yAxisTitle = spec.yAxisTitle;
-    d.numberFormat = spec.numberFormat;
-    d.legend = spec.legend;
-    const int category = rows.fieldIndex(spec.categoryField);
-    if (!spec.categoryField.isEmpty() && category < 0)
-        throw Error(QStringLiteral("В наборе данных %1 нет поля %2").arg(spec.dataset, spec.categoryField));
+    d.type = settings.type;
+    d.title = settings.title;
+    d.xAxisTitle = settings.xAxisTitle;
+    d.yAxisTitle = settings.yAxisTitle;
+    d.numberFormat = settings.numberFormat;
+    d.legend = settings.legend;
+    const int category = rows.fieldIndex(settings.categoryField);
+    if (!settings.categoryField.isEmpty() && category < 0)
+        throw Error(
+            QStringLiteral("В наборе данных %1 нет поля %2").arg(settings.dataset, settings.categoryField));
     QList<int> fields;
-    for (qsizetype s = 0; s < spec.valueFields.size(); ++s) {
-        const int f = rows.fieldIndex(spec.valueFields[s]);
+    for (qsizetype s = 0; s < settings.valueFields.size(); ++s) {
+        const int f = rows.fieldIndex(settings.valueFields[s]);
         if (f < 0)
-            throw Error(
-                QStringLiteral("В наборе данных %1 нет поля %2").arg(spec.dataset, spec.valueFields[s]));
+            throw Error(QStringLiteral("В наборе данных %1 нет поля %2")
+                            .arg(settings.dataset, settings.valueFields[s]));
         fields << f;
-        d.seriesTitles << (spec.seriesTitles.value(s).isEmpty() ? spec.valueFields[s] : spec.seriesTitles[s]);
+        d.seriesTitles << (settings.seriesTitles.value(s).isEmpty() ? settings.valueFields[s]
+                                                                    : settings.seriesTitles[s]);
         d.values << QList<double>();
     }
     for (const auto& row : rows.rows) {

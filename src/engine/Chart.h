@@ -16,7 +16,7 @@ namespace svod::engine {
 
 // The chart's data from a dataset's rows: one category per row, one series per value field.
 // Throws svod::Error naming a field the dataset does not have.
-ChartData chartData(const ChartSpec& spec, const RowSet& rows);
+ChartData chartData(const ChartSettings& settings, const RowSet& rows);
 
 // A prepared chart keeps its data in the object's bytes.
 QByteArray encodeChart(const ChartData& data);

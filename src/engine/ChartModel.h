@@ -9,7 +9,7 @@ namespace svod::engine {
 enum class ChartType { Bar, StackedBar, Line, Pie };
 
 // A chart object's binding: one category field and one value field per series of a dataset.
-struct ChartSpec {
+struct ChartSettings {
     ChartType type = ChartType::Bar;
     QString dataset;
     QString categoryField;
@@ -20,7 +20,7 @@ struct ChartSpec {
     QString yAxisTitle;
     QString numberFormat = QStringLiteral("#,##0.00");
     bool legend = true;
-    bool operator==(const ChartSpec&) const = default;
+    bool operator==(const ChartSettings&) const = default;
 };
 
 QString chartTypeName(ChartType type);

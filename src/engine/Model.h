@@ -62,7 +62,7 @@ struct TemplateObject {
     bool stretch = false; // the object grows with its text, and its band with it
     double radius = 0;    // RoundRect
     QByteArray picture;   // Picture: encoded image (PNG, JPEG ...)
-    ChartSpec chart;      // Chart
+    ChartSettings chart;      // Chart
     bool operator==(const TemplateObject&) const = default;
 };
 

@@ -101,7 +101,7 @@ FontSpec readFont(const QXmlStreamAttributes& a) {
 [[noreturn]] void fail(const QXmlStreamReader& r, const QString& what);
 
 // Lists of field names and titles are kept as one attribute, ";" between the entries.
-void writeChart(QXmlStreamWriter& w, const ChartSpec& c) {
+void writeChart(QXmlStreamWriter& w, const ChartSettings& c) {
     w.writeAttribute(QStringLiteral("chartType"), chartTypeName(c.type));
     w.writeAttribute(QStringLiteral("dataset"), c.dataset);
     w.writeAttribute(QStringLiteral("category"), c.categoryField);
@@ -123,8 +123,8 @@ QStringList listAttr(const QXmlStreamAttributes& a, const QString& name) {
     return text.isEmpty() ? QStringList() : text.split(u';');
 }
 
-ChartSpec readChart(const QXmlStreamReader& r, const QXmlStreamAttributes& a) {
-    ChartSpec c;
+ChartSettings readChart(const QXmlStreamReader& r, const QXmlStreamAttributes& a) {
+    ChartSettings c;
     bool ok = true;
     if (a.hasAttribute(QStringLiteral("chartType")))
         c.type = chartTypeFromName(a.value(QStringLiteral("chartType")).toString(), &ok);

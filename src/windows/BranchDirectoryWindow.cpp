@@ -27,10 +27,10 @@ namespace svod::windows {
 namespace {
 const QString WaitText = QStringLiteral("Подождите, идет выборка данных ...");
 
-QList<widgets::GridColumn> gridColumns(const directory::ColumnSpecs& specs) {
+QList<widgets::GridColumn> gridColumns(const directory::ViewColumns& viewColumns) {
     QList<widgets::GridColumn> columns;
-    for (const directory::ColumnSpec& s : specs)
-        columns << widgets::GridColumn{s.name, s.title, s.width, s.hidden};
+    for (const directory::ViewColumn& c : viewColumns)
+        columns << widgets::GridColumn{c.name, c.title, c.width, c.hidden};
     return columns;
 }
 

@@ -22,8 +22,8 @@ RowSet rowsOf(QList<QVariantList> rows) {
     return set;
 }
 
-ChartSpec spec(ChartType type) {
-    ChartSpec s;
+ChartSettings settings(ChartType type) {
+    ChartSettings s;
     s.type = type;
     s.dataset = QStringLiteral("DATA");
     s.categoryField = QStringLiteral("KOD");
@@ -71,8 +71,8 @@ const QRectF Area(0, 0, 400, 240);
 
 TEST(ChartData, TakesOneCategoryPerRowAndOneSeriesPerField) {
     const ChartData d =
-        chartData(spec(ChartType::Bar), rowsOf({{QStringLiteral("01"), 10.5, QStringLiteral("2,5")},
-                                                {QStringLiteral("02"), QVariant(), -4}}));
+        chartData(settings(ChartType::Bar), rowsOf({{QStringLiteral("01"), 10.5, QStringLiteral("2,5")},
+                                                    {QStringLiteral("02"), QVariant(), -4}}));
     EXPECT_EQ(d.categories, (QStringList{QStringLiteral("01"), QStringLiteral("02")}));
     EXPECT_EQ(d.seriesTitles, (QStringList{QStringLiteral("Доллары"), QStringLiteral("B")}));
     EXPECT_EQ(d.values, (QList<QList<double>>{{10.5, 0}, {2.5, -4}}));
@@ -80,7 +80,7 @@ TEST(ChartData, TakesOneCategoryPerRowAndOneSeriesPerField) {
 }
 
 TEST(ChartData, AMissingFieldIsNamed) {
-    ChartSpec s = spec(ChartType::Bar);
+    ChartSettings s = settings(ChartType::Bar);
     s.valueFields << QStringLiteral("NO_SUCH");
     try {
         chartData(s, rowsOf({}));
@@ -93,7 +93,7 @@ TEST(ChartData, AMissingFieldIsNamed) {
 
 TEST(ChartLayout, ZeroRowsDrawAxesAndSayThereIsNoData) {
     for (ChartType type : {ChartType::Bar, ChartType::StackedBar, ChartType::Line, ChartType::Pie}) {
-        const ChartDrawing d = layoutChart(chartData(spec(type), rowsOf({})), Area, FontSpec());
+        const ChartDrawing d = layoutChart(chartData(settings(type), rowsOf({})), Area, FontSpec());
         EXPECT_TRUE(finite(d));
         EXPECT_TRUE(labelTexts(d).contains(QStringLiteral("Нет данных"))) << int(type);
         EXPECT_TRUE(labelTexts(d).contains(QStringLiteral("Остаточная стоимость")));
@@ -102,19 +102,19 @@ TEST(ChartLayout, ZeroRowsDrawAxesAndSayThereIsNoData) {
 
 TEST(ChartLayout, OneRowAndManyRowsGiveABarEach) {
     const ChartDrawing one =
-        layoutChart(chartData(spec(ChartType::Bar), rowsOf({{QStringLiteral("01"), 5, 1}})), Area, {});
+        layoutChart(chartData(settings(ChartType::Bar), rowsOf({{QStringLiteral("01"), 5, 1}})), Area, {});
     EXPECT_EQ(filledWithFirstColour(one).size(), 1 + 1) << "one bar and its legend box";
     QList<QVariantList> rows;
     for (int i = 0; i < 30; ++i)
         rows << QVariantList{QString::number(i), i + 1, 2};
-    const ChartDrawing many = layoutChart(chartData(spec(ChartType::Bar), rowsOf(rows)), Area, {});
+    const ChartDrawing many = layoutChart(chartData(settings(ChartType::Bar), rowsOf(rows)), Area, {});
     EXPECT_EQ(filledWithFirstColour(many).size(), 30 + 1);
     for (const auto& r : filledWithFirstColour(many))
         EXPECT_TRUE(Area.contains(r)) << "every bar inside the object";
 }
 
 TEST(ChartLayout, NegativeValuesGoBelowTheZeroLine) {
-    ChartSpec s = spec(ChartType::Bar);
+    ChartSettings s = settings(ChartType::Bar);
     s.legend = false;
     const ChartDrawing d = layoutChart(
         chartData(s, rowsOf({{QStringLiteral("01"), 10, 0}, {QStringLiteral("02"), -10, 0}})), Area, {});
@@ -126,7 +126,7 @@ TEST(ChartLayout, NegativeValuesGoBelowTheZeroLine) {
 }
 
 TEST(ChartLayout, StackedBarsAddUp) {
-    ChartSpec s = spec(ChartType::StackedBar);
+    ChartSettings s = settings(ChartType::StackedBar);
     s.legend = false;
     const ChartDrawing d = layoutChart(chartData(s, rowsOf({{QStringLiteral("01"), 30, 10}})), Area, {});
     ASSERT_EQ(d.shapes.size(), 2 + 2) << "grid, axes and two stacked parts";
@@ -136,15 +136,16 @@ TEST(ChartLayout, StackedBarsAddUp) {
 }
 
 TEST(ChartLayout, APieOfZerosDividesNothing) {
-    const ChartDrawing zeros = layoutChart(
-        chartData(spec(ChartType::Pie), rowsOf({{QStringLiteral("01"), 0, 0}, {QStringLiteral("02"), 0, 0}})),
-        Area, {});
+    const ChartDrawing zeros =
+        layoutChart(chartData(settings(ChartType::Pie),
+                              rowsOf({{QStringLiteral("01"), 0, 0}, {QStringLiteral("02"), 0, 0}})),
+                    Area, {});
     EXPECT_TRUE(finite(zeros));
     EXPECT_TRUE(labelTexts(zeros).contains(QStringLiteral("Нет данных")));
     const ChartDrawing pie =
-        layoutChart(chartData(spec(ChartType::Pie), rowsOf({{QStringLiteral("01"), 3, 0},
-                                                            {QStringLiteral("02"), -1, 0},
-                                                            {QStringLiteral("03"), 1, 0}})),
+        layoutChart(chartData(settings(ChartType::Pie), rowsOf({{QStringLiteral("01"), 3, 0},
+                                                                {QStringLiteral("02"), -1, 0},
+                                                                {QStringLiteral("03"), 1, 0}})),
                     Area, {});
     EXPECT_TRUE(finite(pie));
     int slices = 0;
@@ -158,7 +159,7 @@ TEST(ChartReport, PreparedChartPaintsOnScreenAndInPdf) {
     TemplateObject chart;
     chart.kind = ObjectKind::Chart;
     chart.rect = QRectF(0, 0, 400, 240);
-    chart.chart = spec(ChartType::Line);
+    chart.chart = settings(ChartType::Line);
     t.bands << band(BandKind::ReportTitle, 250, {chart});
     Report report;
     report.setTemplate(t);

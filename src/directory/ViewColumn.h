@@ -7,7 +7,7 @@ namespace svod::directory {
 
 // How a grid shows one column of a view. A "|" in the title splits it into an upper part, shared
 // by adjacent columns with the same upper part, and a lower part of its own.
-struct ColumnSpec {
+struct ViewColumn {
     QString name;
     QString title;
     // Display width in characters; 0 keeps the grid's default.
@@ -15,6 +15,6 @@ struct ColumnSpec {
     bool hidden = false;
 };
 
-using ColumnSpecs = QList<ColumnSpec>;
+using ViewColumns = QList<ViewColumn>;
 
 } // namespace svod::directory
