@@ -23,6 +23,7 @@
 #include "reports/PreparedDocument.h"
 #include "reports/PreviewWindow.h"
 #include "reports/ReportCatalogueWindow.h"
+#include "reports/designer/DesignReport.h"
 #include "windows/DirectoryWindows.h"
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -162,8 +163,7 @@ QWidget* DesktopApp::openReportCatalogue() {
     services.reportsFolder =
         reports::reportsFolder(QCoreApplication::applicationDirPath(),
                                QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
-    if (designer_)
-        services.designReport = [this] { designer_(*report_); };
+    services.designReport = [this] { designReport(); };
     services.reportAdded = [this](const QString& id, const QString& name) {
         window_->addReportItem(id, name);
     };
@@ -229,6 +229,40 @@ void DesktopApp::receiveData() {
         ~KeepInDir() { app.inDir_ = app.reception_->inputDir(); }
     } keep{*this};
     reception_->receive();
+}
+
+void DesktopApp::designReport() {
+    if (designer_) {
+        designer_(*report_);
+        return;
+    }
+    auto show = [this](const engine::PreparedPages& pages) {
+        // The designer is a window of its own: the preview opens beside it, not behind it.
+        auto* preview =
+            new reports::PreviewWindow(reports::makePreparedDocument(pages), QApplication::activeWindow());
+        preview->setWindowFlag(Qt::Window);
+        preview->setAttribute(Qt::WA_DeleteOnClose);
+        preview->setWindowTitle(QStringLiteral("Предварительный просмотр"));
+        preview->resize(900, 700);
+        preview->show();
+    };
+    reports::designer::designReport(*report_, reports::designer::connectionServices(connection_.get(), show),
+                                    window_.get());
+}
+
+void DesktopApp::designFile(const QString& path) {
+    report_->clear();
+    report_->setFileName(path);
+    try {
+        if (!report_->loadFromFile(path)) {
+            messages_.error(QStringLiteral("Файл шаблона не найден: ") + path);
+            return;
+        }
+    } catch (const Error& e) {
+        messages_.error(QStringLiteral("Файл %1 не открыт. %2").arg(path, e.message()));
+        return;
+    }
+    designReport();
 }
 
 void DesktopApp::openPreparedReport() {

@@ -75,12 +75,16 @@ public:
     void runStoredReport(const QString& idText);
     // "Дизайнер отчетов": a new report catalogue window.
     QWidget* openReportCatalogue();
-    // DesignReport on the shared report object; returns when the designer closes.
+    // Replaces the designer DesignReport opens (tests).
     void setReportDesigner(std::function<void(engine::Report&)> designer) { designer_ = std::move(designer); }
     // A preview child window filling the workspace; `withLoader` adds the button that opens a
     // prepared report file in it.
     QMdiSubWindow* showPreview(std::unique_ptr<reports::PreviewDocument> document, const QString& title,
                                bool withLoader);
+    // DesignReport on the shared report object: the designer on its template, returning when it closes.
+    void designReport();
+    // svod --design FILE: the template file loaded into the shared report object, then designed.
+    void designFile(const QString& path);
     // The shared report object: whatever was run or loaded last.
     engine::Report& report() { return *report_; }
     // The branch directory, log detail and administration windows.

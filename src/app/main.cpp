@@ -2,6 +2,7 @@
 #include <QCommandLineParser>
 #include <QFontDatabase>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include "app/DesktopApp.h"
 #include "app/FirstStart.h"
@@ -25,6 +26,10 @@ int main(int argc, char** argv) {
         QStringLiteral("ini"), QStringLiteral("Файл настроек (по умолчанию pr_vt.ini рядом с программой)."),
         QStringLiteral("FILE"));
     parser.addOption(iniOption);
+    const QCommandLineOption designOption(QStringLiteral("design"),
+                                          QStringLiteral("Открыть дизайнер отчетов на файле шаблона (.frf)."),
+                                          QStringLiteral("FILE"));
+    parser.addOption(designOption);
     parser.process(application);
     const QString ini = parser.isSet(iniOption) ? parser.value(iniOption) : svod::defaultIniPath();
 
@@ -46,5 +51,9 @@ int main(int argc, char** argv) {
     messages.setParent(&window);
     QObject::connect(&window, &svod::app::MainWindow::closing, [&app] { app.close(); });
     window.show();
+    if (parser.isSet(designOption)) {
+        const QString file = parser.value(designOption);
+        QTimer::singleShot(0, &window, [&app, file] { app.designFile(file); });
+    }
     return QApplication::exec();
 }

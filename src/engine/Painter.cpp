@@ -187,6 +187,12 @@ void paintPage(const PreparedPage& page, QPainter& painter, const QRectF& target
     painter.restore();
 }
 
+void paintObjects(const QList<PreparedObject>& objects, QPainter& painter) {
+    FontCache fonts(painter.device() ? painter.device()->logicalDpiY() : 72.0);
+    for (const auto& o : objects)
+        drawObject(painter, o, fonts);
+}
+
 void writePdf(const PreparedPages& pages, const QString& path) {
     if (writeDirectPdf(pages, path))
         return;

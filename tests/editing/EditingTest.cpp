@@ -99,6 +99,11 @@ const QList<Case>& cases() {
          [](auto& t) {
              return transferObjects(t, {{1, 1}}, 0, {0, 40});
          }},
+        {"placeAcrossBands",
+         [](auto& t) {
+             return placeObjects(t, {{1, 2}, {1, 0}, {0, 0}}, {0, 1, 1},
+                                 {QRectF(5, 5, 80, 12), QRectF(1, 1, 40, 16), QRectF(0, 0, 300, 16)});
+         }},
         {"alignLeft", [](auto& t) { return alignObjects(t, dataRow, Alignment::Left); }},
         {"alignCentres", [](auto& t) { return alignObjects(t, dataRow, Alignment::VerticalCentres); }},
         {"sameSize", [](auto& t) { return sameSize(t, dataRow, true, true); }},
@@ -196,6 +201,15 @@ TEST(EditingTest, AlignAndDistributeFollowTheFirstObject) {
     EXPECT_DOUBLE_EQ(o[0].rect.left(), 0);
     EXPECT_DOUBLE_EQ(o[2].rect.right(), 350);
     EXPECT_DOUBLE_EQ(o[1].rect.left() - o[0].rect.right(), o[2].rect.left() - o[1].rect.right());
+}
+
+TEST(EditingTest, PlacingAcrossBandsMovesObjectsIntoTheirNewBand) {
+    ReportTemplate t = sample();
+    placeObjects(t, {{1, 2}, {0, 0}}, {0, 1}, {QRectF(5, 5, 80, 12), QRectF(0, 0, 300, 16)})->apply(t);
+    ASSERT_EQ(t.bands[0].objects.size(), 2);
+    EXPECT_EQ(t.bands[0].objects[1].name, QStringLiteral("sum"));
+    EXPECT_EQ(t.bands[0].objects[1].rect, QRectF(5, 5, 80, 12));
+    EXPECT_EQ(t.bands[1].objects.last().name, QStringLiteral("title"));
 }
 
 TEST(EditingTest, ZOrderMovesObjectsToTheEndsOfTheirBand) {

@@ -248,6 +248,48 @@ EditPtr transferObjects(const ReportTemplate& t, const QList<ObjectRef>& given, 
     return seq;
 }
 
+EditPtr placeObjects(const ReportTemplate& t, const QList<ObjectRef>& refs, const QList<int>& bands,
+                     const QList<QRectF>& rects) {
+    if (!validRefs(t, refs) || bands.size() != refs.size() || rects.size() != refs.size())
+        return nullptr;
+    for (int b : bands)
+        if (b < 0 || b >= t.bands.size())
+            return nullptr;
+    auto seq = std::make_unique<Sequence>(QStringLiteral("Перемещение объектов"));
+    ReportTemplate scratch = t;
+    if (auto moved = setObjectRects(scratch, refs, rects, seq->text()))
+        seq->add(scratch, std::move(moved));
+    QList<ObjectRef> leaving;
+    QList<TemplateObject> objects;
+    QList<int> targets;
+    for (qsizetype i = 0; i < refs.size(); ++i)
+        if (bands[i] != refs[i].band) {
+            leaving << refs[i];
+            objects << scratch.bands[refs[i].band].objects[refs[i].index];
+            targets << bands[i];
+        }
+    if (!leaving.isEmpty()) {
+        // Removed in ascending order of position, so the objects keep their relative order.
+        QList<int> order(leaving.size());
+        std::iota(order.begin(), order.end(), 0);
+        std::sort(order.begin(), order.end(), [&](int a, int b) { return leaving[a] < leaving[b]; });
+        seq->add(scratch, std::make_unique<RemoveObjects>(seq->text(), leaving));
+        QList<ObjectRef> inserted;
+        QList<TemplateObject> insertedObjects;
+        for (int i : order) {
+            inserted << ObjectRef{
+                targets[i], int(scratch.bands[targets[i]].objects.size()) +
+                                int(std::count_if(inserted.cbegin(), inserted.cend(),
+                                                  [&](const ObjectRef& r) { return r.band == targets[i]; }))};
+            insertedObjects << objects[i];
+        }
+        seq->add(scratch, std::make_unique<InsertObjects>(seq->text(), inserted, insertedObjects));
+    }
+    if (seq->isEmpty())
+        return nullptr;
+    return seq;
+}
+
 EditPtr alignObjects(const ReportTemplate& t, const QList<ObjectRef>& refs, Alignment how) {
     if (!validRefs(t, refs) || refs.size() < 2)
         return nullptr;

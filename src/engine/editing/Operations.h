@@ -31,6 +31,10 @@ EditPtr setObjectProperty(const ReportTemplate& t, const QList<ObjectRef>& refs,
 // Moves objects into another band, keeping their page position when `delta` says so.
 EditPtr transferObjects(const ReportTemplate& t, const QList<ObjectRef>& refs, int toBand, QPointF delta);
 
+// Objects put at new rectangles, each in the band given for it (a drag across bands).
+EditPtr placeObjects(const ReportTemplate& t, const QList<ObjectRef>& refs, const QList<int>& bands,
+                     const QList<QRectF>& rects);
+
 enum class Alignment { Left, Right, Top, Bottom, HorizontalCentres, VerticalCentres };
 // Aligns to the first object of `refs`.
 EditPtr alignObjects(const ReportTemplate& t, const QList<ObjectRef>& refs, Alignment how);

@@ -215,8 +215,9 @@ private:
             if (o.kind != ObjectKind::Text && o.kind != ObjectKind::RichText &&
                 o.kind != ObjectKind::CheckBox)
                 continue;
-            const QString owner =
-                QStringLiteral("Объект %1").arg(o.name.isEmpty() ? objectKindName(o.kind) : o.name);
+            const QString owner = o.name.isEmpty()
+                                      ? QStringLiteral("%1, объект %2").arg(bandTitle(b)).arg(i + 1)
+                                      : QStringLiteral("Объект %1").arg(o.name);
             const QStringList parts = splitExpressions(o.text);
             for (int p = 1; p < parts.size(); p += 2)
                 checkExpression(parts[p], owner, b, i);

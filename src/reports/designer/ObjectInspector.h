@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QWidget>
+
+#include "engine/editing/ObjectProperties.h"
+
+class QTableWidget;
+class QLabel;
+
+namespace svod::reports::designer {
+
+class DesignScene;
+class DesignerDocument;
+
+// The properties of the selection with typed editors: several selected objects show the properties
+// they share, and a change applies to all of them. With no object selected it shows the current band.
+class ObjectInspector final : public QWidget {
+    Q_OBJECT
+public:
+    ObjectInspector(DesignerDocument& document, DesignScene& scene, QWidget* parent = nullptr);
+
+    // Rebuilds the editors for the selection.
+    void refresh();
+    // Sets a property of the selected objects as the editors do.
+    void applyObjectProperty(engine::editing::ObjectProperty property, const QVariant& value);
+
+    // Display formats offered by the format list.
+    static const QStringList& displayFormats();
+
+private:
+    void showObjects();
+    void showBand(int band);
+    void addRow(const QString& caption, QWidget* editor, const QString& objectName);
+
+    DesignerDocument& document_;
+    DesignScene& scene_;
+    QLabel* title_ = nullptr;
+    QTableWidget* table_ = nullptr;
+    bool refreshing_ = false;
+    bool pending_ = false;
+};
+
+} // namespace svod::reports::designer

@@ -1,0 +1,318 @@
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDirIterator>
+#include <QFile>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUndoStack>
+#include <gtest/gtest.h>
+
+#include "db/Error.h"
+#include "engine/Report.h"
+#include "engine/TemplateStorage.h"
+#include "reports/designer/DesignReport.h"
+#include "reports/designer/DesignScene.h"
+#include "reports/designer/DesignView.h"
+#include "reports/designer/DesignerDocument.h"
+#include "reports/designer/DesignerWindow.h"
+#include "reports/designer/DictionaryPanel.h"
+
+using namespace svod;
+using namespace svod::reports::designer;
+using engine::editing::ObjectRef;
+
+namespace {
+
+// Answers as a script says and records what was asked.
+class ScriptedPrompts final : public DesignerPrompts {
+public:
+    Answer save = Answer::No;
+    bool restore = true;
+    QString saveName;
+    QStringList errors, asked;
+    Answer askSaveChanges(const QString& name) override {
+        asked << name;
+        return save;
+    }
+    bool askRestoreAutosave(const QString& text) override {
+        asked << text;
+        return restore;
+    }
+    void showError(const QString& text) override { errors << text; }
+    QString openFileName(const QString&) override { return {}; }
+    QString saveFileName(const QString&) override { return saveName; }
+};
+
+engine::ReportTemplate demoTemplate() {
+    QFile file(QStringLiteral(":/demo-reports/Остатки по филиалам на дату.frf"));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+    return engine::templateFromXml(file.readAll());
+}
+
+// A designer with its own autosave folder, its dataset queries answered from memory.
+struct Designer {
+    explicit Designer(const QString& autosave) {
+        DesignerServices s;
+        s.autosaveFolder = autosave;
+        s.runDataset = [](const engine::DatasetSpec& d) {
+            if (d.sql.contains(QStringLiteral("FAIL")))
+                throw Error(QStringLiteral("no such table: NET"));
+            engine::RowSet rows;
+            rows.fields =
+                QStringLiteral("KOD NAZVANIE BST_VAL IZN_VAL OST_VAL BST_RUB IZN_RUB OST_RUB").split(u' ');
+            return rows;
+        };
+        window = std::make_unique<DesignerWindow>(s);
+        window->setPrompts(&prompts);
+        window->resize(1280, 860);
+        window->show();
+    }
+    ~Designer() {
+        if (!window)
+            return;
+        window->document().undoStack().setClean(); // no question at the end of a test
+        window->close();
+    }
+    QAction* action(const char* name) { return window->findChild<QAction*>(QLatin1String(name)); }
+    QPoint viewPoint(QPointF scenePos) { return window->view().mapFromScene(scenePos); }
+    const engine::ReportTemplate& model() { return window->document().reportTemplate(); }
+    ScriptedPrompts prompts;
+    std::unique_ptr<DesignerWindow> window;
+};
+
+class DesignerTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString autosave() const { return dir.filePath(QStringLiteral("autosave")); }
+};
+
+TEST_F(DesignerTest, PlaceDragAlignUndoSaveAndReload) {
+    Designer d(autosave());
+    ASSERT_TRUE(d.window->newFile());
+    DesignView& view = d.window->view();
+    DesignScene& scene = d.window->scene();
+    const QRectF data = scene.bandArea(1);
+
+    // Place two text objects from the palette with the mouse.
+    d.action("Tool_text")->trigger();
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, d.viewPoint(data.topLeft() + QPointF(40, 2)));
+    d.action("Tool_text")->trigger();
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, d.viewPoint(data.topLeft() + QPointF(200, 2)));
+    ASSERT_EQ(d.model().bands[1].objects.size(), 2);
+    EXPECT_EQ(d.model().bands[1].objects[0].rect.topLeft(), QPointF(40, 0));
+
+    // Drag the second one 20 points right and 4 down: one step however many mouse moves.
+    const int before = d.window->document().undoStack().count();
+    const QPointF grab = scene.itemFor(ObjectRef{1, 1})->scenePos() + QPointF(10, 8);
+    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, d.viewPoint(grab));
+    for (int step = 1; step <= 5; ++step) {
+        QMouseEvent move(QEvent::MouseMove, d.viewPoint(grab + QPointF(4 * step, 0.8 * step)),
+                         view.viewport()->mapToGlobal(d.viewPoint(grab + QPointF(4 * step, 0.8 * step))),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(view.viewport(), &move);
+    }
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, d.viewPoint(grab + QPointF(20, 4)));
+    EXPECT_EQ(d.window->document().undoStack().count(), before + 1);
+    EXPECT_EQ(d.model().bands[1].objects[1].rect.topLeft(), QPointF(220, 4));
+
+    // Align both to the top of the first.
+    scene.selectRefs({ObjectRef{1, 0}, ObjectRef{1, 1}});
+    d.action("AlignTop")->trigger();
+    EXPECT_EQ(d.model().bands[1].objects[1].rect.top(), 0);
+    EXPECT_EQ(d.action("EditUndo")->text(), QStringLiteral("Отменить Выравнивание"));
+
+    // Undo twice: the alignment and the drag.
+    d.action("EditUndo")->trigger();
+    d.action("EditUndo")->trigger();
+    EXPECT_EQ(d.model().bands[1].objects[1].rect.topLeft(), QPointF(200, 0));
+    EXPECT_TRUE(d.window->windowTitle().contains(QStringLiteral("[*]")));
+    EXPECT_TRUE(d.window->isWindowModified());
+
+    const QString path = dir.filePath(QStringLiteral("отчет.frf"));
+    ASSERT_TRUE(d.window->saveAs(path));
+    EXPECT_FALSE(d.window->isWindowModified());
+    EXPECT_EQ(d.window->document().fileName(), path);
+    const engine::ReportTemplate saved = d.model();
+
+    Designer other(autosave());
+    ASSERT_TRUE(other.window->openFile(path));
+    EXPECT_EQ(other.model(), saved);
+    EXPECT_TRUE(other.window->windowTitle().startsWith(QStringLiteral("Дизайнер отчетов - отчет.frf")));
+}
+
+TEST_F(DesignerTest, CopyAndPasteBetweenTwoDesigners) {
+    Designer a(autosave());
+    Designer b(autosave());
+    a.window->openTemplate(demoTemplate(), QStringLiteral("a.frf"));
+    ASSERT_TRUE(b.window->newFile());
+    // The whole data row of the demo report.
+    const int dataBand = 2;
+    QList<ObjectRef> row;
+    for (int i = 0; i < a.model().bands[dataBand].objects.size(); ++i)
+        row << ObjectRef{dataBand, i};
+    a.window->scene().selectRefs(row);
+    a.action("EditCopy")->trigger();
+    EXPECT_TRUE(QApplication::clipboard()->text().contains(QStringLiteral("[NAZVANIE]")));
+
+    b.window->scene().setCurrentBand(1);
+    b.action("EditPaste")->trigger();
+    ASSERT_EQ(b.model().bands[1].objects.size(), row.size());
+    EXPECT_EQ(b.model().bands[1].objects[1].text, QStringLiteral("[NAZVANIE]"));
+    EXPECT_EQ(b.window->scene().selectedRefs().size(), row.size());
+    // Pasting again into the same designer renames the copies.
+    b.action("EditPaste")->trigger();
+    QSet<QString> names;
+    for (const auto& o : b.model().bands[1].objects)
+        names.insert(o.name);
+    EXPECT_EQ(names.size(), 2 * row.size());
+}
+
+TEST_F(DesignerTest, CheckPanelFlagsAFieldTheDatasetLacksAndSelectsIt) {
+    Designer d(autosave());
+    engine::ReportTemplate t = demoTemplate();
+    t.bands[2].objects[3].text = QStringLiteral("[IZN_VALUTA]");
+    d.window->openTemplate(t, QStringLiteral("x.frf"));
+    d.window->dictionary().selectDataset(0);
+    ASSERT_TRUE(d.window->dictionary().checkSelectedDataset());
+    d.action("CheckTemplate")->trigger();
+    QListWidget& list = d.window->checkList();
+    QListWidgetItem* flagged = nullptr;
+    for (int i = 0; i < list.count(); ++i)
+        if (list.item(i)->text().contains(QStringLiteral("IZN_VALUTA")))
+            flagged = list.item(i);
+    ASSERT_TRUE(flagged);
+    Q_EMIT list.itemActivated(flagged);
+    EXPECT_EQ(d.window->scene().selectedRefs(), (QList<ObjectRef>{{2, 3}}));
+}
+
+TEST_F(DesignerTest, DatasetCheckShowsTheServersMessage) {
+    Designer d(autosave());
+    engine::ReportTemplate t;
+    t.datasets << engine::DatasetSpec{QStringLiteral("D"), QStringLiteral("SELECT * FROM FAIL"), {}};
+    d.window->openTemplate(t, {});
+    d.window->dictionary().selectDataset(0);
+    EXPECT_FALSE(d.window->dictionary().checkSelectedDataset());
+    EXPECT_TRUE(d.window->dictionary().lastMessage().contains(QStringLiteral("no such table: NET")));
+}
+
+TEST_F(DesignerTest, BadFilesLeaveTheDocumentAsItWas) {
+    Designer d(autosave());
+    d.window->openTemplate(demoTemplate(), QStringLiteral("demo.frf"));
+    const engine::ReportTemplate before = d.model();
+    const QString notTemplate = dir.filePath(QStringLiteral("text.frf"));
+    QFile f(notTemplate);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("<html>not a template</html>");
+    f.close();
+    const QString newer = dir.filePath(QStringLiteral("newer.frf"));
+    QFile g(newer);
+    ASSERT_TRUE(g.open(QIODevice::WriteOnly));
+    g.write("<?xml version=\"1.0\"?><svod-report version=\"99\"/>");
+    g.close();
+    EXPECT_FALSE(d.window->openFile(notTemplate));
+    EXPECT_FALSE(d.window->openFile(newer));
+    ASSERT_EQ(d.prompts.errors.size(), 2);
+    EXPECT_TRUE(d.prompts.errors[0].contains(notTemplate));
+    EXPECT_TRUE(d.prompts.errors[0].contains(QStringLiteral("не является шаблоном")));
+    EXPECT_TRUE(d.prompts.errors[1].contains(QStringLiteral("версия")));
+    EXPECT_EQ(d.model(), before);
+    EXPECT_EQ(d.window->document().fileName(), QStringLiteral("demo.frf"));
+    // Saving where it cannot write leaves no file and says so.
+    EXPECT_FALSE(d.window->saveAs(dir.filePath(QStringLiteral("нет/такой/папки.frf"))));
+    EXPECT_EQ(d.prompts.errors.size(), 3);
+}
+
+TEST_F(DesignerTest, AnAutosavedCopyIsOfferedBackAfterACrash) {
+    const QString name = dir.filePath(QStringLiteral("crash.frf"));
+    engine::ReportTemplate edited;
+    {
+        Designer d(autosave());
+        d.window->openTemplate(demoTemplate(), name);
+        d.window->scene().selectRefs({ObjectRef{0, 0}});
+        d.action("EditDelete")->trigger();
+        edited = d.model();
+        d.window->autosave();
+        ASSERT_TRUE(QFile::exists(d.window->autosavePath()));
+        // The crash: the window goes without closing.
+        d.window->document().undoStack().setClean();
+        d.window.reset();
+    }
+    Designer again(autosave());
+    again.window->openTemplate(demoTemplate(), name);
+    ASSERT_EQ(again.prompts.asked.size(), 1);
+    EXPECT_EQ(again.model(), edited);
+    EXPECT_TRUE(again.window->isWindowModified());
+    again.action("EditUndo")->trigger();
+    EXPECT_EQ(again.model(), demoTemplate());
+}
+
+TEST_F(DesignerTest, DesignReportReturnsWhenTheDesignerClosesWithItsDocumentName) {
+    engine::Report report;
+    report.setTemplate(demoTemplate());
+    report.setFileName(QStringLiteral("Остатки.frf"));
+    const QString savedAs = dir.filePath(QStringLiteral("копия.frf"));
+    ScriptedPrompts prompts;
+    prompts.save = DesignerPrompts::Answer::Yes;
+    prompts.saveName = savedAs;
+    DesignerServices services;
+    services.autosaveFolder = autosave();
+    QString caption;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* window = qobject_cast<DesignerWindow*>(w); window && window->isVisible()) {
+                caption = window->windowTitle();
+                window->scene().selectRefs({ObjectRef{0, 1}});
+                window->deleteSelection();
+                window->close(); // asks, saves under the new name, closes
+            }
+    });
+    designReport(report, services, nullptr, &prompts);
+    EXPECT_EQ(caption, QStringLiteral("Дизайнер отчетов - Остатки.frf[*]"));
+    EXPECT_EQ(report.fileName(), savedAs);
+    EXPECT_EQ(report.reportTemplate().bands[0].objects.size(), 1);
+    EXPECT_TRUE(QFile::exists(savedAs));
+}
+
+TEST_F(DesignerTest, KeyboardMovesResizesAndWalksObjects) {
+    Designer d(autosave());
+    d.window->openTemplate(demoTemplate(), {});
+    DesignView& view = d.window->view();
+    view.setFocus();
+    d.window->scene().selectRefs({ObjectRef{0, 0}});
+    const QRectF start = d.model().bands[0].objects[0].rect;
+    QTest::keyClick(view.viewport(), Qt::Key_Right);
+    QTest::keyClick(&view, Qt::Key_Down, Qt::ControlModifier);
+    QTest::keyClick(&view, Qt::Key_Left, Qt::ShiftModifier);
+    const QRectF end = d.model().bands[0].objects[0].rect;
+    EXPECT_EQ(end.topLeft(), start.topLeft() + QPointF(4, 1));
+    EXPECT_EQ(end.width(), start.width() - 4);
+    QTest::keyClick(&view, Qt::Key_Tab);
+    EXPECT_EQ(d.window->scene().selectedRefs(), (QList<ObjectRef>{{0, 1}}));
+}
+
+TEST_F(DesignerTest, ScreenshotWithADemoTemplate) {
+    Designer d(autosave());
+    d.window->openTemplate(demoTemplate(), QStringLiteral("Остатки по филиалам на дату.frf"));
+    d.window->dictionary().selectDataset(0);
+    d.window->dictionary().checkSelectedDataset();
+    d.window->scene().selectRefs({ObjectRef{2, 1}});
+    QApplication::processEvents();
+    d.window->view().setZoom(100);
+    engine::ReportTemplate broken = d.model();
+    broken.bands[2].objects[3].text = QStringLiteral("[IZN_VALUTA]");
+    d.window->document().replaceAsChange(broken, QStringLiteral("test"));
+    d.window->checkTemplate();
+    QApplication::processEvents();
+    const QImage shot = d.window->grab().toImage();
+    EXPECT_GT(shot.width(), 1000);
+    const QString out = qEnvironmentVariable("SVOD_SCREENSHOT_DIR");
+    if (!out.isEmpty()) {
+        EXPECT_TRUE(shot.save(out + QStringLiteral("/designer.png")));
+    }
+}
+
+} // namespace
