@@ -174,10 +174,18 @@ TEST_F(DesignerTest, CopyAndPasteBetweenTwoDesigners) {
 TEST_F(DesignerTest, CheckPanelFlagsAFieldTheDatasetLacksAndSelectsIt) {
     Designer d(autosave());
     engine::ReportTemplate t = demoTemplate();
-    t.bands[2].objects[3].text = QStringLiteral("[IZN_VALUTA]");
+    ObjectRef target;
+    for (int b = 0; b < t.bands.size(); ++b)
+        for (int i = 0; i < t.bands[b].objects.size(); ++i)
+            if (t.bands[b].objects[i].text == u"[IZN_VAL]")
+                target = ObjectRef{b, i};
+    ASSERT_GE(target.band, 0);
+    t.bands[target.band].objects[target.index].text = QStringLiteral("[IZN_VALUTA]");
     d.window->openTemplate(t, QStringLiteral("x.frf"));
-    d.window->dictionary().selectDataset(0);
-    ASSERT_TRUE(d.window->dictionary().checkSelectedDataset());
+    for (int i = 0; i < t.datasets.size(); ++i) {
+        d.window->dictionary().selectDataset(i);
+        ASSERT_TRUE(d.window->dictionary().checkSelectedDataset());
+    }
     d.action("CheckTemplate")->trigger();
     QListWidget& list = d.window->checkList();
     QListWidgetItem* flagged = nullptr;
@@ -186,7 +194,7 @@ TEST_F(DesignerTest, CheckPanelFlagsAFieldTheDatasetLacksAndSelectsIt) {
             flagged = list.item(i);
     ASSERT_TRUE(flagged);
     Q_EMIT list.itemActivated(flagged);
-    EXPECT_EQ(d.window->scene().selectedRefs(), (QList<ObjectRef>{{2, 3}}));
+    EXPECT_EQ(d.window->scene().selectedRefs(), (QList<ObjectRef>{target}));
 }
 
 TEST_F(DesignerTest, DatasetCheckShowsTheServersMessage) {
