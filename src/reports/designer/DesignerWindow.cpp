@@ -40,7 +40,7 @@
 #include "reports/designer/DesignScene.h"
 #include "reports/designer/DesignView.h"
 #include "reports/designer/DesignerDocument.h"
-#include "reports/designer/ObjectInspector.h"
+#include "reports/designer/PropertyPanel.h"
 
 namespace svod::reports::designer {
 

@@ -1,4 +1,4 @@
-#include "reports/designer/ObjectInspector.h"
+#include "reports/designer/PropertyPanel.h"
 
 #include <QCheckBox>
 #include <QColorDialog>
@@ -211,17 +211,17 @@ void ObjectInspector::showObjects() {
             auto* button =
                 new QPushButton(common ? fontText(value.value<engine::FontSpec>()) : QStringLiteral("…"));
             connect(button, &QPushButton::clicked, this, [this, value] {
-                const auto spec = value.value<engine::FontSpec>();
-                QFont f(spec.family);
-                f.setPointSizeF(spec.sizePt);
-                f.setBold(spec.bold);
-                f.setItalic(spec.italic);
-                f.setUnderline(spec.underline);
+                const auto font = value.value<engine::FontSpec>();
+                QFont f(font.family);
+                f.setPointSizeF(font.sizePt);
+                f.setBold(font.bold);
+                f.setItalic(font.italic);
+                f.setUnderline(font.underline);
                 bool ok = false;
                 const QFont chosen = QFontDialog::getFont(&ok, f, this, QStringLiteral("Шрифт"));
                 if (!ok)
                     return;
-                engine::FontSpec out = spec;
+                engine::FontSpec out = font;
                 out.family = chosen.family();
                 out.sizePt = chosen.pointSizeF();
                 out.bold = chosen.bold();
