@@ -68,23 +68,13 @@ QString unquoted(QString text) {
 
 // The position of the parenthesis closing the one before `from`, and the top-level commas on the way.
 qsizetype closingParenthesis(const QString& source, qsizetype from, QList<qsizetype>& commas) {
-    int depth = 1;
-    QChar quote;
+    NestingScanner scanner(1);
     for (qsizetype j = from; j < source.size(); ++j) {
-        const QChar c = source[j];
-        if (!quote.isNull()) {
-            if (c == quote)
-                quote = QChar();
-        } else if (c == u'\'' || c == u'"') {
-            quote = c;
-        } else if (c == u'(' || c == u'[') {
-            ++depth;
-        } else if (c == u')' || c == u']') {
-            if (--depth == 0)
-                return j;
-        } else if (c == u',' && depth == 1) {
+        const NestingScanner::Kind kind = scanner.step(source[j]);
+        if (kind == NestingScanner::Kind::Close && scanner.depth() == 0)
+            return j;
+        if (kind == NestingScanner::Kind::Plain && source[j] == u',' && scanner.depth() == 1)
             commas << j;
-        }
     }
     return -1;
 }

@@ -42,20 +42,10 @@ QVariant fromScriptValue(const QJSValue& v) {
 }
 
 void splitDisplayFormat(const QString& text, QString& expression, QString& format) {
-    QChar quote;
-    int depth = 0;
+    NestingScanner scanner;
     for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (!quote.isNull()) {
-            if (c == quote)
-                quote = QChar();
-        } else if (c == u'\'' || c == u'"') {
-            quote = c;
-        } else if (c == u'(' || c == u'[') {
-            ++depth;
-        } else if (c == u')' || c == u']') {
-            --depth;
-        } else if (c == u'#' && depth == 0 && i > 0 && text[i - 1].isSpace()) {
+        if (scanner.step(text[i]) == NestingScanner::Kind::Plain && text[i] == u'#' && scanner.depth() == 0 &&
+            i > 0 && text[i - 1].isSpace()) {
             expression = text.left(i).trimmed();
             format = text.mid(i + 1).trimmed();
             if (format.size() >= 2 && (format.front() == u'"' || format.front() == u'\'') &&

@@ -29,6 +29,38 @@ struct CompiledExpression {
     QJSValue function;
 };
 
+// Walks an expression's text, telling the brackets that nest from those inside quoted texts.
+class NestingScanner {
+public:
+    enum class Kind { Open, Close, Plain, Quoted }; // Quoted: a quoted text with its quotes
+    explicit NestingScanner(int depth = 0) : depth_(depth) {}
+    Kind step(QChar c) {
+        if (!quote_.isNull()) {
+            if (c == quote_)
+                quote_ = QChar();
+            return Kind::Quoted;
+        }
+        if (c == u'\'' || c == u'"') {
+            quote_ = c;
+            return Kind::Quoted;
+        }
+        if (c == u'(' || c == u'[') {
+            ++depth_;
+            return Kind::Open;
+        }
+        if (c == u')' || c == u']') {
+            --depth_;
+            return Kind::Close;
+        }
+        return Kind::Plain;
+    }
+    int depth() const { return depth_; }
+
+private:
+    QChar quote_;
+    int depth_;
+};
+
 // Splits "expr #format" into the expression and its display format (quotes around the format go).
 void splitDisplayFormat(const QString& text, QString& expression, QString& format);
 

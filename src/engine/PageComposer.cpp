@@ -49,9 +49,9 @@ double PageComposer::bottomLimit() const {
     return limit;
 }
 
-void PageComposer::place(const LaidOutBand& laid) {
-    for (const auto& item : laid.objects) {
-        PreparedObject o = item.object;
+void PageComposer::place(LaidOutBand&& laid) {
+    for (auto& item : laid.objects) {
+        PreparedObject& o = item.object;
         o.rect.translate(printable_.left(), y_);
         if (!printable_.contains(o.rect.adjusted(0.01, 0.01, -0.01, -0.01))) {
             warnOnce(laid.band, QStringLiteral("выходит за поля страницы и обрезана по ним"));
@@ -71,7 +71,7 @@ void PageComposer::placeAll(BandKind kind) {
 }
 
 void PageComposer::startPage() {
-    page_ = PreparedPage{};
+    page_.objects.clear(); // keeps its capacity: every page needs about as much
     page_.size = template_.page.size;
     page_.landscape = template_.page.landscape;
     pageOpen_ = true;
@@ -100,9 +100,9 @@ void PageComposer::endPage() {
     y_ = printable_.bottom() - footerHeight();
     placeAll(BandKind::PageFooter);
     pageOpen_ = false;
-    if (!sink_(std::move(page_)))
+    if (!sink_(page_))
         cancelled_ = true;
-    page_ = PreparedPage{};
+    page_.objects.clear();
 }
 
 void PageComposer::breakPage() {
@@ -121,10 +121,10 @@ bool PageComposer::outputTallBand(LaidOutBand& laid, double available) {
     warnOnce(laid.band, QStringLiteral("выше страницы и напечатана по частям"));
     auto [first, rest] = splitBand(laid, available);
     if (rest.height >= laid.height - 0.01) { // not even a line fits: cut at the page's end
-        place(first);
+        place(std::move(first));
         return false;
     }
-    place(first);
+    place(std::move(first));
     if (rest.objects.isEmpty())
         return false;
     breakPage();
@@ -139,14 +139,14 @@ void PageComposer::output(LaidOutBand laid) {
     for (;;) {
         const double available = bottomLimit() - y_;
         if (laid.height <= available + 0.01) {
-            place(laid);
+            place(std::move(laid));
             return;
         }
         const Band& band = template_.bands[laid.band];
         if (band.allowSplit && laid.canSplitLines()) {
             auto [first, rest] = splitBand(laid, available);
             if (!first.objects.isEmpty() && rest.height < laid.height - 0.01) {
-                place(first);
+                place(std::move(first));
                 breakPage();
                 laid = std::move(rest);
                 whole = false;

@@ -19,8 +19,9 @@ class ExpressionScope;
 // placed outside the printable area: what would be is cut, and the run notes it.
 class PageComposer {
 public:
-    // Takes each finished page; false cancels the run.
-    using PageSink = std::function<bool(PreparedPage&& page)>;
+    // Takes each finished page; false cancels the run. The page's object list is reused for the next
+    // page, so a sink copies or encodes what it keeps.
+    using PageSink = std::function<bool(PreparedPage& page)>;
 
     PageComposer(const ReportTemplate& report, BandLayout& layout, ExpressionScope& scope,
                  Aggregates& aggregates, PageSink sink, int totalPages);
@@ -44,7 +45,7 @@ public:
 private:
     void output(LaidOutBand laid);
     bool outputTallBand(LaidOutBand& laid, double available);
-    void place(const LaidOutBand& laid);
+    void place(LaidOutBand&& laid);
     void startPage();
     void endPage();
     void breakPage();

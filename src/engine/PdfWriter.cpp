@@ -51,15 +51,34 @@ void appendInt(QByteArray& out, qint64 v) {
     out.append(buf, std::to_chars(buf, buf + sizeof buf, v).ptr - buf);
 }
 
-QByteArray deflated(const QByteArray& data) {
-    uLongf size = compressBound(uLong(data.size()));
-    QByteArray out(qsizetype(size), Qt::Uninitialized);
-    if (compress2(reinterpret_cast<Bytef*>(out.data()), &size,
-                  reinterpret_cast<const Bytef*>(data.constData()), uLong(data.size()), Z_BEST_SPEED) != Z_OK)
-        throw Error(QStringLiteral("Не удалось сжать страницу PDF"));
-    out.truncate(qsizetype(size));
-    return out;
-}
+// Compresses stream after stream with one zlib state: setting one up for every page costs more
+// than compressing the page.
+class Deflater {
+public:
+    Deflater() {
+        if (deflateInit(&z_, Z_BEST_SPEED) != Z_OK)
+            throw Error(QStringLiteral("Не удалось сжать страницу PDF"));
+    }
+    ~Deflater() { deflateEnd(&z_); }
+    Deflater(const Deflater&) = delete;
+    Deflater& operator=(const Deflater&) = delete;
+
+    void compress(const QByteArray& data, QByteArray& out) {
+        out.resize(qsizetype(deflateBound(&z_, uLong(data.size()))));
+        z_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.constData()));
+        z_.avail_in = uInt(data.size());
+        z_.next_out = reinterpret_cast<Bytef*>(out.data());
+        z_.avail_out = uInt(out.size());
+        const int result = deflate(&z_, Z_FINISH);
+        out.truncate(qsizetype(z_.total_out));
+        deflateReset(&z_);
+        if (result != Z_STREAM_END)
+            throw Error(QStringLiteral("Не удалось сжать страницу PDF"));
+    }
+
+private:
+    z_stream z_{};
+};
 
 quint16 be16(const QByteArray& t, qsizetype at) {
     return at + 2 <= t.size() ? qFromBigEndian<quint16>(t.constData() + at) : 0;
@@ -109,6 +128,7 @@ public:
             underlineThickness_ = be16(post, 10) / double(unitsPerEm_);
         }
         glyphs_.assign(0x10000, -1);
+        seen_.assign(size_t(glyphCount_), false);
     }
 
     int index() const { return index_; }
@@ -137,7 +157,12 @@ public:
     }
     // Advance in 1/1000 em, as the PDF widths say.
     double advance(int glyph) const { return advances_[glyph] * 1000.0 / unitsPerEm_; }
-    void use(int glyph, char16_t c) { used_.emplace(quint16(glyph), c); }
+    void use(int glyph, char16_t c) {
+        if (!seen_[size_t(glyph)]) {
+            seen_[size_t(glyph)] = true;
+            used_.emplace(quint16(glyph), c);
+        }
+    }
     double underlinePosition() const { return underlinePosition_; }
     double underlineThickness() const { return underlineThickness_; }
 
@@ -159,6 +184,7 @@ private:
     std::vector<quint16> advances_;
     std::vector<qint32> glyphs_;
     std::map<quint16, char16_t> used_;
+    std::vector<bool> seen_; // by glyph: in used_ already
 };
 
 QByteArray EmbeddedFont::baseFont() const {
@@ -294,7 +320,9 @@ public:
         flushIfLarge();
     }
     void stream(int number, const QByteArray& dict, const QByteArray& data, bool compress) {
-        const QByteArray bytes = compress ? deflated(data) : data;
+        if (compress)
+            deflater_.compress(data, compressed_);
+        const QByteArray& bytes = compress ? compressed_ : data;
         begin(number);
         buffer_ += "<< ";
         buffer_ += dict;
@@ -341,12 +369,14 @@ private:
             throw Error(QStringLiteral("Не удалось записать файл ") + path_ + QStringLiteral(": ") +
                         file_.errorString());
         written_ += buffer_.size();
-        buffer_.clear();
+        buffer_.resize(0); // keeps the capacity for the next megabyte
     }
 
     QSaveFile file_;
     QString path_;
     QByteArray buffer_;
+    Deflater deflater_;
+    QByteArray compressed_;
     qint64 written_ = 0;
     std::vector<qint64> offsets_;
     bool committed_ = false;
@@ -412,7 +442,7 @@ public:
 
     void addPage(const PreparedPage& page) {
         const QSizeF size = page.orientedSize();
-        out_.clear();
+        out_.resize(0);
         out_ += "1 0 0 -1 0 ";
         appendNumber(out_, size.height());
         out_ += " cm 2 J 2 j\n";

@@ -123,7 +123,7 @@ bool prepareReport(const PrepareInput& input, PreparedPages& out) {
         const QStringList notesBefore = input.noteStrings ? *input.noteStrings : QStringList();
         PreparationRun counting(
             input, cache,
-            [&](PreparedPage&&) {
+            [&](PreparedPage&) {
                 ++totalPages;
                 return !input.progress || input.progress(totalPages);
             },
@@ -136,7 +136,7 @@ bool prepareReport(const PrepareInput& input, PreparedPages& out) {
     PreparedPages pages;
     PreparationRun final(
         input, cache,
-        [&](PreparedPage&& page) {
+        [&](PreparedPage& page) {
             if (input.finishObject)
                 for (auto& o : page.objects)
                     input.finishObject(o);

@@ -4,6 +4,7 @@
 
 #include "EngineTestSupport.h"
 #include "db/Error.h"
+#include "engine/ExpressionScope.h"
 #include "engine/FunctionLibrary.h"
 #include "engine/Preparer.h"
 #include "engine/Report.h"
@@ -43,6 +44,20 @@ TEST(Splitting, ExpressionsInBracketsAndNesting) {
               (QStringList{QStringLiteral("Итого "), QStringLiteral("SUM([N])"), QStringLiteral(" руб.")}));
     EXPECT_EQ(splitExpressions(QStringLiteral("[A][B]")).size(), 5);
     EXPECT_EQ(splitExpressions(QStringLiteral("no [close")), QStringList{QStringLiteral("no [close")});
+}
+
+TEST(Splitting, DisplayFormatOnlyAfterTheWholeExpression) {
+    QString expression, format;
+    splitDisplayFormat(QStringLiteral("SUM([N]) #\"#,##0.00\""), expression, format);
+    EXPECT_EQ(expression, QStringLiteral("SUM([N])"));
+    EXPECT_EQ(format, QStringLiteral("#,##0.00"));
+    // A "#" in quotes or brackets belongs to the expression.
+    splitDisplayFormat(QStringLiteral("IIF(A = ' #', F(B #1), 'x') #0"), expression, format);
+    EXPECT_EQ(expression, QStringLiteral("IIF(A = ' #', F(B #1), 'x')"));
+    EXPECT_EQ(format, QStringLiteral("0"));
+    splitDisplayFormat(QStringLiteral("'a #b'"), expression, format);
+    EXPECT_EQ(expression, QStringLiteral("'a #b'"));
+    EXPECT_TRUE(format.isEmpty());
 }
 
 TEST(Preparation, PageHeaderColumnHeaderAndFooterOnEveryPageTitleOnceAboveTheHeader) {
