@@ -31,6 +31,58 @@ QString packetTurnovers(const db::Dialect& d, const QString& plane, const QStrin
                     QStringLiteral("0"), true);
 }
 
+bool isPostgres(const db::Dialect& d) {
+    return d.backend() == db::Backend::PostgreSQL;
+}
+
+// PostgreSQL sums the packet's turnovers of a plane up to each row's date in one pass over the
+// packet sorted by item and date instead of one look-up per row, so TEMP2 needs no index: the
+// window's frame (up to the row's date, rows of that same date included) holds exactly the rows
+// B.DD <= A.DD of the same item; a row without an item or a date gets none, as the comparison
+// with NULL gives. `source` holds the turnover rows (DELTA) and the rows the sum is wanted for
+// (KEEP = 1, DELTA NULL) with the columns ID, DD, DELTA, KEEP and `rows`; the result is W.
+QString runningTurnovers(const QString& source, const QString& rows) {
+    return QStringLiteral("(select ") + rows +
+           QStringLiteral(",case when R.ID is not null and R.DD is not null then sum(R.DELTA) over "
+                          "(partition by R.ID order by R.DD) end as TURNOVER from (") +
+           source + QStringLiteral(") R) W");
+}
+
+// The depreciation rows of plane `plane` (one pass over TEMP2) with the turnovers of plane
+// `turnoverPlane` up to their date and the accepted balance OPENING before `from`, looked up once
+// per item of the packet: rows of other items never pass the join with TEMP1 that ends the check.
+QString depreciationWithTurnovers(const db::Dialect& d, const QString& turnoverPlane, const QString& plane,
+                                  const DateValue& from) {
+    const QString source = QStringLiteral("select B.ID,B.DD,case when B.TYP='") + turnoverPlane +
+                           QStringLiteral("' then B.DELTA end as DELTA,case when B.TYP='") + plane +
+                           QStringLiteral("' then 1 else 0 end as KEEP,B.TYP,B.SALDO from ") + temp2(d) +
+                           QStringLiteral(" B where B.TYP in ('") + turnoverPlane + QStringLiteral("','") +
+                           plane + QStringLiteral("')");
+    return QStringLiteral("(select W.ID,W.DD,W.TYP,W.SALDO,W.TURNOVER,O.OPENING from ") +
+           runningTurnovers(source, QStringLiteral("R.ID,R.DD,R.TYP,R.SALDO,R.KEEP")) +
+           QStringLiteral(" left join (select I.ID,") +
+           d.ostat(QStringLiteral("I.ID"), from, turnoverPlane.toInt()) +
+           QStringLiteral(" as OPENING from (select distinct ID from ") + temp1(d) +
+           QStringLiteral(") I) O on O.ID = W.ID where W.KEEP = 1)");
+}
+
+// The packet's items with the turnovers of plane `turnoverPlane` up to their BEG_DATE.
+QString itemsWithTurnovers(const db::Dialect& d, const QString& turnoverPlane) {
+    const QString item = QStringLiteral("TYPEM,KARD_NUM,INV_NUM,NAME,BEG_DATE,END_DATE");
+    const QString source = QStringLiteral("select B.ID,B.DD,B.DELTA,0 as KEEP,null as TYPEM,null as KARD_NUM,"
+                                          "null as INV_NUM,null as NAME,null as BEG_DATE,null as END_DATE "
+                                          "from ") +
+                           temp2(d) + QStringLiteral(" B where B.TYP='") + turnoverPlane +
+                           QStringLiteral("' union all select A.ID,A.BEG_DATE,null,1,A.") +
+                           QString(item).replace(u',', QStringLiteral(",A.")) + QStringLiteral(" from ") +
+                           temp1(d) + QStringLiteral(" A");
+    return QStringLiteral("(select W.ID,W.") + QString(item).replace(u',', QStringLiteral(",W.")) +
+           QStringLiteral(",W.TURNOVER from ") +
+           runningTurnovers(source, QStringLiteral("R.ID,R.DD,R.KEEP,R.") +
+                                        QString(item).replace(u',', QStringLiteral(",R."))) +
+           QStringLiteral(" where W.KEEP = 1)");
+}
+
 } // namespace
 
 namespace statements {
@@ -61,17 +113,26 @@ QString deletedInInvalidPeriod(const db::Dialect& d, const QString& code, const 
 
 QString bstNotZero(const db::Dialect& d, const DateValue& currencyFrom, const DateValue& roublesFrom) {
     const QString beg = QStringLiteral("A.BEG_DATE");
+    const bool onePass = isPostgres(d);
+    const auto items = [&](const QString& plane) {
+        return onePass ? itemsWithTurnovers(d, plane) : temp1(d);
+    };
+    const auto turnovers = [&](const QString& plane) {
+        return onePass ? d.isnull(QStringLiteral("A.TURNOVER"), QStringLiteral("0"), true)
+                       : packetTurnovers(d, plane, beg);
+    };
     return QStringLiteral(
                "select * from (  Select A.ID,1 AS TYP2,A.TYPEM,A.KARD_NUM,A.INV_NUM,A.NAME,A.BEG_DATE,"
                "A.END_DATE,    ") +
            d.ostat(QStringLiteral("A.ID"), currencyFrom, 1) + QStringLiteral(" ") + QStringLiteral("  +") +
-           packetTurnovers(d, QStringLiteral("1"), beg) + QStringLiteral(" AS BST ") +
-           QStringLiteral(" from ") + temp1(d) + QStringLiteral(" A ") + QStringLiteral(" Union all ") +
+           turnovers(QStringLiteral("1")) + QStringLiteral(" AS BST ") + QStringLiteral(" from ") +
+           items(QStringLiteral("1")) + QStringLiteral(" A ") + QStringLiteral(" Union all ") +
            QStringLiteral(
                " Select A.ID,3 AS TYP2,A.TYPEM,A.KARD_NUM,A.INV_NUM,A.NAME,A.BEG_DATE,A.END_DATE,  ") +
            QStringLiteral("  ") + d.ostat(QStringLiteral("A.ID"), roublesFrom, 3) + QStringLiteral(" ") +
-           QStringLiteral("  +") + packetTurnovers(d, QStringLiteral("3"), beg) + QStringLiteral(" AS BST ") +
-           QStringLiteral(" from ") + temp1(d) + QStringLiteral(" A ) MAIN ") + QStringLiteral("where (") +
+           QStringLiteral("  +") + turnovers(QStringLiteral("3")) + QStringLiteral(" AS BST ") +
+           QStringLiteral(" from ") + items(QStringLiteral("3")) + QStringLiteral(" A ) MAIN ") +
+           QStringLiteral("where (") +
            d.exactAmount(d.isnull(QStringLiteral("MAIN.BST"), QStringLiteral("0"))) +
            QStringLiteral(" <= 0) ") +
            QStringLiteral("  and ((MAIN.END_DATE is null)or(MAIN.END_DATE > MAIN.BEG_DATE)) ");
@@ -83,21 +144,33 @@ QString negativeOstst(const db::Dialect& d, const DateValue& currencyFrom, const
     const QString nakopl = QStringLiteral("       ") +
                            d.isnull(QStringLiteral("A.SALDO"), QStringLiteral("0"), true) +
                            QStringLiteral(" AS NAKOPL ");
+    const bool onePass = isPostgres(d);
+    const auto rows = [&](const QString& turnoverPlane, const QString& plane, const DateValue& from) {
+        return onePass ? depreciationWithTurnovers(d, turnoverPlane, plane, from) : temp2(d);
+    };
+    const auto opening = [&](const DateValue& from, int plane) {
+        return onePass ? d.isnull(QStringLiteral("A.OPENING"), QStringLiteral("0"), true)
+                       : d.ostat(QStringLiteral("A.ID"), from, plane);
+    };
+    const auto turnovers = [&](const QString& plane) {
+        return onePass ? d.isnull(QStringLiteral("A.TURNOVER"), QStringLiteral("0"), true)
+                       : packetTurnovers(d, plane, dd);
+    };
     return QStringLiteral(
                "Select MAIN.ID,MAIN.DD,MAIN.TYP AS TYP2,MAIN.OST,MAIN.BST,MAIN.NAKOPL,AI.TYPEM,"
                "AI.KARD_NUM,AI.INV_NUM,AI.NAME,AI.BEG_DATE,AI.END_DATE From (Select F.ID,F.DD,F.TYP,"
                "F.BST,F.NAKOPL,(F.BST - F.NAKOPL) as OST from (       Select A.ID,A.DD,A.TYP,        ") +
-           d.ostat(QStringLiteral("A.ID"), currencyFrom, 1) + QStringLiteral(" ") +
-           QStringLiteral("       +") + packetTurnovers(d, QStringLiteral("1"), dd) +
-           QStringLiteral(" AS BST, ") + nakopl + QStringLiteral("      from ") + temp2(d) +
+           opening(currencyFrom, 1) + QStringLiteral(" ") + QStringLiteral("       +") +
+           turnovers(QStringLiteral("1")) + QStringLiteral(" AS BST, ") + nakopl +
+           QStringLiteral("      from ") + rows(QStringLiteral("1"), QStringLiteral("2"), currencyFrom) +
            QStringLiteral(" A Where TYP='2' ) F where (") +
            d.exactAmount(QStringLiteral("F.BST - F.NAKOPL")) + QStringLiteral(") < ") + currencyThreshold +
            QStringLiteral("      Union all ") +
            QStringLiteral("      Select G.ID,G.DD,G.TYP,G.BST,G.NAKOPL,(G.BST - G.NAKOPL) as OST from ( ") +
            QStringLiteral("      Select A.ID,A.DD,A.TYP, ") + QStringLiteral("       ") +
-           d.ostat(QStringLiteral("A.ID"), roublesFrom, 3) + QStringLiteral(" ") +
-           QStringLiteral("       +") + packetTurnovers(d, QStringLiteral("3"), dd) +
-           QStringLiteral(" AS BST, ") + nakopl + QStringLiteral("      from ") + temp2(d) +
+           opening(roublesFrom, 3) + QStringLiteral(" ") + QStringLiteral("       +") +
+           turnovers(QStringLiteral("3")) + QStringLiteral(" AS BST, ") + nakopl +
+           QStringLiteral("      from ") + rows(QStringLiteral("3"), QStringLiteral("4"), roublesFrom) +
            QStringLiteral(" A Where TYP='4' ) G where (") +
            d.exactAmount(QStringLiteral("G.BST - G.NAKOPL")) + QStringLiteral(") < ") + roublesThreshold +
            QStringLiteral("     ) MAIN ") + QStringLiteral("left join ") + temp1(d) +
@@ -113,6 +186,12 @@ QString checkType(const db::Dialect& d, const QString& code) {
 }
 
 QString latestRowOnly(const db::Dialect& d) {
+    if (isPostgres(d))
+        // The latest dates of every item and depreciation plane in one grouping instead of one look-up
+        // per row (TEMP2 has no index there); MAIN holds planes 2 and 4 only, and NULLs match nothing
+        // either way.
+        return QStringLiteral("  and ((MAIN.ID, MAIN.TYP, MAIN.DD) in (select D.ID, D.TYP, max(D.DD) from ") +
+               temp2(d) + QStringLiteral(" D where D.TYP in ('2','4') group by D.ID, D.TYP))");
     return QStringLiteral("  and (MAIN.DD = (select max(D.DD) from ") + temp2(d) +
            QStringLiteral(" D where D.ID = MAIN.ID and D.TYP = MAIN.TYP group by D.ID, D.TYP))");
 }

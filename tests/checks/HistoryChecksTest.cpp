@@ -307,6 +307,68 @@ TEST_P(HistoryChecksTest, CheckModeOneJudgesOnlyTheLatestRow) {
     EXPECT_EQ(cells(0, 8), QStringList{QStringLiteral("28.02.2005")});
 }
 
+// The packet's turnovers up to a date: rows of that same date count, rows of other branches too,
+// rows without a date never; a row or item without an ID gets no turnovers (NULL matches nothing).
+TEST_P(HistoryChecksTest, TurnoversUpToADateKeepTheirEdges) {
+    variable(QStringLiteral("CHECK_ZERO_BST"), at(QDate(2000, 1, 1)), 1);
+    const QString temp2 = temp("TEMP2");
+    const auto raw = [this, &temp2](const char* id, const char* kod, const char* dd, const char* typ,
+                                    const char* saldo, const char* delta) {
+        c().execute(
+            QStringLiteral("insert into %1 (ID, KOD_F, DD, TYP, SALDO, DELTA) values (%2,'%3',%4,'%5',%6,%7)")
+                .arg(temp2, QString::fromLatin1(id), QString::fromLatin1(kod), QString::fromLatin1(dd),
+                     QString::fromLatin1(typ), QString::fromLatin1(saldo), QString::fromLatin1(delta)));
+    };
+    const QString jan10 = c().dialect().dateLiteral(DateValue::fromDate(QDate(2005, 1, 10)));
+    const QString jan15 = c().dialect().dateLiteral(DateValue::fromDate(QDate(2005, 1, 15)));
+    const QByteArray d10 = jan10.toUtf8(), d15 = jan15.toUtf8();
+    // SAME: 10 on its BEG_DATE and 5 from another branch, 1 more on the 15th, so a depreciation of
+    // 16 on the 15th leaves exactly 0; 1000 without a date never counts. In roubles it has no
+    // turnovers: both depreciation rows of 16 are negative.
+    item(QStringLiteral("SAME"), QDate(2005, 1, 10));
+    item(QStringLiteral("SAME"), QDate(2005, 1, 10));
+    raw("'SAME'", "01", d10.constData(), "1", "10", "10");
+    raw("'SAME'", "02", d10.constData(), "1", "5", "5");
+    raw("'SAME'", "01", d15.constData(), "1", "16", "1");
+    raw("'SAME'", "01", "NULL", "1", "1000", "1000");
+    raw("'SAME'", "01", d15.constData(), "2", "16", "0");
+    raw("'SAME'", "01", d15.constData(), "4", "16", "0");
+    raw("'SAME'", "01", d15.constData(), "4", "16", "0");
+    // LATER: its only turnover comes after BEG_DATE; UNDATED: no BEG_DATE, so no turnovers.
+    item(QStringLiteral("LATER"), QDate(2005, 1, 10));
+    raw("'LATER'", "01", d15.constData(), "1", "10", "10");
+    raw("'LATER'", "01", d15.constData(), "3", "10", "10");
+    c().execute(QStringLiteral("insert into ") + temp("TEMP1") +
+                QStringLiteral(" (ID, KOD_F, NAME) values ('UNDATED', '01', 'Без даты')"));
+    raw("'UNDATED'", "01", d10.constData(), "1", "10", "10");
+    raw("'UNDATED'", "01", d10.constData(), "3", "10", "10");
+    // An item without an ID does not collect the turnovers of balance rows without an ID.
+    c().execute(QStringLiteral("insert into ") + temp("TEMP1") +
+                QStringLiteral(" (KOD_F, BEG_DATE, NAME) values ('01', ") + jan15 +
+                QStringLiteral(", 'Без кода')"));
+    raw("NULL", "01", d10.constData(), "1", "10", "10");
+    raw("NULL", "01", d10.constData(), "3", "10", "10");
+
+    checks().CheckBSTnotZero();
+    checks().CheckHasNegativeOSTST();
+    ASSERT_EQ(store_.count(), 2);
+    QStringList zero;
+    for (const QStringList& row : store_.protocols()[0].rows)
+        zero << row[0] + u'/' + row[7];
+    zero.sort();
+    EXPECT_EQ(zero, QStringList({QStringLiteral("/МСФО"), QStringLiteral("/РСБУ"),
+                                 QStringLiteral("LATER/МСФО"), QStringLiteral("LATER/РСБУ"),
+                                 QStringLiteral("SAME/РСБУ"), QStringLiteral("SAME/РСБУ"),
+                                 QStringLiteral("UNDATED/МСФО"), QStringLiteral("UNDATED/РСБУ")}));
+    QStringList negative;
+    for (const QStringList& row : store_.protocols()[1].rows)
+        negative << row.mid(7).join(u' ') + u' ' + row[0];
+    negative.sort();
+    // Each row once per item of its ID: SAME is in the packet twice.
+    const QString row = QStringLiteral("РСБУ 15.01.2005 0,00 16,00 -16,00 SAME");
+    EXPECT_EQ(negative, QStringList({row, row, row, row}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, HistoryChecksTest, ::testing::ValuesIn(test::testBackends()),
                          [](const auto& info) { return test::backendLabel(info.param); });
 

@@ -111,4 +111,12 @@ QStringList PostgresDialect::indexTempTable(const QString& name, const QStringLi
             QStringLiteral("analyze ") + tempTable(bare)};
 }
 
+QStringList PostgresDialect::indexLookupTemp(const QString& name, const QStringList&,
+                                             const QStringList&) const {
+    // The checks read the packet's balances in whole passes (hash joins, running sums), which an
+    // index would not speed up; building one cost as much as loading the rows. The statistics make
+    // the planner choose those passes.
+    return {QStringLiteral("analyze ") + tempTable(bareName(name))};
+}
+
 } // namespace svod::db

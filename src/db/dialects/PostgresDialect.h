@@ -20,6 +20,8 @@ public:
     QStringList createOstatFunction() const override;
     QStringList indexTempTable(const QString& name, const QStringList& columns,
                                const QStringList& carried) const override;
+    QStringList indexLookupTemp(const QString& name, const QStringList& key,
+                                const QStringList& carried) const override;
 };
 
 } // namespace svod::db
