@@ -14,28 +14,19 @@
 
 #include "app/DesktopApp.h"
 #include "app/MainWindow.h"
-#include "app/MessageConventions.h"
 #include "app/ReceptionModeDialog.h"
 #include "db/Connection.h"
 #include "db/Schema.h"
 #include "reports/PreviewWindow.h"
 #include "support/FileDialogInput.h"
 #include "support/PacketFixture.h"
+#include "support/RecordingMessages.h"
 
 using namespace svod;
 using namespace svod::app;
+using svod::test::RecordingMessages;
 
 namespace {
-class RecordingMessages final : public Messages {
-public:
-    QStringList log;
-    void plain(const QString& text) override { log << text; }
-    void information(const QString& text) override { log << text; }
-    void error(const QString& text) override { log << QStringLiteral("error: ") + errorDisplayText(text); }
-    bool confirm(const QString&) override { return true; }
-    bool askYesNo(const QString&) override { return true; }
-};
-
 // Answers every modal window that appears: the mode dialog with OK, the file dialog with the
 // given file, message boxes with their default button; records what the boxes said.
 class ModalAnswerer {

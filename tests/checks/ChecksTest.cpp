@@ -3,14 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "checks/PacketChecks.h"
-#include "checks/ProtocolStore.h"
-#include "db/Connection.h"
-#include "reception/Replacement.h"
-#include "support/TestDatabase.h"
+#include "support/CheckFixture.h"
 
 using namespace svod;
 using namespace svod::checks;
-using svod::test::TestDatabase;
 
 namespace {
 
@@ -26,25 +22,21 @@ QStringList titles(const engine::TableData& data) {
     return result;
 }
 
-class ChecksTest : public ::testing::TestWithParam<db::Backend> {
+class ChecksTest : public test::CheckFixture {
 protected:
     void SetUp() override {
-        SVOD_REQUIRE_BACKEND(GetParam());
-        db_ = std::make_unique<TestDatabase>(GetParam());
-        db_->createSchema();
-        const db::Dialect& d = c().dialect();
-        c().execute(d.selectTop0IntoTemp(QStringLiteral("TEMP1"), QStringLiteral("INV")));
-        c().execute(reception::statements::createTemp2(d));
+        CheckFixture::SetUp();
+        if (IsSkipped())
+            return;
         context_.FilialCode = QStringLiteral("01");
         context_.header = {QStringLiteral("Филиал один"),
                            QStringLiteral("Принимаемые файлы: A1.dbf, B1.dbf\r\n")};
     }
-    db::Connection& c() { return db_->connection(); }
     void item(const QString& id, const QVariant& group = QStringLiteral("1"),
               const QVariant& amkod = QStringLiteral("A"), const QVariant& name = QStringLiteral("Станок"),
               const QDate& beg = QDate(2005, 1, 10)) {
         QSqlQuery q = c().prepare(
-            QStringLiteral("insert into ") + c().dialect().tempTable(QStringLiteral("TEMP1")) +
+            QStringLiteral("insert into ") + temp("TEMP1") +
             QStringLiteral(" (ID, KOD_F, TYPEM, KARD_NUM, INV_NUM, BEG_DATE, NAME, GROUP1, AMKOD) "
                            "values (?,?,?,?,?,?,?,?,?)"));
         c().execPrepared(q, {id, QStringLiteral("01"), QStringLiteral("2"), QStringLiteral("15"),
@@ -52,26 +44,16 @@ protected:
     }
     void balance(const QString& id, const QString& typ, const QDate& dd, double saldo, double delta,
                  const QString& kod = QStringLiteral("01")) {
-        QSqlQuery q =
-            c().prepare(QStringLiteral("insert into ") + c().dialect().tempTable(QStringLiteral("TEMP2")) +
-                        QStringLiteral(" (ID, KOD_F, DD, TYP, SALDO, DELTA) values (?,?,?,?,?,?)"));
+        QSqlQuery q = c().prepare(QStringLiteral("insert into ") + temp("TEMP2") +
+                                  QStringLiteral(" (ID, KOD_F, DD, TYP, SALDO, DELTA) values (?,?,?,?,?,?)"));
         c().execPrepared(q, {id, kod, QDateTime(dd, QTime(0, 0)), typ, saldo, delta});
     }
     PacketChecks checks() {
         return PacketChecks(c(), store_, context_, [this](const QString& text) { infos_ << text; });
     }
-    QStringList ids(int protocol) const {
-        QStringList result;
-        for (const QStringList& row : store_.protocols()[protocol].rows)
-            result << row[0];
-        result.sort();
-        return result;
-    }
+    QStringList ids(int protocol) const { return cells(protocol); }
 
-    std::unique_ptr<TestDatabase> db_;
     CheckContext context_;
-    ProtocolStore store_;
-    QStringList infos_;
 };
 
 TEST_P(ChecksTest, DoubleIdsAreListedWithEveryRowAndTheFirstTitleNamesTheBranch) {

@@ -4,13 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "checks/HistoryChecks.h"
-#include "db/Connection.h"
-#include "reception/Replacement.h"
-#include "support/TestDatabase.h"
+#include "support/CheckFixture.h"
 
 using namespace svod;
 using namespace svod::checks;
-using svod::test::TestDatabase;
 
 namespace {
 
@@ -20,15 +17,13 @@ QVariant at(const QDate& date, const QTime& time = QTime(0, 0)) {
     return QDateTime(date, time);
 }
 
-class HistoryChecksTest : public ::testing::TestWithParam<db::Backend> {
+class HistoryChecksTest : public test::CheckFixture {
 protected:
     void SetUp() override {
-        SVOD_REQUIRE_BACKEND(GetParam());
-        db_ = std::make_unique<TestDatabase>(GetParam());
-        db_->createSchema();
+        CheckFixture::SetUp();
+        if (IsSkipped())
+            return;
         const db::Dialect& d = c().dialect();
-        c().execute(d.selectTop0IntoTemp(QStringLiteral("TEMP1"), QStringLiteral("INV")));
-        c().execute(reception::statements::createTemp2(d));
         c().execute(d.indexTempTable(QStringLiteral("TEMP1"), {QStringLiteral("ID")}));
         c().execute(d.indexLookupTemp(QStringLiteral("TEMP2"), reception::statements::temp2Key()));
         context_.FilialCode = QStringLiteral("01");
@@ -36,8 +31,6 @@ protected:
         context_.RoublesFrom = DateValue::fromDate(From);
         context_.header = {QStringLiteral("Филиал один"), QString()};
     }
-    db::Connection& c() { return db_->connection(); }
-    QString temp(const char* name) { return c().dialect().tempTable(QString::fromLatin1(name)); }
 
     // An item of the packet.
     void item(const QString& id, const QDate& beg, const QVariant& end = {}) {
@@ -92,19 +85,7 @@ protected:
                 return answerYes;
             });
     }
-    // Column `column` of every row of protocol `protocol`, sorted.
-    QStringList cells(int protocol, int column = 0) const {
-        QStringList result;
-        for (const QStringList& row : store_.protocols()[protocol].rows)
-            result << row[column];
-        result.sort();
-        return result;
-    }
-
-    std::unique_ptr<TestDatabase> db_;
     HistoryContext context_;
-    ProtocolStore store_;
-    QStringList infos_;
     QStringList questions_;
 };
 

@@ -6,21 +6,11 @@
 #include "db/Dialect.h"
 #include "reception/DirectReception.h"
 #include "reception/InflationReception.h"
+#include "support/ExpectedTexts.h"
 
 using namespace svod;
 
 namespace {
-
-struct Expected {
-    const char* name;
-    QString actual;
-    const char* text;
-};
-
-void expectAll(const QList<Expected>& table) {
-    for (const Expected& e : table)
-        EXPECT_EQ(e.actual, QString::fromUtf8(e.text)) << e.name;
-}
 
 TEST(HistoryTextsTest, HistoryChecksOnSqlServer) {
     const auto d = db::makeDialect(db::Backend::SqlServer);
@@ -28,7 +18,7 @@ TEST(HistoryTextsTest, HistoryChecksOnSqlServer) {
     const DateValue jan2006 = DateValue::fromYmd(2006, 1, 1);
     namespace c = checks::statements;
     const checks::BranchLimits limits{DateValue::fromYmd(2005, 7, 1), DateValue(0.0)};
-    expectAll({
+    test::expectTexts({
         {"GetFilialVarDate", c::filialVarDate(*d, QStringLiteral("D_MIN_VAL"), QStringLiteral("01")),
          "select A.D_MIN_VAL from FILIALS A where A.KOD = '01'"},
         {"GetVarNum",
@@ -96,7 +86,7 @@ TEST(HistoryTextsTest, DirectReceptionOnSqlServer) {
     const auto d = db::makeDialect(db::Backend::SqlServer);
     namespace r = reception::statements;
     const QString dbo = d->ownerPrefix(QStringLiteral("dbo"));
-    expectAll({
+    test::expectTexts({
         {"items exist", r::stagingExists(*d, dbo, reception::StagingItems),
          "if exists (select * from sysobjects where id = object_id(N'dbo.TEMP_MU_MSFO_SBROS_A') and "
          "OBJECTPROPERTY(id, N'IsUserTable') = 1) select 1 AS RESULT else select 0 AS RESULT"},
@@ -133,7 +123,7 @@ TEST(HistoryTextsTest, DirectReceptionOnSqlServer) {
 TEST(HistoryTextsTest, InflationReceptionOnSqlServer) {
     const auto d = db::makeDialect(db::Backend::SqlServer);
     namespace r = reception::statements;
-    expectAll({
+    test::expectTexts({
         {"exists", r::stagingExists(*d, QString(), reception::StagingInflation),
          "if exists (select * from sysobjects where id = object_id(N'TEMP_MU_MSFO_SBROS_INFL') and "
          "OBJECTPROPERTY(id, N'IsUserTable') = 1) select 1 AS RESULT else select 0 AS RESULT"},

@@ -5,16 +5,11 @@
 #include "db/Dialect.h"
 #include "reception/PacketScan.h"
 #include "reception/Replacement.h"
+#include "support/ExpectedTexts.h"
 
 using namespace svod;
 
 namespace {
-
-struct Expected {
-    const char* name;
-    QString actual;
-    const char* text;
-};
 
 TEST(StatementTextsTest, SqlServerTextsAreExact) {
     const auto d = db::makeDialect(db::Backend::SqlServer);
@@ -22,7 +17,7 @@ TEST(StatementTextsTest, SqlServerTextsAreExact) {
     const QString code = QStringLiteral("01");
     namespace c = checks::statements;
     namespace r = reception::statements;
-    const QList<Expected> table = {
+    const std::vector<test::ExpectedText> table = {
         {"CheckDouble_ID_In_A", c::doubleIdInA(*d),
          "select A.ID, A.NAME , A.TYPEM , A.KARD_NUM , A.INV_NUM ,A.BEG_DATE, A.END_DATE  from  #TEMP1 A   "
          "where "
@@ -82,8 +77,7 @@ TEST(StatementTextsTest, SqlServerTextsAreExact) {
         {"PreviosNotFromKvaro", reception::previosNotFromKvaroQuery(*d, code),
          "select top 1 ID,substring(ID,3,1) AS KVRFL from INV where KOD_F = '01'"},
     };
-    for (const Expected& e : table)
-        EXPECT_EQ(e.actual, QString::fromUtf8(e.text)) << e.name;
+    test::expectTexts(table);
 }
 
 TEST(StatementTextsTest, BranchCodesAreQuoted) {

@@ -5,18 +5,14 @@
 #include "db/Branches.h"
 #include "db/DateValue.h"
 #include "db/dialects/SqlServerDialect.h"
+#include "support/ExpectedTexts.h"
 
 using namespace svod;
 using namespace svod::db;
+using svod::test::ExpectedText;
 
 namespace {
-struct Expected {
-    const char* what;
-    QString actual;
-    const char* text;
-};
-
-std::vector<Expected> expectedTexts() {
+std::vector<ExpectedText> expectedTexts() {
     static const SqlServerDialect impl;
     const Dialect& d = impl;
     const DateValue jan5 = DateValue::fromYmd(2004, 1, 5);
@@ -72,8 +68,7 @@ std::vector<Expected> expectedTexts() {
 } // namespace
 
 TEST(SqlServerTexts, EveryStatementByteForByte) {
-    for (const Expected& e : expectedTexts())
-        EXPECT_EQ(e.actual.toStdString(), std::string(e.text)) << e.what;
+    test::expectTexts(expectedTexts());
 }
 
 TEST(SqlServerTexts, ApostropheInBranchCodeIsQuoted) {

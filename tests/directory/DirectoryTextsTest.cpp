@@ -7,18 +7,14 @@
 #include "directory/Administration.h"
 #include "directory/BranchList.h"
 #include "directory/ReceptionLog.h"
+#include "support/ExpectedTexts.h"
 
 using namespace svod;
 using namespace svod::directory;
+using svod::test::ExpectedText;
 
 namespace {
-struct Expected {
-    const char* what;
-    QString actual;
-    const char* text;
-};
-
-std::vector<Expected> expectedTexts() {
+std::vector<ExpectedText> expectedTexts() {
     static const db::SqlServerDialect impl;
     const db::Dialect& d = impl;
     const QDate mar1(2005, 3, 1);
@@ -81,8 +77,7 @@ std::vector<Expected> expectedTexts() {
 } // namespace
 
 TEST(DirectoryTexts, EveryStatementByteForByte) {
-    for (const Expected& e : expectedTexts())
-        EXPECT_EQ(e.actual.toStdString(), std::string(e.text)) << e.what;
+    test::expectTexts(expectedTexts());
 }
 
 TEST(DirectoryTexts, ValuesAreQuoted) {

@@ -17,6 +17,7 @@
 #include "reports/RecordNavigator.h"
 #include "reports/ReportCatalogueWindow.h"
 #include "reports/ReportTableModel.h"
+#include "support/ReportTemplates.h"
 #include "support/TestDatabase.h"
 
 using namespace svod;
@@ -25,16 +26,7 @@ using namespace svod::reports;
 namespace {
 
 engine::ReportTemplate titled(const QString& title) {
-    engine::ReportTemplate t;
-    engine::Band band;
-    band.kind = engine::BandKind::ReportTitle;
-    band.height = 20;
-    engine::TemplateObject text;
-    text.rect = QRectF(0, 0, 200, 20);
-    text.text = title;
-    band.objects << text;
-    t.bands << band;
-    return t;
+    return test::titledTemplate(title, 200);
 }
 
 QString titleOf(const engine::Report& report) {

@@ -22,10 +22,10 @@
 
 #include "app/DesktopApp.h"
 #include "app/MainWindow.h"
-#include "app/MessageConventions.h"
 #include "db/Connection.h"
 #include "directory/Administration.h"
 #include "directory/EditableTable.h"
+#include "support/RecordingMessages.h"
 #include "support/TestDatabase.h"
 #include "widgets/DataGrid.h"
 #include "widgets/MultiLevelHeader.h"
@@ -35,19 +35,10 @@
 
 using namespace svod;
 using namespace svod::app;
+using svod::test::RecordingMessages;
 using windows::BranchDirectoryWindow;
 
 namespace {
-class RecordingMessages final : public Messages {
-public:
-    QStringList log;
-    void plain(const QString& text) override { log << text; }
-    void information(const QString& text) override { log << text; }
-    void error(const QString& text) override { log << QStringLiteral("error: ") + errorDisplayText(text); }
-    bool confirm(const QString&) override { return true; }
-    bool askYesNo(const QString&) override { return true; }
-};
-
 // Answers the message boxes that appear (OK unless told to cancel) and records their texts and
 // the main window's status text at that moment.
 class BoxAnswerer {
