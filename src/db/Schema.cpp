@@ -154,18 +154,22 @@ QStringList schemaStatements(const Dialect& d) {
     if (d.backend() == Backend::SqlServer)
         statements << d.createIndexIfMissing(QStringLiteral("INV_OST3"), QStringLiteral("IX_INV_OST3_BAL"),
                                              QStringLiteral("ID,TYP,DD"), false);
-    statements << d.createIndexIfMissing(QStringLiteral("INV_OST"), QStringLiteral("IX_INV_OST_KOD"),
-                                         QStringLiteral("KOD_F,TYP,DD"), false);
-    statements << d.createIndexIfMissing(QStringLiteral("INV_OST3"), QStringLiteral("IX_INV_OST3_KOD"),
-                                         QStringLiteral("KOD_F,TYP,DD"), false);
-    // A branch's inflation rows: the data actuality view's existence test and the inflation
-    // reception's deletion look them up by branch.
-    statements << d.createIndexIfMissing(QStringLiteral("INV_INFL"), QStringLiteral("IX_INV_INFL_KOD"),
-                                         QStringLiteral("KOD_F"), false);
+    for (const char* table : {"INV_OST", "INV_OST3", "INV_INFL"})
+        statements << branchIndexStatements(d, QLatin1String(table));
     statements << d.createIndexIfMissing(QStringLiteral("LOG_ACCEPT"), QStringLiteral("IX_LOG_ACCEPT_DD"),
                                          QStringLiteral("DD"), false);
     statements << d.createOstatFunction();
     return statements;
+}
+
+QStringList branchIndexStatements(const Dialect& d, const QString& table) {
+    // A branch's inflation rows: the data actuality view's existence test and the inflation
+    // reception's deletion look them up by branch alone.
+    if (table == QLatin1String("INV_INFL"))
+        return d.createIndexIfMissing(table, QStringLiteral("IX_INV_INFL_KOD"), QStringLiteral("KOD_F"),
+                                      false);
+    return d.createIndexIfMissing(table, QStringLiteral("IX_") + table + QStringLiteral("_KOD"),
+                                  QStringLiteral("KOD_F,TYP,DD"), false);
 }
 
 void createSchema(Connection& connection) {

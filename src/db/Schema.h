@@ -30,6 +30,10 @@ const TableDef& balanceTable(const QString& name);
 QStringList invColumnNames();
 QStringList balanceColumnNames();
 
+// The by-branch index of INV_OST, INV_OST3 or INV_INFL: the data actuality view and the deletion
+// of a branch's rows look them up by KOD_F.
+QStringList branchIndexStatements(const Dialect& dialect, const QString& table);
+
 // Every statement that creates the central tables, indexes and OSTAT where missing.
 QStringList schemaStatements(const Dialect& dialect);
 QString columnsSql(const Dialect& dialect, const TableDef& table);
