@@ -106,8 +106,6 @@ void Connection::applyBackendSettings() {
         // A packet's temporary tables stay in session memory instead of spilling page by page
         // (allowed only before the session's first temporary table; taken only as used).
         execute(QStringLiteral("set temp_buffers = '256MB'"));
-        // The checks sort and hash a packet's balance rows in whole passes: in memory, not in spill files.
-        execute(QStringLiteral("set work_mem = '256MB'"));
         // A reception's statements run once each over the whole packet: compiling them to machine
         // code took seconds and gained less.
         execute(QStringLiteral("set jit = off"));
