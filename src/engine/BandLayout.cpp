@@ -31,6 +31,8 @@ void keepValue(const QVariant& v, PreparedObject& p) {
     }
 }
 
+} // namespace
+
 PreparedObject preparedFrom(const TemplateObject& o) {
     PreparedObject p;
     p.kind = o.kind;
@@ -43,8 +45,6 @@ PreparedObject preparedFrom(const TemplateObject& o) {
     p.radius = o.radius;
     return p;
 }
-
-} // namespace
 
 bool LaidOutBand::canSplitLines() const {
     for (const auto& item : objects)
@@ -202,7 +202,9 @@ LaidOutBand BandLayout::layOut(int index) {
             p.picture = o.picture;
             break;
         case ObjectKind::Chart:
-            p.picture = encodeChart(chartData(o.chart, chartRows_ ? chartRows_(o.chart.dataset) : RowSet()));
+            // A chart not bound to a dataset yet draws empty.
+            p.picture = encodeChart(chartData(
+                o.chart, chartRows_ && !o.chart.dataset.isEmpty() ? chartRows_(o.chart.dataset) : RowSet()));
             break;
         default:
             break;

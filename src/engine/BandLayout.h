@@ -31,6 +31,10 @@ struct LaidOutBand {
     bool canSplitLines() const;
 };
 
+// A prepared object with the look of a template object (kind, place, font, frame, fill, alignment);
+// its text, picture and state are filled by whoever shows it.
+PreparedObject preparedFrom(const TemplateObject& o);
+
 // Splits a laid-out band at `available` points: what fits, and the rest moved to the top. Stretched
 // texts split between lines, other objects are cut at the line.
 std::pair<LaidOutBand, LaidOutBand> splitBand(const LaidOutBand& band, double available);

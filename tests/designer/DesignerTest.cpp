@@ -1,25 +1,35 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDirIterator>
+#include <QDockWidget>
+#include <QDoubleSpinBox>
 #include <QFile>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 #include <QUndoStack>
 #include <gtest/gtest.h>
 
 #include "db/Error.h"
 #include "engine/Report.h"
 #include "engine/TemplateStorage.h"
+#include "engine/editing/DialogEditing.h"
+#include "engine/editing/ObjectProperties.h"
 #include "reports/designer/DesignReport.h"
 #include "reports/designer/DesignScene.h"
 #include "reports/designer/DesignView.h"
 #include "reports/designer/DesignerDocument.h"
 #include "reports/designer/DesignerWindow.h"
+#include "reports/designer/DialogPanel.h"
 #include "reports/designer/DictionaryPanel.h"
+#include "reports/designer/InPlaceEditor.h"
 
 using namespace svod;
 using namespace svod::reports::designer;
@@ -78,6 +88,23 @@ struct Designer {
         window->close();
     }
     QAction* action(const char* name) { return window->findChild<QAction*>(QLatin1String(name)); }
+    // The window in front with the keyboard, so that its shortcuts (F6, F9) work.
+    void activate() {
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+    void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : window.get();
+        QTest::keyClick(target, Qt::Key(key), modifiers);
+    }
+    // Which panel of the window holds the keyboard focus, by its object name.
+    QString focusedPanel() {
+        QWidget* f = QApplication::focusWidget();
+        for (QWidget* panel : window->panels())
+            if (f && (panel == f || panel->isAncestorOf(f)))
+                return panel->objectName();
+        return {};
+    }
     QPoint viewPoint(QPointF scenePos) { return window->view().mapFromScene(scenePos); }
     const engine::ReportTemplate& model() { return window->document().reportTemplate(); }
     ScriptedPrompts prompts;
@@ -320,6 +347,236 @@ TEST_F(DesignerTest, ScreenshotWithADemoTemplate) {
     const QString out = qEnvironmentVariable("SVOD_SCREENSHOT_DIR");
     if (!out.isEmpty()) {
         EXPECT_TRUE(shot.save(out + QStringLiteral("/designer.png")));
+    }
+}
+
+TEST_F(DesignerTest, TextIsEditedInPlaceAsOneStepAndEscCancels) {
+    Designer d(autosave());
+    ASSERT_TRUE(d.window->newFile());
+    DesignView& view = d.window->view();
+    ASSERT_TRUE(view.placeObject(engine::ObjectKind::Text, d.window->scene().bandArea(1).topLeft()));
+    const ObjectRef ref{1, 0};
+    const QPointF at = d.window->scene().itemFor(ref)->scenePos() + QPointF(20, 6);
+    const int steps = d.window->document().undoStack().count();
+
+    QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, d.viewPoint(at));
+    InPlaceEditor* editor = view.inPlaceEditor();
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->objectName(), QStringLiteral("InPlaceEditor"));
+    EXPECT_EQ(editor->parentWidget(), view.viewport());
+    QTest::keyClicks(editor, QStringLiteral("Total: [SUM([OST_VAL])]"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_FALSE(view.inPlaceEditor());
+    EXPECT_EQ(d.model().bands[1].objects[0].text, QStringLiteral("Total: [SUM([OST_VAL])]"));
+    EXPECT_EQ(d.window->document().undoStack().count(), steps + 1);
+    EXPECT_EQ(d.action("EditUndo")->text(), QStringLiteral("Отменить Свойство \"Текст\""));
+
+    // Enter from the keyboard opens it again; Shift+Enter is a new line; Esc leaves the text as it was.
+    view.setFocus();
+    QTest::keyClick(&view, Qt::Key_Return);
+    editor = view.inPlaceEditor();
+    ASSERT_TRUE(editor);
+    QTest::keyClicks(editor, QStringLiteral("other"));
+    QTest::keyClick(editor, Qt::Key_Return, Qt::ShiftModifier);
+    EXPECT_EQ(editor->toPlainText(), QStringLiteral("other\n"));
+    QTest::keyClick(editor, Qt::Key_Escape);
+    QApplication::processEvents();
+    EXPECT_FALSE(view.inPlaceEditor());
+    EXPECT_EQ(d.model().bands[1].objects[0].text, QStringLiteral("Total: [SUM([OST_VAL])]"));
+    EXPECT_EQ(d.window->document().undoStack().count(), steps + 1);
+}
+
+TEST_F(DesignerTest, PaletteKindsAreDroppedOntoABand) {
+    Designer d(autosave());
+    engine::ReportTemplate t = demoTemplate();
+    d.window->openTemplate(t, {});
+    // Every kind of the model is in the palette, each button draggable.
+    for (engine::ObjectKind kind : engine::editing::allObjectKinds()) {
+        const QString name = engine::objectKindName(kind);
+        EXPECT_TRUE(d.window->findChild<QAction*>(QStringLiteral("Tool_") + name)) << name.toStdString();
+        EXPECT_TRUE(d.window->findChild<QWidget*>(QStringLiteral("PaletteButton_") + name))
+            << name.toStdString();
+    }
+    const int band = 2; // the demo's data band
+    const QRectF area = d.window->scene().bandArea(band);
+    QMimeData data;
+    data.setData(DesignView::ObjectKindMimeType, "chart");
+    const QPoint drop = d.viewPoint(area.topLeft() + QPointF(100, 2));
+    QWidget* target = d.window->view().viewport();
+    QDragEnterEvent enter(drop, Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDragMoveEvent move(drop, Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &move);
+    QDropEvent dropped(drop, Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &dropped);
+    const auto& objects = d.model().bands[band].objects;
+    ASSERT_EQ(objects.size(), t.bands[band].objects.size() + 1);
+    const engine::TemplateObject& chart = objects.last();
+    EXPECT_EQ(chart.kind, engine::ObjectKind::Chart);
+    EXPECT_EQ(chart.rect.left(), 100);
+    EXPECT_EQ(chart.chart.dataset, t.bands[band].dataset);
+    EXPECT_GE(d.model().bands[band].height, chart.rect.bottom()); // the band grew to hold it
+    EXPECT_EQ(d.window->scene().selectedRefs(), (QList<ObjectRef>{{band, int(objects.size()) - 1}}));
+    // One step: the band's growth goes with the object.
+    d.action("EditUndo")->trigger();
+    EXPECT_EQ(d.model(), t);
+}
+
+TEST_F(DesignerTest, F6CyclesThePanelsAndTheKeyboardPlacesAndEditsObjects) {
+    Designer d(autosave());
+    ASSERT_TRUE(d.window->newFile());
+    d.activate();
+    d.window->view().setFocus();
+    const QStringList order = {QStringLiteral("Palette"),         QStringLiteral("ObjectInspector"),
+                               QStringLiteral("DictionaryPanel"), QStringLiteral("DialogPanel"),
+                               QStringLiteral("CheckList"),       QStringLiteral("DesignView")};
+    for (const auto& panel : order) {
+        d.press(Qt::Key_F6);
+        EXPECT_EQ(d.focusedPanel(), panel);
+    }
+    d.press(Qt::Key_F6, Qt::ShiftModifier);
+    EXPECT_EQ(d.focusedPanel(), QStringLiteral("CheckList"));
+
+    // The palette from the keyboard: its button, Space, back to the page, Enter places the object.
+    d.window->scene().setCurrentBand(1);
+    d.window->view().setFocus();
+    d.press(Qt::Key_F6);
+    auto* button = d.window->findChild<QWidget*>(QStringLiteral("PaletteButton_text"));
+    ASSERT_TRUE(button);
+    button->setFocus();
+    d.press(Qt::Key_Space);
+    d.press(Qt::Key_F6, Qt::ShiftModifier);
+    EXPECT_EQ(d.focusedPanel(), QStringLiteral("DesignView"));
+    d.press(Qt::Key_Return);
+    ASSERT_EQ(d.model().bands[1].objects.size(), 1);
+    EXPECT_EQ(d.window->scene().selectedRefs(), (QList<ObjectRef>{{1, 0}}));
+    d.press(Qt::Key_Return);
+    ASSERT_TRUE(d.window->view().inPlaceEditor());
+    EXPECT_EQ(d.focusedPanel(), QStringLiteral("DesignView")); // the editor sits on the page
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Total"));
+    d.press(Qt::Key_Return);
+    EXPECT_EQ(d.model().bands[1].objects[0].text, QStringLiteral("Total"));
+    d.press(Qt::Key_Right);
+    EXPECT_EQ(d.model().bands[1].objects[0].rect.left(), 4);
+}
+
+TEST_F(DesignerTest, F9PreviewsTheTemplateAsItStandsWithTheDialogDefaults) {
+    DesignerServices s;
+    s.autosaveFolder = autosave();
+    s.prepare = [](const engine::ReportTemplate& t, engine::PreparedPages& pages) {
+        engine::Report report;
+        report.setTemplate(t);
+        const bool ok = report.prepareReport();
+        pages = report.preparedPages();
+        return ok;
+    };
+    QList<engine::PreparedPages> shown;
+    s.showPreview = [&](const engine::PreparedPages& pages) { shown << pages; };
+    DesignerWindow window(s);
+    ScriptedPrompts prompts;
+    window.setPrompts(&prompts);
+    window.show();
+    ASSERT_TRUE(window.newFile());
+    window.dialogPanel().addControl(engine::ControlKind::DateEdit);
+    auto* fallback = window.findChild<QLineEdit*>(QStringLiteral("ControlDefault"));
+    ASSERT_TRUE(fallback);
+    fallback->setText(QStringLiteral("new Date(2006, 11, 31)"));
+    Q_EMIT fallback->editingFinished();
+    QApplication::processEvents();
+    ASSERT_EQ(window.document().reportTemplate().dialogs.size(), 1);
+    EXPECT_EQ(window.document().reportTemplate().dialogs[0].controls[0].defaultValue,
+              QStringLiteral("new Date(2006, 11, 31)"));
+    ASSERT_TRUE(window.view().placeObject(engine::ObjectKind::Text, window.scene().bandArea(0).topLeft(),
+                                          QStringLiteral("На [DateEdit1.Date]")));
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    window.view().setFocus();
+    QTest::keyClick(&window.view(), Qt::Key_F9); // prepares at once: no dialog waits
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(prompts.errors.isEmpty()) << prompts.errors.join(u'\n').toStdString();
+    bool found = false;
+    for (const auto& o : shown[0].page(0).objects)
+        found = found || o.text.contains(QStringLiteral("31.12.2006"));
+    EXPECT_TRUE(found);
+    EXPECT_TRUE(window.isWindowModified()); // previewing saves nothing
+    window.document().undoStack().setClean();
+}
+
+TEST_F(DesignerTest, DialogPagesAreDesignedWithEveryControlKind) {
+    Designer d(autosave());
+    ASSERT_TRUE(d.window->newFile());
+    DialogPanel& panel = d.window->dialogPanel();
+    for (engine::ControlKind kind : engine::editing::allControlKinds()) {
+        QAction* a =
+            d.window->findChild<QAction*>(QStringLiteral("Control_") + engine::controlKindName(kind));
+        ASSERT_TRUE(a);
+        a->trigger();
+    }
+    ASSERT_EQ(d.model().dialogs.size(), 1);
+    const auto& controls = d.model().dialogs[0].controls;
+    ASSERT_EQ(controls.size(), engine::editing::allControlKinds().size());
+    for (int i = 1; i < controls.size(); ++i)
+        EXPECT_GE(controls[i].rect.top(), controls[i - 1].rect.bottom()); // one below the other
+    // The check-list box is the last one added and the one shown.
+    QApplication::processEvents();
+    EXPECT_EQ(panel.currentControl(), controls.size() - 1);
+    auto* dataset = d.window->findChild<QComboBox*>(QStringLiteral("ControlDataset"));
+    ASSERT_TRUE(dataset);
+    auto* height = d.window->findChild<QDoubleSpinBox*>(QStringLiteral("ControlHeight"));
+    ASSERT_TRUE(height);
+    height->setValue(200);
+    QApplication::processEvents();
+    EXPECT_EQ(d.model().dialogs[0].controls.last().rect.height(), 200);
+    EXPECT_EQ(d.action("EditUndo")->text(), QStringLiteral("Отменить Свойства элемента формы"));
+    d.action("EditUndo")->trigger();
+    QApplication::processEvents();
+    EXPECT_EQ(d.model().dialogs[0].controls.last().rect.height(), 120);
+    panel.removeControl();
+    EXPECT_EQ(d.model().dialogs[0].controls.size(), engine::editing::allControlKinds().size() - 1);
+    panel.removePage();
+    EXPECT_TRUE(d.model().dialogs.isEmpty());
+}
+
+TEST_F(DesignerTest, DemoTemplatesOpenAndSaveToAnEqualModel) {
+    int seen = 0;
+    for (QDirIterator it(QStringLiteral(":/demo-reports")); it.hasNext();) {
+        const QString source = it.next();
+        QFile file(source);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const engine::ReportTemplate t = engine::templateFromXml(file.readAll());
+        Designer d(autosave());
+        d.window->openTemplate(t, QStringLiteral("demo.frf"));
+        QApplication::processEvents();
+        const QString path = dir.filePath(QStringLiteral("copy%1.frf").arg(seen++));
+        ASSERT_TRUE(d.window->saveAs(path));
+        EXPECT_EQ(DesignerDocument::readFile(path), t) << source.toStdString();
+    }
+    EXPECT_GE(seen, 4);
+}
+
+TEST_F(DesignerTest, ScreenshotWithTheAddOnKinds) {
+    Designer d(autosave());
+    QFile file(QStringLiteral(":/demo-reports/Остаточная стоимость по филиалам (диаграмма).frf"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    d.window->openTemplate(engine::templateFromXml(file.readAll()), QStringLiteral("диаграмма.frf"));
+    for (const auto& b : d.model().bands)
+        for (int i = 0; i < b.objects.size(); ++i)
+            if (b.objects[i].kind == engine::ObjectKind::Chart) {
+                d.window->scene().selectRefs({ObjectRef{int(&b - d.model().bands.data()), i}});
+                break;
+            }
+    d.window->findChild<QDockWidget*>(QStringLiteral("DialogDock"))->raise();
+    d.window->dialogPanel().selectPage(0);
+    d.window->dialogPanel().selectControl(1);
+    for (int i = 0; i < 3; ++i) // the queued refresh, then the layouts it asked for
+        QApplication::processEvents();
+    const QImage shot = d.window->grab().toImage();
+    EXPECT_GT(shot.width(), 1000);
+    const QString out = qEnvironmentVariable("SVOD_SCREENSHOT_DIR");
+    if (!out.isEmpty()) {
+        EXPECT_TRUE(shot.save(out + QStringLiteral("/designer-addons.png")));
     }
 }
 

@@ -6,6 +6,7 @@
 #include "db/Error.h"
 #include "engine/TemplateStorage.h"
 #include "engine/editing/Clipboard.h"
+#include "engine/editing/DialogEditing.h"
 #include "engine/editing/Operations.h"
 
 using namespace svod::engine;
@@ -138,6 +139,23 @@ const QList<Case>& cases() {
              p.marginLeft = 10;
              return setPageSetup(t, p);
          }},
+        {"chartBinding",
+         [](auto& t) -> EditPtr {
+             auto seq = std::make_unique<Sequence>(QStringLiteral("Диаграмма"));
+             ReportTemplate scratch = t;
+             seq->add(scratch, addObjects(scratch, 0, {newObject(ObjectKind::Chart, {0, 0, 200, 100})}));
+             seq->add(scratch, setObjectProperty(scratch, {{0, 2}}, ObjectProperty::ChartValues,
+                                                 QStringLiteral("SALDO, KOD")));
+             return seq;
+         }},
+        {"dialogs",
+         [](auto& t) {
+             QList<DialogPage> pages = {newDialogPage(t)};
+             ReportTemplate with = t;
+             with.dialogs = pages;
+             pages[0].controls << newControl(with, 0, ControlKind::DateEdit);
+             return setDialogs(t, pages, QStringLiteral("Новая форма"));
+         }},
     };
     return all;
 }
@@ -168,6 +186,8 @@ TEST(EditingTest, OperationsThatChangeNothingGiveNoStep) {
     EXPECT_FALSE(alignObjects(t, {{1, 0}}, Alignment::Left)); // one object: nothing to align to
     EXPECT_FALSE(setObjectProperty(t, {{1, 0}}, ObjectProperty::Text, QStringLiteral("[KOD]")));
     EXPECT_FALSE(setObjectProperty(t, {{1, 0}}, ObjectProperty::Width, QStringLiteral("много")));
+    // A property the kind does not have would not even be stored.
+    EXPECT_FALSE(setObjectProperty(t, {{1, 0}}, ObjectProperty::ChartValues, QStringLiteral("KOD")));
     EXPECT_FALSE(removeObjects(t, {{5, 0}}));
     EXPECT_FALSE(bringToFront(t, {{1, 2}}));
 }

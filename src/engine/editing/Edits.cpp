@@ -120,6 +120,7 @@ void Dictionary::store(ReportTemplate& t) const {
     t.variables = variables;
     t.script = script;
     t.page = page;
+    t.dialogs = dialogs;
 }
 
 SetDictionary::SetDictionary(QString text, Dictionary before, Dictionary after)

@@ -130,8 +130,11 @@ struct Dictionary {
     QMap<QString, QString> variables;
     QString script;
     PageSetup page;
+    QList<DialogPage> dialogs;
     bool operator==(const Dictionary&) const = default;
-    static Dictionary of(const ReportTemplate& t) { return {t.datasets, t.variables, t.script, t.page}; }
+    static Dictionary of(const ReportTemplate& t) {
+        return {t.datasets, t.variables, t.script, t.page, t.dialogs};
+    }
     void store(ReportTemplate& t) const;
 };
 

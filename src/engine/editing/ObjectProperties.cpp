@@ -4,12 +4,33 @@ namespace svod::engine::editing {
 
 const QList<ObjectProperty>& allObjectProperties() {
     static const QList<ObjectProperty> all = {
-        ObjectProperty::Name,          ObjectProperty::X,          ObjectProperty::Y,
-        ObjectProperty::Width,         ObjectProperty::Height,     ObjectProperty::Text,
-        ObjectProperty::DisplayFormat, ObjectProperty::Font,       ObjectProperty::FrameSides,
-        ObjectProperty::FrameWidth,    ObjectProperty::FrameColor, ObjectProperty::Fill,
-        ObjectProperty::Alignment,     ObjectProperty::WordWrap,   ObjectProperty::Stretch,
-        ObjectProperty::Radius,        ObjectProperty::Picture,
+        ObjectProperty::Name,
+        ObjectProperty::X,
+        ObjectProperty::Y,
+        ObjectProperty::Width,
+        ObjectProperty::Height,
+        ObjectProperty::Text,
+        ObjectProperty::DisplayFormat,
+        ObjectProperty::Font,
+        ObjectProperty::FrameSides,
+        ObjectProperty::FrameWidth,
+        ObjectProperty::FrameColor,
+        ObjectProperty::Fill,
+        ObjectProperty::Alignment,
+        ObjectProperty::WordWrap,
+        ObjectProperty::Stretch,
+        ObjectProperty::Radius,
+        ObjectProperty::Picture,
+        ObjectProperty::ChartKind,
+        ObjectProperty::ChartDataset,
+        ObjectProperty::ChartCategory,
+        ObjectProperty::ChartValues,
+        ObjectProperty::ChartSeries,
+        ObjectProperty::ChartTitle,
+        ObjectProperty::ChartXTitle,
+        ObjectProperty::ChartYTitle,
+        ObjectProperty::ChartFormat,
+        ObjectProperty::ChartLegend,
     };
     return all;
 }
@@ -50,12 +71,34 @@ QString objectPropertyCaption(ObjectProperty property) {
         return QStringLiteral("Радиус");
     case ObjectProperty::Picture:
         return QStringLiteral("Рисунок");
+    case ObjectProperty::ChartKind:
+        return QStringLiteral("Вид диаграммы");
+    case ObjectProperty::ChartDataset:
+        return QStringLiteral("Набор данных");
+    case ObjectProperty::ChartCategory:
+        return QStringLiteral("Поле категорий");
+    case ObjectProperty::ChartValues:
+        return QStringLiteral("Поля значений");
+    case ObjectProperty::ChartSeries:
+        return QStringLiteral("Названия рядов");
+    case ObjectProperty::ChartTitle:
+        return QStringLiteral("Заголовок диаграммы");
+    case ObjectProperty::ChartXTitle:
+        return QStringLiteral("Подпись оси X");
+    case ObjectProperty::ChartYTitle:
+        return QStringLiteral("Подпись оси Y");
+    case ObjectProperty::ChartFormat:
+        return QStringLiteral("Формат значений");
+    case ObjectProperty::ChartLegend:
+        return QStringLiteral("Легенда");
     }
     return {};
 }
 
 bool propertyApplies(ObjectKind kind, ObjectProperty property) {
     const bool textual = kind == ObjectKind::Text || kind == ObjectKind::RichText;
+    if (property >= ObjectProperty::ChartKind)
+        return kind == ObjectKind::Chart;
     switch (property) {
     case ObjectProperty::Text:
         return textual || kind == ObjectKind::CheckBox;
@@ -65,9 +108,9 @@ bool propertyApplies(ObjectKind kind, ObjectProperty property) {
     case ObjectProperty::Alignment:
         return textual;
     case ObjectProperty::Font:
-        return textual || kind == ObjectKind::CheckBox;
+        return textual || kind == ObjectKind::CheckBox || kind == ObjectKind::Chart;
     case ObjectProperty::FrameSides:
-        return textual || kind == ObjectKind::Picture;
+        return textual || kind == ObjectKind::Picture || kind == ObjectKind::Chart;
     case ObjectProperty::Fill:
         return kind != ObjectKind::Line;
     case ObjectProperty::Radius:
@@ -115,11 +158,84 @@ QVariant objectProperty(const TemplateObject& o, ObjectProperty property) {
         return o.radius;
     case ObjectProperty::Picture:
         return o.picture;
+    case ObjectProperty::ChartKind:
+        return int(o.chart.type);
+    case ObjectProperty::ChartDataset:
+        return o.chart.dataset;
+    case ObjectProperty::ChartCategory:
+        return o.chart.categoryField;
+    case ObjectProperty::ChartValues:
+        return o.chart.valueFields;
+    case ObjectProperty::ChartSeries:
+        return o.chart.seriesTitles;
+    case ObjectProperty::ChartTitle:
+        return o.chart.title;
+    case ObjectProperty::ChartXTitle:
+        return o.chart.xAxisTitle;
+    case ObjectProperty::ChartYTitle:
+        return o.chart.yAxisTitle;
+    case ObjectProperty::ChartFormat:
+        return o.chart.numberFormat;
+    case ObjectProperty::ChartLegend:
+        return o.chart.legend;
     }
     return {};
 }
 
 namespace {
+
+// A list typed as "A, B" or given as a list; empty parts dropped.
+QStringList toList(const QVariant& v) {
+    QStringList parts =
+        v.metaType().id() == QMetaType::QStringList ? v.toStringList() : v.toString().split(u',');
+    QStringList out;
+    for (const auto& part : parts)
+        if (!part.trimmed().isEmpty())
+            out << part.trimmed();
+    return out;
+}
+
+bool setChartProperty(ChartSettings& c, ObjectProperty property, const QVariant& value) {
+    switch (property) {
+    case ObjectProperty::ChartKind: {
+        bool ok = false;
+        const int type = value.toInt(&ok);
+        if (!ok || !allChartTypes().contains(ChartType(type)))
+            return false;
+        c.type = ChartType(type);
+        return true;
+    }
+    case ObjectProperty::ChartDataset:
+        c.dataset = value.toString().trimmed();
+        return true;
+    case ObjectProperty::ChartCategory:
+        c.categoryField = value.toString().trimmed();
+        return true;
+    case ObjectProperty::ChartValues:
+        c.valueFields = toList(value);
+        return true;
+    case ObjectProperty::ChartSeries:
+        c.seriesTitles = toList(value);
+        return true;
+    case ObjectProperty::ChartTitle:
+        c.title = value.toString();
+        return true;
+    case ObjectProperty::ChartXTitle:
+        c.xAxisTitle = value.toString();
+        return true;
+    case ObjectProperty::ChartYTitle:
+        c.yAxisTitle = value.toString();
+        return true;
+    case ObjectProperty::ChartFormat:
+        c.numberFormat = value.toString();
+        return true;
+    case ObjectProperty::ChartLegend:
+        c.legend = value.toBool();
+        return true;
+    default:
+        return false;
+    }
+}
 
 bool toNumber(const QVariant& v, double& out, double min = -1e6) {
     bool ok = false;
@@ -212,8 +328,9 @@ bool setObjectProperty(TemplateObject& o, ObjectProperty property, const QVarian
     case ObjectProperty::Picture:
         o.picture = value.toByteArray();
         return true;
+    default:
+        return setChartProperty(o.chart, property, value);
     }
-    return false;
 }
 
 QString objectKindCaption(ObjectKind kind) {
@@ -277,7 +394,27 @@ QString bandKindCaption(BandKind kind) {
 const QList<ObjectKind>& allObjectKinds() {
     static const QList<ObjectKind> all = {ObjectKind::Text,      ObjectKind::Line,    ObjectKind::Rectangle,
                                           ObjectKind::RoundRect, ObjectKind::Picture, ObjectKind::CheckBox,
-                                          ObjectKind::RichText};
+                                          ObjectKind::RichText,  ObjectKind::Chart};
+    return all;
+}
+
+QString chartTypeCaption(ChartType type) {
+    switch (type) {
+    case ChartType::Bar:
+        return QStringLiteral("Столбцы");
+    case ChartType::StackedBar:
+        return QStringLiteral("Столбцы с накоплением");
+    case ChartType::Line:
+        return QStringLiteral("Линии");
+    case ChartType::Pie:
+        return QStringLiteral("Круговая");
+    }
+    return chartTypeName(type);
+}
+
+const QList<ChartType>& allChartTypes() {
+    static const QList<ChartType> all = {ChartType::Bar, ChartType::StackedBar, ChartType::Line,
+                                         ChartType::Pie};
     return all;
 }
 
@@ -304,6 +441,9 @@ TemplateObject newObject(ObjectKind kind, const QRectF& rect) {
     case ObjectKind::CheckBox:
         o.rect.setSize(QSizeF(12, 12));
         o.text = QStringLiteral("1");
+        break;
+    case ObjectKind::Chart:
+        o.frame.sides = FrameAll;
         break;
     default:
         break;

@@ -27,6 +27,17 @@ enum class ObjectProperty {
     Stretch,    // bool
     Radius,     // double
     Picture,    // QByteArray
+    // Chart
+    ChartKind,     // int of ChartType
+    ChartDataset,  // QString
+    ChartCategory, // QString: the category field
+    ChartValues,   // QStringList: one value field per series
+    ChartSeries,   // QStringList: legend texts, parallel to the values
+    ChartTitle,    // QString
+    ChartXTitle,   // QString
+    ChartYTitle,   // QString
+    ChartFormat,   // QString: the values' number format
+    ChartLegend,   // bool
 };
 
 // Every property, in the inspector's order.
@@ -49,6 +60,10 @@ const QList<BandKind>& allBandKinds();
 inline bool isDataBand(BandKind kind) {
     return kind == BandKind::MasterData || kind == BandKind::DetailData;
 }
+
+// The Russian caption of a chart kind.
+QString chartTypeCaption(ChartType type);
+const QList<ChartType>& allChartTypes();
 
 // A fresh object of the kind with the defaults the palette gives it.
 TemplateObject newObject(ObjectKind kind, const QRectF& rect);

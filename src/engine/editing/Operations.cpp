@@ -82,7 +82,149 @@ EditPtr restack(const ReportTemplate& t, const QList<ObjectRef>& given, bool fro
     return seq;
 }
 
+// The bands of one master data band: its headers before it, its details and footers after it.
+struct SectionSpan {
+    int start = 0, master = 0, end = 0; // [start, end)
+};
+
+bool trailsMaster(BandKind k) {
+    return k == BandKind::DetailHeader || k == BandKind::DetailData || k == BandKind::DetailFooter ||
+           k == BandKind::GroupFooter || k == BandKind::MasterFooter || k == BandKind::Child;
+}
+
+QList<SectionSpan> sectionSpans(const QList<Band>& bands) {
+    QList<SectionSpan> out;
+    for (int m = 0; m < bands.size(); ++m) {
+        if (bands[m].kind != BandKind::MasterData)
+            continue;
+        int start = m;
+        while (start > 0 && (bands[start - 1].kind == BandKind::GroupHeader ||
+                             bands[start - 1].kind == BandKind::MasterHeader))
+            --start;
+        if (!out.isEmpty())
+            start = std::max(start, out.last().end);
+        int end = m + 1;
+        while (end < bands.size() && trailsMaster(bands[end].kind))
+            ++end;
+        out << SectionSpan{start, m, end};
+    }
+    return out;
+}
+
+// Order among the bands printed at the head and at the tail of the page or report; -1: neither.
+int headOrder(BandKind k) {
+    return k == BandKind::ReportTitle    ? 0
+           : k == BandKind::PageHeader   ? 1
+           : k == BandKind::ColumnHeader ? 2
+                                         : -1;
+}
+int tailOrder(BandKind k) {
+    return k == BandKind::ColumnFooter    ? 0
+           : k == BandKind::PageFooter    ? 1
+           : k == BandKind::ReportSummary ? 2
+                                          : -1;
+}
+
+int refuse(QString* error, const QString& text) {
+    if (error)
+        *error = text;
+    return -1;
+}
+
+// The detail band a detail header or footer is for: the current one, else the section's last.
+int detailFor(const QList<Band>& bands, const SectionSpan& s, int current) {
+    if (current > s.master && current < s.end && bands[current].kind == BandKind::DetailData)
+        return current;
+    int d = -1;
+    for (int b = s.master + 1; b < s.end; ++b)
+        if (bands[b].kind == BandKind::DetailData)
+            d = b;
+    return d;
+}
+
+int sectionPosition(const QList<Band>& bands, const SectionSpan& s, BandKind kind, int current,
+                    QString* error) {
+    auto after = [&](std::initializer_list<BandKind> kinds) {
+        int pos = s.master + 1;
+        for (int b = s.master + 1; b < s.end; ++b)
+            if (std::find(kinds.begin(), kinds.end(), bands[b].kind) != kinds.end())
+                pos = b + 1;
+        return pos;
+    };
+    switch (kind) {
+    case BandKind::MasterHeader:
+        for (int b = s.start; b < s.master; ++b)
+            if (bands[b].kind == BandKind::MasterHeader)
+                return refuse(error, QStringLiteral("У полосы данных уже есть заголовок данных."));
+        return s.start;
+    case BandKind::GroupHeader:
+        return s.master;
+    case BandKind::MasterFooter:
+        for (int b = s.master + 1; b < s.end; ++b)
+            if (bands[b].kind == BandKind::MasterFooter)
+                return refuse(error, QStringLiteral("У полосы данных уже есть подвал данных."));
+        return s.end;
+    case BandKind::DetailData:
+        return after({BandKind::DetailHeader, BandKind::DetailData, BandKind::DetailFooter});
+    case BandKind::GroupFooter:
+        return after(
+            {BandKind::DetailHeader, BandKind::DetailData, BandKind::DetailFooter, BandKind::GroupFooter});
+    case BandKind::DetailHeader:
+    case BandKind::DetailFooter: {
+        const int d = detailFor(bands, s, current);
+        if (d < 0)
+            return refuse(error, QStringLiteral("Сначала вставьте полосу данных второго уровня."));
+        if (kind == BandKind::DetailHeader) {
+            if (bands[d - 1].kind == BandKind::DetailHeader)
+                return refuse(error, QStringLiteral("У полосы данных второго уровня уже есть заголовок."));
+            return d;
+        }
+        if (d + 1 < bands.size() && bands[d + 1].kind == BandKind::DetailFooter)
+            return refuse(error, QStringLiteral("У полосы данных второго уровня уже есть подвал."));
+        return d + 1;
+    }
+    default:
+        return s.end;
+    }
+}
+
 } // namespace
+
+int bandInsertPosition(const ReportTemplate& t, BandKind kind, int current, QString* error) {
+    const QList<Band>& bands = t.bands;
+    const int n = int(bands.size());
+    if (headOrder(kind) >= 0) {
+        int pos = 0;
+        for (int b = 0; b < n; ++b)
+            if (headOrder(bands[b].kind) >= 0 && headOrder(bands[b].kind) <= headOrder(kind))
+                pos = b + 1;
+        return pos;
+    }
+    if (tailOrder(kind) >= 0) {
+        for (int b = 0; b < n; ++b)
+            if (tailOrder(bands[b].kind) > tailOrder(kind))
+                return b;
+        return n;
+    }
+    if (kind == BandKind::Child)
+        return current >= 0 && current < n ? current + 1 : n;
+    const QList<SectionSpan> spans = sectionSpans(bands);
+    if (kind == BandKind::MasterData) {
+        if (!spans.isEmpty())
+            return spans.last().end;
+        for (int b = 0; b < n; ++b)
+            if (tailOrder(bands[b].kind) >= 0)
+                return b;
+        return n;
+    }
+    if (spans.isEmpty())
+        return refuse(error, QStringLiteral("Сначала вставьте полосу данных первого уровня."));
+    int pick = 0;
+    for (int i = 0; i < spans.size(); ++i)
+        if (spans[i].start <= current)
+            pick = i;
+    return sectionPosition(bands, spans[pick], kind, current, error);
+}
 
 QSet<QString> objectNames(const ReportTemplate& t) {
     QSet<QString> names;
@@ -213,7 +355,7 @@ EditPtr setObjectProperty(const ReportTemplate& t, const QList<ObjectRef>& refs,
         return nullptr;
     QList<TemplateObject> after = objectsAt(t, refs);
     for (auto& o : after)
-        if (!setObjectProperty(o, property, value))
+        if (!propertyApplies(o.kind, property) || !setObjectProperty(o, property, value))
             return nullptr;
     if (property == ObjectProperty::Name) {
         // Names stay unique: the first keeps the name, the others get numbered ones.
@@ -404,6 +546,10 @@ EditPtr setScript(const ReportTemplate& t, const QString& script) {
 
 EditPtr setPageSetup(const ReportTemplate& t, const PageSetup& page) {
     return dictionaryEdit(t, QStringLiteral("Параметры страницы"), [&](Dictionary& d) { d.page = page; });
+}
+
+EditPtr setDialogs(const ReportTemplate& t, const QList<DialogPage>& dialogs, const QString& text) {
+    return dictionaryEdit(t, text, [&](Dictionary& d) { d.dialogs = dialogs; });
 }
 
 } // namespace svod::engine::editing

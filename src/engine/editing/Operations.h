@@ -51,6 +51,14 @@ EditPtr setVariable(const ReportTemplate& t, const QString& name, const QString&
 EditPtr removeVariable(const ReportTemplate& t, const QString& name);
 EditPtr setScript(const ReportTemplate& t, const QString& script);
 EditPtr setPageSetup(const ReportTemplate& t, const PageSetup& page);
+// The dialog pages replaced whole (they are small); `text` names the step.
+EditPtr setDialogs(const ReportTemplate& t, const QList<DialogPage>& dialogs, const QString& text);
+
+// Where a band of `kind` goes so that the engine takes it for what it is: headers before the data
+// band of the section holding `current` (or the first section), footers after it, page bands at the
+// head or the tail. -1 with `error` set when the kind has no place (a detail header without a detail
+// band ...).
+int bandInsertPosition(const ReportTemplate& t, BandKind kind, int current, QString* error = nullptr);
 
 // Names of every object of the template.
 QSet<QString> objectNames(const ReportTemplate& t);

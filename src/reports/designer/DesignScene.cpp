@@ -3,6 +3,9 @@
 #include <QPainter>
 #include <QStyleOptionGraphicsItem>
 
+#include "db/Error.h"
+#include "engine/BandLayout.h"
+#include "engine/Chart.h"
 #include "engine/Painter.h"
 #include "engine/editing/ObjectProperties.h"
 #include "reports/designer/DesignerDocument.h"
@@ -13,22 +16,37 @@ using engine::editing::ObjectRef;
 
 namespace {
 
+// A chart at design time: its series over three sample rows, so its kind and legend show.
+QByteArray sampleChart(engine::ChartSettings c) {
+    if (c.valueFields.isEmpty())
+        c.valueFields << QStringLiteral("Ряд");
+    engine::RowSet rows;
+    rows.fields = c.valueFields;
+    const bool category = !c.categoryField.isEmpty() && !rows.fields.contains(c.categoryField);
+    if (category)
+        rows.fields.prepend(c.categoryField);
+    for (int r = 0; r < 3; ++r) {
+        QVariantList row;
+        if (category)
+            row << QString::number(r + 1);
+        for (qsizetype s = 0; s < c.valueFields.size(); ++s)
+            row << 3.0 + double((r + s) % 3);
+        rows.rows << row;
+    }
+    try {
+        return engine::encodeChart(engine::chartData(c, rows));
+    } catch (const Error&) {
+        return {};
+    }
+}
+
 // What the designer shows of an object: its text as written, with the [expressions].
 engine::PreparedObject shownObject(const engine::TemplateObject& o, const QSizeF& size) {
-    engine::PreparedObject p;
-    p.kind = o.kind;
+    engine::PreparedObject p = engine::preparedFrom(o);
     p.rect = QRectF(QPointF(0, 0), size);
-    p.text = o.text;
-    p.font = o.font;
-    p.frame = o.frame;
-    p.fill = o.fill;
-    p.alignment = o.alignment;
-    p.wordWrap = o.wordWrap;
-    p.radius = o.radius;
-    p.picture = o.picture;
+    p.text = o.kind == engine::ObjectKind::RichText ? o.text.toHtmlEscaped() : o.text;
+    p.picture = o.kind == engine::ObjectKind::Chart ? sampleChart(o.chart) : o.picture;
     p.checked = o.kind == engine::ObjectKind::CheckBox;
-    if (o.kind == engine::ObjectKind::RichText)
-        p.text = o.text.toHtmlEscaped();
     return p;
 }
 

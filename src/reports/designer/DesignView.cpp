@@ -8,10 +8,12 @@
 #include <QWheelEvent>
 #include <cmath>
 
+#include "engine/TextLayout.h"
 #include "engine/editing/ObjectProperties.h"
 #include "engine/editing/Operations.h"
 #include "reports/designer/DesignScene.h"
 #include "reports/designer/DesignerDocument.h"
+#include "reports/designer/InPlaceEditor.h"
 
 namespace svod::reports::designer {
 
@@ -62,6 +64,8 @@ private:
     Qt::Orientation orientation_;
 };
 
+const QString DesignView::ObjectKindMimeType = QStringLiteral("application/x-svod-object-kind");
+
 namespace {
 
 const QString FieldMimeType = QStringLiteral("application/x-svod-field");
@@ -76,6 +80,8 @@ QSizeF defaultSize(engine::ObjectKind kind) {
     case engine::ObjectKind::Rectangle:
     case engine::ObjectKind::RoundRect:
         return {60, 40};
+    case engine::ObjectKind::Chart:
+        return {240, 160};
     default:
         return {100, 16};
     }
@@ -144,8 +150,20 @@ bool DesignView::placeObject(engine::ObjectKind kind, QPointF scenePos, const QS
     if (!text.isEmpty())
         o.text = text;
     auto& doc = scene_.document();
-    doc.push(addObjects(doc.reportTemplate(), band, {o},
-                        QStringLiteral("Новый объект: ") + objectKindCaption(kind)));
+    if (kind == engine::ObjectKind::Chart) {
+        // Bound to the band's dataset, else the template's first: a chart needs rows to draw.
+        const auto& t = doc.reportTemplate();
+        o.chart.dataset = t.bands[band].dataset;
+        if (o.chart.dataset.isEmpty() && !t.datasets.isEmpty())
+            o.chart.dataset = t.datasets.first().name;
+    }
+    // The band grows to hold the new object: one step with the object.
+    auto step = std::make_unique<Sequence>(QStringLiteral("Новый объект: ") + objectKindCaption(kind));
+    engine::ReportTemplate scratch = doc.reportTemplate();
+    if (o.rect.bottom() > scratch.bands[band].height)
+        step->add(scratch, resizeBand(scratch, band, o.rect.bottom()));
+    step->add(scratch, addObjects(scratch, band, {o}, step->text()));
+    doc.push(std::move(step));
     scene_.sync();
     scene_.selectRefs(appendedRefs(doc.reportTemplate(), band, 1));
     return true;
@@ -370,7 +388,48 @@ void DesignView::mouseReleaseEvent(QMouseEvent* event) {
 
 void DesignView::mouseDoubleClickEvent(QMouseEvent* event) {
     if (auto* item = objectAt(mapToScene(event->position().toPoint())))
-        Q_EMIT editTextRequested(item->ref());
+        editText(item->ref());
+}
+
+void DesignView::editText(ObjectRef ref) {
+    auto* item = scene_.itemFor(ref);
+    if (!item)
+        return;
+    const engine::TemplateObject& o = item->object();
+    if (o.kind != engine::ObjectKind::Text && o.kind != engine::ObjectKind::RichText) {
+        Q_EMIT editTextRequested(ref);
+        return;
+    }
+    if (editor_)
+        editor_->commit();
+    scene_.selectRefs({ref});
+    ensureVisible(item);
+    auto* editor = new InPlaceEditor(o.text, viewport());
+    QRect at = mapFromScene(QRectF(item->scenePos(), o.rect.size())).boundingRect();
+    at.setWidth(std::max(at.width(), 80));
+    at.setHeight(std::max(at.height(), 24));
+    editor->setGeometry(at);
+    QFont font = engine::qfontFor(o.font, 72);
+    font.setPointSizeF(std::max(6.0, o.font.sizePt * zoom_ / 100.0));
+    editor->setFont(font);
+    const QString name = o.name;
+    editor->onCommit([this, ref, name](const QString& text) {
+        auto& doc = scene_.document();
+        const auto& t = doc.reportTemplate();
+        // The object may have moved in the model meanwhile (an undo): it is found by its name.
+        if (ref.band >= t.bands.size() || ref.index >= t.bands[ref.band].objects.size() ||
+            t.bands[ref.band].objects[ref.index].name != name)
+            return;
+        doc.push(setObjectProperty(t, {ref}, ObjectProperty::Text, text));
+        scene_.sync();
+    });
+    connect(editor, &InPlaceEditor::finished, this, [this] {
+        editor_ = nullptr;
+        setFocus();
+    });
+    editor_ = editor;
+    editor->show();
+    editor->setFocus();
 }
 
 void DesignView::selectNext(bool forward) {
@@ -417,8 +476,16 @@ void DesignView::keyPressEvent(QKeyEvent* event) {
         break;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (refs.size() == 1)
-            Q_EMIT editTextRequested(refs.first());
+        if (tool_) { // a kind chosen from the palette with the keys: placed at the current band's top
+            const int band = std::max(0, scene_.currentBand());
+            if (band < scene_.reportTemplate().bands.size() &&
+                placeObject(*tool_, scene_.bandArea(band).topLeft())) {
+                tool_.reset();
+                Q_EMIT toolUsed();
+            }
+        } else if (refs.size() == 1) {
+            editText(refs.first());
+        }
         return;
     case Qt::Key_Escape:
         tool_.reset();
@@ -461,20 +528,32 @@ void DesignView::scrollContentsBy(int dx, int dy) {
 }
 
 void DesignView::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasFormat(FieldMimeType))
+    if (event->mimeData()->hasFormat(FieldMimeType) || event->mimeData()->hasFormat(ObjectKindMimeType))
         event->acceptProposedAction();
     else
         QGraphicsView::dragEnterEvent(event);
 }
 
 void DesignView::dragMoveEvent(QDragMoveEvent* event) {
-    if (event->mimeData()->hasFormat(FieldMimeType))
+    if (event->mimeData()->hasFormat(FieldMimeType) || event->mimeData()->hasFormat(ObjectKindMimeType))
         event->acceptProposedAction();
     else
         QGraphicsView::dragMoveEvent(event);
 }
 
 void DesignView::dropEvent(QDropEvent* event) {
+    const QPointF at = mapToScene(event->position().toPoint());
+    if (event->mimeData()->hasFormat(ObjectKindMimeType)) {
+        bool ok = false;
+        const auto kind =
+            engine::objectKindFromName(QString::fromUtf8(event->mimeData()->data(ObjectKindMimeType)), &ok);
+        if (ok && placeObject(kind, at)) {
+            event->acceptProposedAction();
+            tool_.reset();
+            Q_EMIT toolUsed();
+        }
+        return;
+    }
     if (!event->mimeData()->hasFormat(FieldMimeType)) {
         QGraphicsView::dropEvent(event);
         return;

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QGraphicsView>
+#include <QPointer>
 #include <optional>
 
 #include "engine/editing/Edits.h"
+#include "reports/designer/InPlaceEditor.h"
 
 namespace svod::reports::designer {
 
@@ -40,6 +42,14 @@ public:
 
     // Places an object of `kind` at a scene point; returns false outside the bands.
     bool placeObject(engine::ObjectKind kind, QPointF scenePos, const QString& text = {});
+
+    // Edits an object's text: in place for text objects, else through the expression editor.
+    void editText(engine::editing::ObjectRef ref);
+    // The in-place editor while one is open.
+    InPlaceEditor* inPlaceEditor() const { return editor_; }
+
+    // What the palette drags onto the page: the object kind by its name.
+    static const QString ObjectKindMimeType;
 
 Q_SIGNALS:
     void zoomChanged(double percent);
@@ -82,6 +92,7 @@ private:
     QList<ObjectItem*> dragged_;
     QList<QPointF> startPos_;
     QList<QRectF> startRects_;
+    QPointer<InPlaceEditor> editor_;
 };
 
 } // namespace svod::reports::designer

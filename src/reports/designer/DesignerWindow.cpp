@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QDockWidget>
 #include <QDoubleSpinBox>
+#include <QDrag>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -20,6 +21,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSaveFile>
@@ -40,6 +42,7 @@
 #include "reports/designer/DesignScene.h"
 #include "reports/designer/DesignView.h"
 #include "reports/designer/DesignerDocument.h"
+#include "reports/designer/DialogPanel.h"
 #include "reports/designer/PropertyPanel.h"
 
 namespace svod::reports::designer {
@@ -89,6 +92,43 @@ QDockWidget* dock(QMainWindow* window, const QString& title, const QString& name
     window->addDockWidget(area, d);
     return d;
 }
+
+// Lets a palette button be dragged onto a band: the drop places an object of its kind there.
+class PaletteDrag final : public QObject {
+public:
+    PaletteDrag(engine::ObjectKind kind, QObject* parent) : QObject(parent), kind_(kind) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* button = qobject_cast<QWidget*>(watched);
+        if (!button)
+            return false;
+        if (event->type() == QEvent::MouseButtonPress) {
+            auto* e = static_cast<QMouseEvent*>(event);
+            if (e->button() == Qt::LeftButton)
+                pressed_ = e->position().toPoint();
+        } else if (event->type() == QEvent::MouseMove && pressed_) {
+            auto* e = static_cast<QMouseEvent*>(event);
+            if ((e->position().toPoint() - *pressed_).manhattanLength() < QApplication::startDragDistance())
+                return false;
+            pressed_.reset();
+            auto* drag = new QDrag(button);
+            auto* data = new QMimeData;
+            data->setData(DesignView::ObjectKindMimeType, engine::objectKindName(kind_).toUtf8());
+            drag->setMimeData(data);
+            drag->setPixmap(button->grab());
+            drag->exec(Qt::CopyAction);
+            return true;
+        } else if (event->type() == QEvent::MouseButtonRelease) {
+            pressed_.reset();
+        }
+        return false;
+    }
+
+private:
+    engine::ObjectKind kind_;
+    std::optional<QPoint> pressed_;
+};
 
 QString shownName(const QString& fileName) {
     return fileName.isEmpty() ? QStringLiteral("Без имени") : QFileInfo(fileName).fileName();
@@ -183,19 +223,29 @@ DesignerWindow::DesignerWindow(DesignerServices services, QWidget* parent)
     history->setEmptyLabel(QStringLiteral("<исходный шаблон>"));
     dock(this, QStringLiteral("Инспектор объектов"), QStringLiteral("InspectorDock"), inspector_,
          Qt::RightDockWidgetArea);
-    dock(this, QStringLiteral("Словарь данных"), QStringLiteral("DictionaryDock"), dictionary_,
-         Qt::LeftDockWidgetArea);
+    auto* dictionaryDock = dock(this, QStringLiteral("Словарь данных"), QStringLiteral("DictionaryDock"),
+                                dictionary_, Qt::LeftDockWidgetArea);
+    dialogPanel_ = new DialogPanel(*document_);
+    auto* dialogDock = dock(this, QStringLiteral("Диалоговые формы"), QStringLiteral("DialogDock"),
+                            dialogPanel_, Qt::LeftDockWidgetArea);
+    tabifyDockWidget(dictionaryDock, dialogDock);
+    dictionaryDock->raise();
     auto* checkDock = dock(this, QStringLiteral("Проверка шаблона"), QStringLiteral("CheckDock"), checkList_,
                            Qt::BottomDockWidgetArea);
     auto* historyDock = dock(this, QStringLiteral("История изменений"), QStringLiteral("HistoryDock"),
                              history, Qt::BottomDockWidgetArea);
     tabifyDockWidget(checkDock, historyDock);
     checkDock->raise();
+    // The page gets the height; the side panels room for their editors.
+    resizeDocks({checkDock}, {110}, Qt::Vertical);
+    inspector_->setMinimumWidth(320);
+    dictionaryDock->setMinimumWidth(400);
 
     connect(document_, &DesignerDocument::changed, scene_, &DesignScene::sync);
     connect(document_, &DesignerDocument::modifiedChanged, this, &DesignerWindow::updateCaption);
     connect(document_, &DesignerDocument::fileNameChanged, this, &DesignerWindow::updateCaption);
     connect(view_, &DesignView::editTextRequested, this, &DesignerWindow::editObjectText);
+    inspector_->setFieldSource([this](const QString& dataset) { return dictionary_->knownFields(dataset); });
     connect(checkList_, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
         const int band = item->data(Qt::UserRole).toInt();
         const int object = item->data(Qt::UserRole + 1).toInt();
@@ -294,6 +344,7 @@ void DesignerWindow::buildActions() {
 
     // The palette: the next click on a band places an object of the chosen kind.
     QToolBar* palette = addToolBar(QStringLiteral("Объекты"));
+    palette_ = palette;
     palette->setObjectName(QStringLiteral("Palette"));
     palette->setToolButtonStyle(Qt::ToolButtonTextOnly);
     auto* group = new QActionGroup(this);
@@ -310,6 +361,11 @@ void DesignerWindow::buildActions() {
         group->addAction(a);
         connect(a, &QAction::triggered, this, [this, kind] { view_->setTool(kind); });
         insert->addAction(a);
+        if (QWidget* button = palette->widgetForAction(a)) {
+            button->setAccessibleName(objectKindCaption(kind));
+            button->setObjectName(QStringLiteral("PaletteButton_") + engine::objectKindName(kind));
+            button->installEventFilter(new PaletteDrag(kind, button));
+        }
     }
     connect(view_, &DesignView::toolUsed, select, [select] { select->setChecked(true); });
 
@@ -376,6 +432,11 @@ void DesignerWindow::buildActions() {
     viewMenu->addSeparator();
     action(viewMenu, QStringLiteral("Проверить шаблон"), QStringLiteral("CheckTemplate"),
            QKeySequence(Qt::SHIFT | Qt::Key_F9), [this] { checkTemplate(); });
+    viewMenu->addSeparator();
+    action(viewMenu, QStringLiteral("Следующая панель"), QStringLiteral("NextPanel"),
+           QKeySequence(Qt::Key_F6), [this] { focusPanel(true); });
+    action(viewMenu, QStringLiteral("Предыдущая панель"), QStringLiteral("PreviousPanel"),
+           QKeySequence(Qt::SHIFT | Qt::Key_F6), [this] { focusPanel(false); });
 
     QToolBar* tools = addToolBar(QStringLiteral("Команды"));
     tools->setObjectName(QStringLiteral("Commands"));
@@ -400,6 +461,46 @@ void DesignerWindow::buildActions() {
         zoomBox->setCurrentText(QStringLiteral("%1 %").arg(qRound(percent)));
     });
     tools->addWidget(zoomBox);
+}
+
+QList<QWidget*> DesignerWindow::panels() const {
+    return {view_, palette_, inspector_, dictionary_, dialogPanel_, checkList_};
+}
+
+void DesignerWindow::focusPanel(bool forward) {
+    const QList<QWidget*> all = panels();
+    const int n = int(all.size());
+    QWidget* focused = QApplication::focusWidget();
+    int current = -1;
+    for (int i = 0; i < n; ++i)
+        if (focused && (all[i] == focused || all[i]->isAncestorOf(focused)))
+            current = i;
+    const int next = current < 0 ? 0 : (current + (forward ? 1 : n - 1)) % n;
+    QWidget* panel = all[next];
+    for (QWidget* w = panel; w; w = w->parentWidget())
+        if (auto* d = qobject_cast<QDockWidget*>(w)) {
+            d->show();
+            d->raise();
+        }
+    if (panel == palette_) {
+        // The chosen tool's button, so that arrows and Space pick another.
+        for (QAction* a : palette_->actions())
+            if (a->isChecked())
+                if (QWidget* button = palette_->widgetForAction(a)) {
+                    button->setFocus(Qt::ShortcutFocusReason);
+                    return;
+                }
+    }
+    if (panel->focusPolicy() & Qt::TabFocus) {
+        panel->setFocus(Qt::ShortcutFocusReason);
+        return;
+    }
+    for (QWidget* w : panel->findChildren<QWidget*>())
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisible() && w->isEnabled()) {
+            w->setFocus(Qt::ShortcutFocusReason);
+            return;
+        }
+    panel->setFocus(Qt::ShortcutFocusReason);
 }
 
 void DesignerWindow::updateCaption() {
@@ -539,17 +640,23 @@ void DesignerWindow::deleteSelection() {
 
 void DesignerWindow::insertBand(engine::BandKind kind) {
     const auto& t = document_->reportTemplate();
-    // Bands go where their kind is printed: after the last band of the same or an earlier kind.
-    const auto& order = allBandKinds();
-    int at = 0;
-    for (int b = 0; b < t.bands.size(); ++b)
-        if (order.indexOf(t.bands[b].kind) <= order.indexOf(kind))
-            at = b + 1;
+    QString error;
+    const int at = bandInsertPosition(t, kind, scene_->currentBand(), &error);
+    if (at < 0) {
+        prompts_->showError(error);
+        return;
+    }
     engine::Band band;
     band.kind = kind;
     band.height = 20;
     if (isDataBand(kind) && !t.datasets.isEmpty())
         band.dataset = t.datasets.first().name;
+    if (kind == engine::BandKind::Child) {
+        QSet<QString> taken;
+        for (const auto& b : t.bands)
+            taken.insert(b.name);
+        band.name = freeName(QStringLiteral("Child"), taken);
+    }
     document_->push(addBand(t, at, band));
     scene_->sync();
     scene_->clearSelection();

@@ -9,6 +9,7 @@
 #include "reports/designer/DictionaryPanel.h"
 
 class QListWidget;
+class QToolBar;
 class QTimer;
 
 namespace svod::reports::designer {
@@ -16,6 +17,7 @@ namespace svod::reports::designer {
 class DesignScene;
 class DesignView;
 class DesignerDocument;
+class DialogPanel;
 class ObjectInspector;
 
 // What the designer asks the user; tests answer by script.
@@ -69,6 +71,7 @@ public:
     DesignView& view() { return *view_; }
     ObjectInspector& inspector() { return *inspector_; }
     DictionaryPanel& dictionary() { return *dictionary_; }
+    DialogPanel& dialogPanel() { return *dialogPanel_; }
     void setPrompts(DesignerPrompts* prompts) { prompts_ = prompts; }
 
     // Opens a template as the document (no question about the one open); offers an autosaved copy.
@@ -107,6 +110,10 @@ public:
     void preview();
     void editObjectText(engine::editing::ObjectRef ref);
     void editPageSetup();
+    // F6 and Shift+F6: the focus to the next or previous panel (page, palette, properties,
+    // dictionary, check list).
+    void focusPanel(bool forward);
+    QList<QWidget*> panels() const;
     // Writes the autosave copy now (the timer does it every minute while modified).
     void autosave();
     QString autosavePath() const;
@@ -132,6 +139,8 @@ private:
     ObjectInspector* inspector_;
     DictionaryPanel* dictionary_;
     QListWidget* checkList_;
+    QToolBar* palette_ = nullptr;
+    DialogPanel* dialogPanel_ = nullptr;
     QTimer* autosaveTimer_;
 };
 

@@ -43,10 +43,20 @@ QString fontText(const engine::FontSpec& f) {
 
 // The properties' editor object names: "Prop" and the property's English key.
 QString editorName(ObjectProperty p) {
-    static const char* names[] = {"Name",   "X",        "Y",       "Width",      "Height",     "Text",
-                                  "Format", "Font",     "Frame",   "FrameWidth", "FrameColor", "Fill",
-                                  "Align",  "WordWrap", "Stretch", "Radius",     "Picture"};
+    static const char* names[] = {"Name",        "X",           "Y",          "Width",        "Height",
+                                  "Text",        "Format",      "Font",       "Frame",        "FrameWidth",
+                                  "FrameColor",  "Fill",        "Align",      "WordWrap",     "Stretch",
+                                  "Radius",      "Picture",     "ChartKind",  "ChartDataset", "ChartCategory",
+                                  "ChartValues", "ChartSeries", "ChartTitle", "ChartXTitle",  "ChartYTitle",
+                                  "ChartFormat", "ChartLegend"};
+    static_assert(std::size(names) == std::size_t(ObjectProperty::ChartLegend) + 1);
     return QStringLiteral("Prop") + QString::fromLatin1(names[int(p)]);
+}
+
+// Headers printed again on each page while their rows go on.
+bool repeats(engine::BandKind kind) {
+    return kind == engine::BandKind::GroupHeader || kind == engine::BandKind::MasterHeader ||
+           kind == engine::BandKind::DetailHeader;
 }
 
 } // namespace
@@ -185,7 +195,8 @@ void ObjectInspector::showObjects() {
             break;
         }
         case ObjectProperty::WordWrap:
-        case ObjectProperty::Stretch: {
+        case ObjectProperty::Stretch:
+        case ObjectProperty::ChartLegend: {
             auto* box = new QCheckBox;
             box->setTristate(!common);
             box->setCheckState(!common ? Qt::PartiallyChecked : value.toBool() ? Qt::Checked : Qt::Unchecked);
@@ -316,6 +327,40 @@ void ObjectInspector::showObjects() {
             addRow(caption, combo, name);
             break;
         }
+        case ObjectProperty::ChartKind: {
+            auto* combo = new QComboBox;
+            if (!common)
+                combo->addItem(QString(), -1);
+            for (auto type : allChartTypes())
+                combo->addItem(chartTypeCaption(type), int(type));
+            combo->setCurrentIndex(common ? combo->findData(value.toInt()) : 0);
+            connect(combo, &QComboBox::activated, this, [this, combo] {
+                if (combo->currentData().toInt() >= 0)
+                    applyObjectProperty(ObjectProperty::ChartKind, combo->currentData().toInt());
+            });
+            addRow(caption, combo, name);
+            break;
+        }
+        case ObjectProperty::ChartDataset:
+        case ObjectProperty::ChartCategory: {
+            // Datasets of the template, or the fields of the chart's dataset as far as they are known.
+            auto* combo = new QComboBox;
+            combo->setEditable(true);
+            QStringList choices;
+            if (p == ObjectProperty::ChartDataset) {
+                for (const auto& d : t.datasets)
+                    choices << d.name;
+            } else if (fieldsOf_) {
+                choices = fieldsOf_(objects[0].chart.dataset).value_or(QStringList());
+            }
+            combo->addItems(choices);
+            combo->setCurrentText(common ? value.toString() : QString());
+            auto apply = [this, p, combo] { applyObjectProperty(p, combo->currentText()); };
+            connect(combo->lineEdit(), &QLineEdit::editingFinished, this, apply);
+            connect(combo, &QComboBox::activated, this, apply);
+            addRow(caption, combo, name);
+            break;
+        }
         case ObjectProperty::Picture: {
             auto* button = new QPushButton(value.toByteArray().isEmpty() ? QStringLiteral("Загрузить…")
                                                                          : QStringLiteral("Заменить…"));
@@ -344,8 +389,11 @@ void ObjectInspector::showObjects() {
             addRow(caption, button, name);
             break;
         }
-        default: { // Name, Text
-            auto* edit = new QLineEdit(common ? value.toString() : QString());
+        default: { // Name, Text, the chart's texts and lists ("A, B")
+            const QString shown = value.metaType().id() == QMetaType::QStringList
+                                      ? value.toStringList().join(QStringLiteral(", "))
+                                      : value.toString();
+            auto* edit = new QLineEdit(common ? shown : QString());
             connect(edit, &QLineEdit::editingFinished, this,
                     [this, p, edit] { applyObjectProperty(p, edit->text()); });
             addRow(caption, edit, name);
@@ -417,8 +465,16 @@ void ObjectInspector::showBand(int index) {
         {QStringLiteral("Разрешить разрыв"), QStringLiteral("BandAllowSplit"), &engine::Band::allowSplit},
         {QStringLiteral("Новая страница после"), QStringLiteral("BandNewPageAfter"),
          &engine::Band::newPageAfter},
+        {QStringLiteral("Повторять на новой странице"), QStringLiteral("BandRepeatOnNewPage"),
+         &engine::Band::repeatOnNewPage},
+        {QStringLiteral("Под заголовком страницы"), QStringLiteral("BandBelowPageHeader"),
+         &engine::Band::belowPageHeader},
     };
     for (const auto& [caption, objectName, member] : flags) {
+        if (member == &engine::Band::repeatOnNewPage && !repeats(band.kind))
+            continue;
+        if (member == &engine::Band::belowPageHeader && band.kind != engine::BandKind::ReportTitle)
+            continue;
         auto* box = new QCheckBox;
         box->setChecked(band.*member);
         auto m = member;

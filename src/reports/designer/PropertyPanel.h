@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
+#include <optional>
 
 #include "engine/editing/ObjectProperties.h"
 
@@ -26,6 +28,10 @@ public:
 
     // Display formats offered by the format list.
     static const QStringList& displayFormats();
+    // Where the chart's field lists come from: a dataset's fields as the dictionary knows them.
+    void setFieldSource(std::function<std::optional<QStringList>(const QString&)> fields) {
+        fieldsOf_ = std::move(fields);
+    }
 
 private:
     void showObjects();
@@ -36,6 +42,7 @@ private:
     DesignScene& scene_;
     QLabel* title_ = nullptr;
     QTableWidget* table_ = nullptr;
+    std::function<std::optional<QStringList>(const QString&)> fieldsOf_;
     bool refreshing_ = false;
     bool pending_ = false;
 };
