@@ -10,7 +10,6 @@
 #include "db/Error.h"
 #include "db/PostgresCopy.h"
 #include "db/SqliteBulkInsert.h"
-#include "db/SqliteMemoryTable.h"
 
 namespace svod::db {
 
@@ -119,11 +118,8 @@ std::unique_ptr<BulkInsert> makeBulkInsert(Connection& connection, const QString
     if (!columns.isEmpty()) {
         switch (connection.backend()) {
         case Backend::SQLite:
-            if (auto* handle = connection.nativeHandle<sqlite3>({"sqlite3*"})) {
-                if (auto memory = makeMemoryTableInsert(handle, table, columns))
-                    return memory;
+            if (auto* handle = connection.nativeHandle<sqlite3>({"sqlite3*"}))
                 return std::make_unique<SqliteBulkInsert>(handle, table, columns);
-            }
             break;
         case Backend::PostgreSQL:
             // COPY needs the connection to itself: no result of another statement still pending.

@@ -8,7 +8,6 @@
 #include "db/Error.h"
 #include "db/ErrorExplanations.h"
 #include "db/Profile.h"
-#include "db/SqliteMemoryTable.h"
 
 namespace svod::db {
 
@@ -91,15 +90,12 @@ void Connection::applyBackendSettings() {
         // reception reported accepted survives a power loss too. A database left in WAL mode by
         // an earlier build is switched back when no other connection holds it.
         // Pages of 16 KiB (taken by a new database only) split less often while a packet's rows
-        // go into the balance indexes. A 16 MiB page cache: a packet's rows wait in memory tables,
-        // and a larger cache made neither a first nor a repeated reception faster. A second sorter thread
-        // builds temporary indexes sooner.
+        // go into the balance indexes. A 16 MiB page cache: a larger cache made neither a first
+        // nor a repeated reception faster. A second sorter thread builds temporary indexes sooner.
         execute(QStringList{
             QStringLiteral("pragma page_size=16384"), QStringLiteral("pragma journal_mode=DELETE"),
             QStringLiteral("pragma synchronous=FULL"), QStringLiteral("pragma cache_size=-16384"),
             QStringLiteral("pragma temp_store=FILE"), QStringLiteral("pragma threads=2")});
-        if (auto* handle = nativeHandle<sqlite3>({"sqlite3*"}))
-            registerMemoryTableModule(handle);
         break;
     case Backend::PostgreSQL:
         execute(QStringLiteral("set datestyle to ISO, DMY"));

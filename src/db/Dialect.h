@@ -29,7 +29,7 @@ public:
     // The same into a connection-private temporary table.
     virtual QString selectTop0IntoTemp(const QString& name, const QString& model) const = 0;
     // A connection-private temporary copy of `model`'s columns that the checks look rows up in by
-    // `key`: selectTop0IntoTemp, or on SQLite a table kept in memory in key order.
+    // `key` (selectTop0IntoTemp unless a server needs more).
     virtual QString createLookupTemp(const QString& name, const QString& model, const QStringList& key) const;
     // A date literal of the date part (time of day dropped).
     virtual QString dateLiteral(const DateValue& date) const = 0;

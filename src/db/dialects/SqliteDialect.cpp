@@ -3,7 +3,6 @@
 #include <QDateTime>
 
 #include "db/SqlHelpers.h"
-#include "db/SqliteMemoryTable.h"
 
 namespace svod::db {
 
@@ -36,14 +35,6 @@ QString SqliteDialect::selectTop0Into(const QString& target, const QString& mode
 QString SqliteDialect::selectTop0IntoTemp(const QString& name, const QString& model) const {
     return QStringLiteral("create temp table ") + name + QStringLiteral(" as select * from ") + model +
            QStringLiteral(" where 0");
-}
-
-QString SqliteDialect::createLookupTemp(const QString& name, const QString& model,
-                                        const QStringList& key) const {
-    // Kept in memory in key order: no temporary file to write, index and free (see
-    // SqliteMemoryTable.h).
-    return QStringLiteral("create virtual table temp.") + bareName(name) + QStringLiteral(" using ") +
-           QLatin1String(MemoryTableModule) + u'(' + (QStringList{model} + key).join(u',') + u')';
 }
 
 QString SqliteDialect::dateLiteral(const DateValue& date) const {
@@ -117,10 +108,6 @@ QStringList SqliteDialect::indexTempTable(const QString& name, const QStringList
     const QString bare = bareName(name);
     return {QStringLiteral("create index if not exists temp.IX_") + bare + u'_' + columns.join(u'_') +
             QStringLiteral(" on ") + bare + QStringLiteral(" (") + (columns + carried).join(u',') + u')'};
-}
-
-QStringList SqliteDialect::indexLookupTemp(const QString&, const QStringList&, const QStringList&) const {
-    return {}; // the memory table keeps itself in key order
 }
 
 QVariant SqliteDialect::toDbValue(const QVariant& value) const {

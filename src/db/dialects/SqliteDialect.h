@@ -11,8 +11,6 @@ public:
     QString tempTable(const QString& name) const override;
     QString selectTop0Into(const QString& target, const QString& model) const override;
     QString selectTop0IntoTemp(const QString& name, const QString& model) const override;
-    QString createLookupTemp(const QString& name, const QString& model,
-                             const QStringList& key) const override;
     QString dateLiteral(const DateValue& date) const override;
     QString dateLiteralPlusDays(const DateValue& date, int days) const override;
     QString addDays(const QString& expression, int days) const override;
@@ -24,8 +22,6 @@ public:
     QString ownerPrefix(const QString& owner) const override;
     QStringList indexTempTable(const QString& name, const QStringList& columns,
                                const QStringList& carried) const override;
-    QStringList indexLookupTemp(const QString& name, const QStringList& key,
-                                const QStringList& carried) const override;
     QVariant toDbValue(const QVariant& value) const override;
     QVariant fromDbValue(const QVariant& value) const override;
 };
