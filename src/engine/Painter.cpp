@@ -7,6 +7,7 @@
 #include <QPainterPath>
 #include <QPdfWriter>
 #include <QTextDocument>
+#include <QVarLengthArray>
 #include <list>
 
 #include "db/Error.h"
@@ -70,18 +71,21 @@ void drawText(QPainter& p, const PreparedObject& o, FontCache& fonts) {
     const TextBlock block = layoutTextBlock(o.text, o.font, o.rect, o.alignment, o.wordWrap);
     p.setFont(fonts.font(o.font));
     p.setPen(o.font.color);
+    // Each line measured once: shaping is the dearest part of painting text.
+    QVarLengthArray<double, 8> widths;
     bool clipped = block.tooTall;
-    for (const auto& line : block.lines)
-        if (fm.horizontalAdvance(line) > block.inner.width() + 0.5)
-            clipped = true;
+    for (const auto& line : block.lines) {
+        widths.append(fm.horizontalAdvance(line));
+        clipped = clipped || widths.last() > block.inner.width() + 0.5;
+    }
     if (clipped) {
         p.save();
         p.setClipRect(o.rect);
     }
     double y = block.top;
-    for (const auto& line : block.lines) {
-        const double x = alignedLeft(block.inner, fm.horizontalAdvance(line), o.alignment);
-        p.drawText(QPointF(x, y + fm.ascent()), line);
+    for (qsizetype i = 0; i < block.lines.size(); ++i) {
+        const double x = alignedLeft(block.inner, widths[i], o.alignment);
+        p.drawText(QPointF(x, y + fm.ascent()), block.lines[i]);
         y += block.lineHeight;
     }
     if (clipped)

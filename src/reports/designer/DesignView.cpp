@@ -101,6 +101,8 @@ DesignView::DesignView(DesignScene& scene, QWidget* parent) : QGraphicsView(&sce
     setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     setAcceptDrops(true);
     setFocusPolicy(Qt::StrongFocus);
+    // The scene's background covers every pixel: no fill of the viewport before it.
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     top_ = new Ruler(*this, Qt::Horizontal);
     left_ = new Ruler(*this, Qt::Vertical);
     top_->setObjectName(QStringLiteral("TopRuler"));
