@@ -20,6 +20,7 @@
 #include "engine/StoredReports.h"
 #include "reception/InflationReception.h"
 #include "reception/ReceptionService.h"
+#include "reports/DialogPageWindow.h"
 #include "reports/PreparedDocument.h"
 #include "reports/PreviewWindow.h"
 #include "reports/ReportCatalogueWindow.h"
@@ -98,6 +99,10 @@ DesktopApp::~DesktopApp() {
 
 bool DesktopApp::start() {
     window_ = std::make_unique<MainWindow>(messages_);
+    // Reports ask their dialog pages in windows over the main window.
+    dialogRunner_ = std::make_unique<reports::DialogWindowRunner>(
+        window_.get(), [this](const QString& text) { messages_.plain(text); });
+    report_->setDialogRunner(dialogRunner_.get());
     inDir_.clear();
     window_->setWindowTitle(MainWindowCaption);
     applyProcessFormats();

@@ -19,8 +19,9 @@ class Report;
 }
 
 namespace svod::reports {
+class DialogWindowRunner;
 class PreviewDocument;
-}
+} // namespace svod::reports
 
 class QMdiSubWindow;
 
@@ -111,6 +112,7 @@ private:
     std::unique_ptr<GuiInteraction> interaction_;
     std::unique_ptr<reception::ReceptionService> reception_;
     std::unique_ptr<reception::InflationReception> inflation_;
+    std::unique_ptr<reports::DialogWindowRunner> dialogRunner_;
     std::unique_ptr<engine::Report> report_;
     std::unique_ptr<DesktopCatalogueDialogs> catalogueDialogs_;
     std::function<void(engine::Report&)> designer_;

@@ -1,8 +1,10 @@
 #include "engine/Chart.h"
 
 #include <QDataStream>
+#include <QDate>
 #include <QIODevice>
 #include <QPainter>
+#include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
 
@@ -64,6 +66,42 @@ double niceStep(double range, int ticks) {
     const double power = std::pow(10.0, std::floor(std::log10(raw)));
     const double f = raw / power;
     return (f <= 1 ? 1 : f <= 2 ? 2 : f <= 5 ? 5 : 10) * power;
+}
+
+// A category as text; a date stored as ISO text (SQLite) is shown as a date too.
+QString categoryText(const QVariant& value) {
+    if (value.metaType().id() == QMetaType::QString) {
+        static const QRegularExpression iso(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}( 00:00:00(\\.0+)?)?$"));
+        if (iso.match(value.toString()).hasMatch()) {
+            const QDate date = QDate::fromString(value.toString().left(10), Qt::ISODate);
+            if (date.isValid())
+                return displayText(date, QString());
+        }
+    }
+    return displayText(value, QString());
+}
+
+// Categories and series in the order they first appear; values summed per pair.
+void pivot(ChartData& d, const RowSet& rows, int category, int series, int value) {
+    for (const auto& row : rows.rows) {
+        const QString c = category >= 0 ? categoryText(row[category]) : QString();
+        const QString s = displayText(row[series], QString());
+        qsizetype ci = d.categories.indexOf(c);
+        if (ci < 0) {
+            d.categories << c;
+            for (auto& list : d.values)
+                list << 0.0;
+            ci = d.categories.size() - 1;
+        }
+        qsizetype si = d.seriesTitles.indexOf(s);
+        if (si < 0) {
+            d.seriesTitles << s;
+            d.values << QList<double>(d.categories.size(), 0.0);
+            si = d.seriesTitles.size() - 1;
+        }
+        if (value >= 0)
+            d.values[si][ci] += numberOf(row[value]);
+    }
 }
 
 class ChartLayout {
@@ -275,23 +313,27 @@ ChartData chartData(const ChartSettings& settings, const RowSet& rows) {
     d.yAxisTitle = settings.yAxisTitle;
     d.numberFormat = settings.numberFormat;
     d.legend = settings.legend;
-    const int category = rows.fieldIndex(settings.categoryField);
-    if (!settings.categoryField.isEmpty() && category < 0)
-        throw Error(
-            QStringLiteral("В наборе данных %1 нет поля %2").arg(settings.dataset, settings.categoryField));
+    const auto fieldOf = [&](const QString& name) {
+        const int f = rows.fieldIndex(name);
+        if (f < 0)
+            throw Error(QStringLiteral("В наборе данных %1 нет поля %2").arg(settings.dataset, name));
+        return f;
+    };
+    const int category = settings.categoryField.isEmpty() ? -1 : fieldOf(settings.categoryField);
+    if (!settings.seriesField.isEmpty()) {
+        pivot(d, rows, category, fieldOf(settings.seriesField),
+              settings.valueFields.isEmpty() ? -1 : fieldOf(settings.valueFields.first()));
+        return d;
+    }
     QList<int> fields;
     for (qsizetype s = 0; s < settings.valueFields.size(); ++s) {
-        const int f = rows.fieldIndex(settings.valueFields[s]);
-        if (f < 0)
-            throw Error(QStringLiteral("В наборе данных %1 нет поля %2")
-                            .arg(settings.dataset, settings.valueFields[s]));
-        fields << f;
+        fields << fieldOf(settings.valueFields[s]);
         d.seriesTitles << (settings.seriesTitles.value(s).isEmpty() ? settings.valueFields[s]
                                                                     : settings.seriesTitles[s]);
         d.values << QList<double>();
     }
     for (const auto& row : rows.rows) {
-        d.categories << (category >= 0 ? displayText(row[category], QString()) : QString());
+        d.categories << (category >= 0 ? categoryText(row[category]) : QString());
         for (qsizetype s = 0; s < fields.size(); ++s)
             d.values[s] << numberOf(row[fields[s]]);
     }

@@ -20,6 +20,9 @@ struct ChartSettings {
     QString yAxisTitle;
     QString numberFormat = QStringLiteral("#,##0.00");
     bool legend = true;
+    // A series for each value of this field (the first value field summed per category and
+    // series), instead of one series per value field.
+    QString seriesField;
     bool operator==(const ChartSettings&) const = default;
 };
 

@@ -116,6 +116,8 @@ void writeChart(QXmlStreamWriter& w, const ChartSettings& c) {
         w.writeAttribute(QStringLiteral("yTitle"), c.yAxisTitle);
     w.writeAttribute(QStringLiteral("numberFormat"), c.numberFormat);
     w.writeAttribute(QStringLiteral("legend"), c.legend ? QStringLiteral("1") : QStringLiteral("0"));
+    if (!c.seriesField.isEmpty())
+        w.writeAttribute(QStringLiteral("seriesField"), c.seriesField);
 }
 
 QStringList listAttr(const QXmlStreamAttributes& a, const QString& name) {
@@ -140,6 +142,7 @@ ChartSettings readChart(const QXmlStreamReader& r, const QXmlStreamAttributes& a
     if (a.hasAttribute(QStringLiteral("numberFormat")))
         c.numberFormat = a.value(QStringLiteral("numberFormat")).toString();
     c.legend = boolAttr(a, QStringLiteral("legend"), true);
+    c.seriesField = a.value(QStringLiteral("seriesField")).toString();
     return c;
 }
 

@@ -15,6 +15,7 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include "DialogPageDriver.h"
 #include "app/DesktopApp.h"
 #include "app/FirstStart.h"
 #include "app/MainWindow.h"
@@ -245,7 +246,8 @@ TEST(ReportsMenu, ItemsRunStoredReportsIntoPreviews) {
     qApp->removeEventFilter(&cancelOnShow);
     EXPECT_EQ(w.mdiArea()->subWindowList().size(), 3) << "a cancelled run opens no preview";
 
-    // A demo report runs its SQL on the program's connection.
+    // A demo report runs its SQL on the program's connection, its dialog answered with OK.
+    test::DialogPageDriver pressOk;
     for (QAction* a : w.findChildren<QAction*>())
         if (a->text() == QStringLiteral("Остатки по филиалам на дату"))
             a->trigger();

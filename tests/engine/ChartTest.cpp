@@ -186,3 +186,28 @@ TEST(ChartReport, PreparedChartPaintsOnScreenAndInPdf) {
     ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
     EXPECT_TRUE(pdf.readAll().startsWith("%PDF"));
 }
+
+TEST(ChartData, SeriesFromAFieldSumPerCategoryInTheOrderTheyCome) {
+    ChartSettings s = settings(ChartType::StackedBar);
+    s.categoryField = QStringLiteral("DD");
+    s.valueFields = {QStringLiteral("SUMMA")};
+    s.seriesField = QStringLiteral("KOD");
+    RowSet rows;
+    rows.fields = {QStringLiteral("DD"), QStringLiteral("KOD"), QStringLiteral("SUMMA")};
+    // Dates as SQLite gives them (text) and as a server gives them.
+    rows.rows = {{QStringLiteral("2005-01-31 00:00:00"), QStringLiteral("02"), 5},
+                 {QStringLiteral("2005-01-31 00:00:00"), QStringLiteral("01"), 7},
+                 {QStringLiteral("2005-01-31 00:00:00"), QStringLiteral("01"), 1},
+                 {QDateTime(QDate(2005, 2, 28), QTime(0, 0)), QStringLiteral("01"), -3}};
+    const ChartData d = chartData(s, rows);
+    EXPECT_EQ(d.categories, (QStringList{QStringLiteral("31.01.2005"), QStringLiteral("28.02.2005")}));
+    EXPECT_EQ(d.seriesTitles, (QStringList{QStringLiteral("02"), QStringLiteral("01")}));
+    EXPECT_EQ(d.values, (QList<QList<double>>{{5, 0}, {8, -3}})) << "a branch missing in a month is 0";
+    EXPECT_TRUE(finite(layoutChart(d, Area, FontSpec())));
+
+    s.seriesField = QStringLiteral("NO_SUCH");
+    EXPECT_THROW(chartData(s, rows), Error);
+    rows.rows.clear();
+    s.seriesField = QStringLiteral("KOD");
+    EXPECT_TRUE(chartData(s, rows).categories.isEmpty());
+}

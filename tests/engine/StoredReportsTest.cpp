@@ -6,6 +6,7 @@
 
 #include "EngineTestSupport.h"
 #include "db/Error.h"
+#include "engine/Chart.h"
 #include "engine/DemoReports.h"
 #include "engine/Report.h"
 #include "engine/StoredReports.h"
@@ -209,6 +210,12 @@ TEST_P(StoredReportsTest, DemoReportsRunOnThisBackend) {
     c().execute(ost + QStringLiteral("('A1', '01', '2005-03-31 00:00:00', '1', 150, 50)"));
     c().execute(ost + QStringLiteral("('A1', '01', '2005-03-31 00:00:00', '2', 30, 30)"));
     c().execute(ost + QStringLiteral("('B1', '02', '2005-02-28 00:00:00', '1', 40, 40)"));
+    // Roubles by month: A1 3000 in January, 3200 less 200 of depreciation in February; B1 1000.
+    const QString ost3 = QStringLiteral("insert into INV_OST3 (ID, KOD_F, DD, TYP, SALDO, DELTA) values ");
+    c().execute(ost3 + QStringLiteral("('A1', '01', '2005-01-31 00:00:00', '3', 3000, 3000)"));
+    c().execute(ost3 + QStringLiteral("('A1', '01', '2005-02-28 00:00:00', '3', 3200, 200)"));
+    c().execute(ost3 + QStringLiteral("('A1', '01', '2005-02-28 00:00:00', '4', 200, 200)"));
+    c().execute(ost3 + QStringLiteral("('B1', '02', '2005-02-28 00:00:00', '3', 1000, 1000)"));
 
     for (const auto& entry : listStoredReports(c())) {
         Report report;
@@ -233,10 +240,25 @@ TEST_P(StoredReportsTest, DemoReportsRunOnThisBackend) {
                       (QStringList{QStringLiteral("100,00"), QStringLiteral("50,00"), QStringLiteral("0,00"),
                                    QStringLiteral("150,00")}));
         } else if (entry.name.contains(QStringLiteral("диаграмма"))) {
-            int charts = 0;
-            for (const auto& o : report.preparedPages().page(0).objects)
-                charts += o.kind == ObjectKind::Chart;
-            EXPECT_EQ(charts, 2);
+            // At the date by branch and by group; then by month of the year up to the date.
+            const auto charts = [&](int page) {
+                QList<ChartData> list;
+                for (const auto& o : report.preparedPages().page(page).objects)
+                    if (o.kind == ObjectKind::Chart)
+                        list << decodeChart(o.picture);
+                return list;
+            };
+            ASSERT_EQ(report.preparedPages().count(), 2);
+            const QList<ChartData> atDate = charts(0), byMonth = charts(1);
+            ASSERT_EQ(atDate.size(), 2);
+            EXPECT_EQ(atDate[0].values, (QList<QList<double>>{{3000, 1000}}));
+            ASSERT_EQ(byMonth.size(), 2);
+            EXPECT_EQ(byMonth[0].categories,
+                      (QStringList{QStringLiteral("31.01.2005"), QStringLiteral("28.02.2005")}));
+            EXPECT_EQ(byMonth[0].seriesTitles, (QStringList{QStringLiteral("01"), QStringLiteral("02")}));
+            EXPECT_EQ(byMonth[0].values, (QList<QList<double>>{{3000, 3000}, {0, 1000}}));
+            EXPECT_EQ(byMonth[1].seriesTitles, QStringList{QStringLiteral("1")}) << "A1's group";
+            EXPECT_EQ(byMonth[1].values, (QList<QList<double>>{{3000, 3000}}));
         } else {
             EXPECT_TRUE(texts.contains(QStringLiteral("Филиал 01 Север")));
             EXPECT_TRUE(texts.contains(QStringLiteral("01.01.2001"))) << "dates shown as dates";

@@ -27,6 +27,7 @@
 #include "app/ReceptionModeDialog.h"
 #include "db/Connection.h"
 #include "directory/Administration.h"
+#include "reports/DialogPageWindow.h"
 #include "widgets/DataGrid.h"
 #include "windows/AdministrationWindow.h"
 #include "windows/BranchDirectoryWindow.h"
@@ -92,6 +93,31 @@ private:
     QWidget* unknown_ = nullptr;
     QWidget* last_ = nullptr;
     bool progressSaved_ = false;
+};
+
+// Saves each report dialog page as it opens under `name`, then closes it with OK.
+class ReportDialogDriver {
+public:
+    ReportDialogDriver(QString out, QString name) : out_(std::move(out)), name_(std::move(name)) {
+        timer_.setInterval(20);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { answer(); });
+        timer_.start();
+    }
+
+private:
+    void answer() {
+        auto* page = qobject_cast<svod::reports::DialogPageWindow*>(QApplication::activeModalWidget());
+        if (!page)
+            return;
+        save(page, out_, name_);
+        for (auto* button : page->findChildren<QPushButton*>())
+            if (button->isDefault())
+                button->click();
+    }
+
+    QString out_;
+    QString name_;
+    QTimer timer_;
 };
 
 // The newest child window maximised inside the main window, then the main window saved.
@@ -247,14 +273,19 @@ int main(int argc, char** argv) {
                      qPrintable(packets.path()));
     }
 
-    for (QAction* a : w.findChildren<QAction*>())
-        if (a->objectName().startsWith(QStringLiteral("frr")) &&
-            a->text() == QStringLiteral("Остатки по филиалам на дату")) {
-            a->trigger();
-            saveWithNewestChild(w, out, QStringLiteral("report-preview"));
-            break;
-        }
-    closeChildren(w);
+    const auto runReport = [&](const QString& caption, const QString& name) {
+        ReportDialogDriver driver(out, name + QStringLiteral("-dialog"));
+        for (QAction* a : w.findChildren<QAction*>())
+            if (a->objectName().startsWith(QStringLiteral("frr")) && a->text() == caption) {
+                a->trigger();
+                saveWithNewestChild(w, out, name);
+                break;
+            }
+        closeChildren(w);
+    };
+    runReport(QStringLiteral("Остатки по филиалам на дату"), QStringLiteral("report-preview"));
+    runReport(QStringLiteral("Остаточная стоимость по филиалам (диаграмма)"),
+              QStringLiteral("chart-preview"));
     w.action(MainWindow::Command::ReportDesigner)->trigger();
     QApplication::processEvents();
     save(&w, out, QStringLiteral("report-catalogue"));

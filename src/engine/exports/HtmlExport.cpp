@@ -1,5 +1,6 @@
 #include "engine/Exports.h"
 
+#include "engine/exports/ExportObjects.h"
 #include "engine/exports/ExportRows.h"
 
 namespace svod::engine {
@@ -12,6 +13,15 @@ QString htmlColor(const QColor& c) {
     return c.name(QColor::HexRgb);
 }
 
+// A chart as a picture inside the file, at the size it has on the page.
+QString chartCell(const PreparedObject& o) {
+    return QStringLiteral("<td><img alt=\"Диаграмма\" style=\"width:%1pt;height:%2pt\" "
+                          "src=\"data:image/png;base64,%3\"></td>")
+        .arg(o.rect.width(), 0, 'f', 1)
+        .arg(o.rect.height(), 0, 'f', 1)
+        .arg(QString::fromLatin1(chartPng(o).toBase64()));
+}
+
 } // namespace
 
 void exportHtml(const PreparedPages& pages, const QString& path) {
@@ -22,7 +32,7 @@ void exportHtml(const PreparedPages& pages, const QString& path) {
         "}\n</style>\n</head>\n<body>\n");
     for (int p = 0; p < pages.count(); ++p) {
         const PreparedPage page = pages.page(p);
-        const auto rows = pageRows(page);
+        const auto rows = rowsWithCharts(page);
         int maxCells = 1;
         for (const auto& row : rows)
             maxCells = std::max(maxCells, int(row.size()));
@@ -30,6 +40,10 @@ void exportHtml(const PreparedPages& pages, const QString& path) {
         for (const auto& row : rows) {
             out += QStringLiteral("<tr>");
             for (const auto* o : row) {
+                if (o->kind == ObjectKind::Chart) {
+                    out += chartCell(*o);
+                    continue;
+                }
                 QString style = QStringLiteral("width:%1pt;font-family:'%2';font-size:%3pt;")
                                     .arg(o->rect.width(), 0, 'f', 1)
                                     .arg(o->font.family)

@@ -1,32 +1,11 @@
 #include "engine/Exports.h"
 
+#include "engine/exports/ExportObjects.h"
 #include "engine/exports/ExportRows.h"
 
 namespace svod::engine {
 
 using namespace exports;
-
-namespace {
-
-QString rtfEscape(const QString& text) {
-    QString out;
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u == u'\\' || u == u'{' || u == u'}')
-            out += u'\\' + QString(c);
-        else if (u == u'\n')
-            out += QStringLiteral("\\line ");
-        else if (u == u'\r')
-            continue;
-        else if (u < 128)
-            out += c;
-        else
-            out += QStringLiteral("\\u%1?").arg(qint16(u));
-    }
-    return out;
-}
-
-} // namespace
 
 void exportRtf(const PreparedPages& pages, const QString& path, const RtfOptions& options) {
     // Twips, scaled: RTF readers lay text wider than we do, so columns get room.
@@ -52,7 +31,7 @@ void exportRtf(const PreparedPages& pages, const QString& path, const RtfOptions
                     .arg(tx(size.width()))
                     .arg(ty(size.height()))
                     .arg(page.landscape ? QStringLiteral("\\lndscpsxn") : QString());
-        for (const auto& row : pageRows(page)) {
+        for (const auto& row : rowsWithCharts(page)) {
             double height = 0;
             for (const auto* o : row)
                 height = std::max(height, o->rect.height());
@@ -86,8 +65,11 @@ void exportRtf(const PreparedPages& pages, const QString& path, const RtfOptions
                     fmt += QStringLiteral("\\b");
                 if (o->font.italic)
                     fmt += QStringLiteral("\\i");
-                QString text = o->kind == ObjectKind::RichText ? o->text : cellText(*o);
-                cells += QStringLiteral("\\pard\\intbl%1{%2 %3}\\cell").arg(align, fmt, rtfEscape(text));
+                const QString text = o->kind == ObjectKind::RichText
+                                         ? richTextToRtf(o->text, o->font, colorIndex)
+                                     : o->kind == ObjectKind::Chart ? rtfChartPicture(*o)
+                                                                    : rtfEscape(cellText(*o));
+                cells += QStringLiteral("\\pard\\intbl%1{%2 %3}\\cell").arg(align, fmt, text);
             }
             body += defs + u'\n' + cells + QStringLiteral("\\row\n");
         }

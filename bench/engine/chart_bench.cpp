@@ -1,0 +1,114 @@
+// A report of one page per row with a chart on every page, prepared and written to PDF, against the
+// same report without its chart, in the same run:
+// chart_bench PAGES OUT_DIR [--charts-only]
+// Prints each run's pages, seconds and pages per second, and the ratio of the speeds.
+#include <QDir>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <cstdio>
+
+#include "engine/Exports.h"
+#include "engine/Report.h"
+
+using namespace svod::engine;
+
+namespace {
+
+TemplateObject text(const QRectF& rect, const QString& value, double size = 10) {
+    TemplateObject o;
+    o.rect = rect;
+    o.text = value;
+    o.font.sizePt = size;
+    return o;
+}
+
+// One master row a page: a heading, a few figures and, when asked, a bar chart of twelve months
+// in three series under them.
+ReportTemplate pageTemplate(bool withChart) {
+    ReportTemplate t;
+    Band band;
+    band.kind = BandKind::MasterData;
+    band.dataset = QStringLiteral("PAGES");
+    band.height = 700;
+    band.newPageAfter = true;
+    band.objects << text(QRectF(0, 0, 500, 24), QStringLiteral("Филиал [NAME]"), 14)
+                 << text(QRectF(0, 30, 250, 16), QStringLiteral("Остаточная стоимость: [VALUE]"))
+                 << text(QRectF(260, 30, 250, 16), QStringLiteral("Износ: [WEAR]"));
+    if (withChart) {
+        TemplateObject chart;
+        chart.kind = ObjectKind::Chart;
+        chart.rect = QRectF(0, 60, 520, 360);
+        chart.chart.type = ChartType::Bar;
+        chart.chart.dataset = QStringLiteral("MONTHS");
+        chart.chart.categoryField = QStringLiteral("MONTH");
+        chart.chart.valueFields = {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")};
+        chart.chart.seriesTitles = {QStringLiteral("Здания"), QStringLiteral("Машины"),
+                                    QStringLiteral("Прочие")};
+        chart.chart.title = QStringLiteral("Остаточная стоимость по месяцам");
+        chart.chart.numberFormat = QStringLiteral("#,##0");
+        band.objects << chart;
+    }
+    t.bands << band;
+    return t;
+}
+
+RowSet pagesRows(int pages) {
+    RowSet rows;
+    rows.fields = {QStringLiteral("NAME"), QStringLiteral("VALUE"), QStringLiteral("WEAR")};
+    for (int i = 0; i < pages; ++i)
+        rows.rows << QVariantList{QStringLiteral("№%1").arg(i + 1), 1000.0 * i + 0.5, 10.0 * i};
+    return rows;
+}
+
+RowSet monthRows() {
+    RowSet rows;
+    rows.fields = {QStringLiteral("MONTH"), QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")};
+    for (int m = 1; m <= 12; ++m)
+        rows.rows << QVariantList{QStringLiteral("%1.2005").arg(m, 2, 10, QChar(u'0')), 1000.0 * m,
+                                  700.0 + 50 * m, 300.0 - 10 * m};
+    return rows;
+}
+
+// Seconds to prepare and write the report; the pages made.
+double run(bool withChart, int pages, const QString& path, int& made) {
+    QElapsedTimer timer;
+    timer.start();
+    Report report;
+    report.setTemplate(pageTemplate(withChart));
+    report.setMemoryDataset(QStringLiteral("PAGES"), pagesRows(pages));
+    report.setMemoryDataset(QStringLiteral("MONTHS"), monthRows());
+    report.prepareReport();
+    exportPages(report.preparedPages(), path);
+    made = report.preparedPages().count();
+    return timer.nsecsElapsed() / 1e9;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() < 3) {
+        std::fprintf(stderr, "usage: chart_bench PAGES OUT_DIR\n");
+        return 64;
+    }
+    const int pages = args[1].toInt();
+    const QDir out(args[2]);
+    int plainPages = 0, chartPages = 0;
+    // Alone, for the peak memory of the run with charts.
+    if (args.contains(QStringLiteral("--charts-only"))) {
+        const double charts = run(true, pages, out.filePath(QStringLiteral("charts.pdf")), chartPages);
+        std::printf("with_charts pages=%d total_s=%.3f\n", chartPages, charts);
+        return 0;
+    }
+    const double plain = run(false, pages, out.filePath(QStringLiteral("plain.pdf")), plainPages);
+    const double charts = run(true, pages, out.filePath(QStringLiteral("charts.pdf")), chartPages);
+    std::printf("without_charts pages=%d total_s=%.3f pages_per_s=%.1f\n", plainPages, plain,
+                plainPages / plain);
+    std::printf("with_charts pages=%d total_s=%.3f pages_per_s=%.1f\n", chartPages, charts,
+                chartPages / charts);
+    std::printf("speed_ratio=%.2f (goal: at least 0.50)\n", (chartPages / charts) / (plainPages / plain));
+    return 0;
+}
