@@ -22,6 +22,7 @@
 #include "engine/TemplateStorage.h"
 #include "reports/PreviewDocument.h"
 #include "reports/PreviewWindow.h"
+#include "support/RecordingMessages.h"
 
 using namespace svod;
 using namespace svod::app;
@@ -29,16 +30,6 @@ using svod::reports::DialogPageWindow;
 using svod::test::DialogPageDriver;
 
 namespace {
-
-class LoggedMessages final : public Messages {
-public:
-    QStringList log;
-    void plain(const QString& text) override { log << QStringLiteral("plain: ") + text; }
-    void information(const QString& text) override { log << QStringLiteral("info: ") + text; }
-    void error(const QString& text) override { log << QStringLiteral("error: ") + text; }
-    bool confirm(const QString&) override { return true; }
-    bool askYesNo(const QString&) override { return true; }
-};
 
 // Two branches with balances at two dates, the demo reports and one report whose button fails.
 void fillDatabase(const QString& path) {
@@ -105,7 +96,7 @@ protected:
     }
 
     QTemporaryDir dir_;
-    LoggedMessages messages_;
+    test::RecordingMessages messages_{test::RecordingMessages::Labels::EveryKind};
     std::unique_ptr<DesktopApp> app_;
 };
 
