@@ -17,7 +17,7 @@ bool isFoxProVersion(unsigned char version) {
 }
 
 [[noreturn]] void badLength(const QString& name, int length) {
-    throw Error(QStringLiteral("Field '%1' has an invalid length %2").arg(name).arg(length));
+    throw Error(QStringLiteral("Поле '%1' имеет недопустимую длину %2").arg(name).arg(length));
 }
 } // namespace
 
@@ -244,15 +244,18 @@ void DbfFile::readDescriptors() {
                 if (f.lengthBit >= available)
                     f.lengthBit = -1;
             }
-            warnings_ << (flagsField == fields_.end()
-                              ? QStringLiteral("Table \"%1\" has nullable or variable-length fields but no "
-                                               "_NullFlags field: they read as not NULL and of full length")
-                                    .arg(QDir::toNativeSeparators(file_->name()))
-                              : QStringLiteral("Table \"%1\": _NullFlags holds %2 bits for %3: the fields "
-                                               "beyond them read as not NULL and of full length")
-                                    .arg(QDir::toNativeSeparators(file_->name()))
-                                    .arg(available)
-                                    .arg(nextNullBit));
+            warnings_
+                << (flagsField == fields_.end()
+                        ? QStringLiteral(
+                              "В таблице \"%1\" есть поля, допускающие NULL или переменной длины, но "
+                              "нет поля _NullFlags: они читаются как не NULL и полной длины")
+                              .arg(QDir::toNativeSeparators(file_->name()))
+                        : QStringLiteral(
+                              "Таблица \"%1\": поле _NullFlags вмещает битов: %2, нужно: %3; поля сверх "
+                              "этого читаются как не NULL и полной длины")
+                              .arg(QDir::toNativeSeparators(file_->name()))
+                              .arg(available)
+                              .arg(nextNullBit));
         }
         if (flagsField != fields_.end())
             nullFlagsField_ = int(flagsField - fields_.begin());

@@ -372,8 +372,8 @@ QByteArray DbfField::readMemo(qint64 block) const {
     try {
         return record_->memo->read(block);
     } catch (const Error& e) {
-        throw Error(QStringLiteral("Field '%1' of table \"%2\": %3")
-                        .arg(def_->name, record_->tableName, e.message()));
+        throw Error(
+            QStringLiteral("Поле '%1' таблицы \"%2\": %3").arg(def_->name, record_->tableName, e.message()));
     }
 }
 
@@ -382,7 +382,7 @@ DbfTable::~DbfTable() = default;
 
 void DbfTable::requireClosed() const {
     if (active_)
-        throw Error(QStringLiteral("Cannot perform this operation on an open dataset"));
+        throw Error(QStringLiteral("Операция невозможна для открытой таблицы"));
 }
 
 void DbfTable::setOpenMode(OpenMode mode) {
@@ -520,7 +520,7 @@ int DbfTable::fieldCount() const {
 
 const DbfField& DbfTable::field(int index) const {
     if (index < 0 || index >= fieldCount())
-        throw Error(QStringLiteral("Field index out of range"));
+        throw Error(QStringLiteral("Номер поля вне допустимого диапазона"));
     return fields_[size_t(index)];
 }
 

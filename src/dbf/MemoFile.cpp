@@ -27,7 +27,7 @@ QByteArray MemoFile::read(qint64 block) {
     if (!file_ || block <= 0)
         return {};
     if (block > (file_->fileSize() - 1) / blockLength_)
-        throw Error(QStringLiteral("Memo block %1 is outside the memo file \"%2\"")
+        throw Error(QStringLiteral("Блок %1 лежит за пределами memo-файла \"%2\"")
                         .arg(block)
                         .arg(QDir::toNativeSeparators(file_->name())));
     const qint64 start = block * blockLength_;
@@ -47,7 +47,7 @@ QByteArray MemoFile::readSized(qint64 start, qint64 length, qint64 block) {
     if (length <= 0)
         return {};
     if (length > file_->fileSize() - start)
-        throw Error(QStringLiteral("Memo at block %1 runs past the end of the memo file \"%2\"")
+        throw Error(QStringLiteral("Memo в блоке %1 выходит за конец memo-файла \"%2\"")
                         .arg(block)
                         .arg(QDir::toNativeSeparators(file_->name())));
     return file_->readAt(start, length);
@@ -82,7 +82,7 @@ QByteArray MemoFile::readShort(qint64 start) {
         }
         text.append(blockBytes.constData(), available);
         if (text.size() > MaxUnmarkedMemo)
-            throw Error(QStringLiteral("Memo at offset %1 has no end mark within %2 bytes in \"%3\"")
+            throw Error(QStringLiteral("Memo со смещения %1 не имеет метки конца в пределах %2 байт в \"%3\"")
                             .arg(start)
                             .arg(MaxUnmarkedMemo)
                             .arg(QDir::toNativeSeparators(file_->name())));

@@ -164,10 +164,12 @@ TEST_F(FormatsTest, BrokenMemoReferencesFailClearly) {
     auto t = open("T.DBF");
     // The message names the table and the field, then what is wrong.
     const QString outside = errorOf([&] { t->field(0).asText(); });
-    EXPECT_TRUE(outside.startsWith("Field 'M' of table \"")) << outside.toStdString();
-    EXPECT_TRUE(outside.contains("T.DBF\": Memo block 99 is outside the memo file")) << outside.toStdString();
+    EXPECT_TRUE(outside.startsWith(QStringLiteral("Поле 'M' таблицы \""))) << outside.toStdString();
+    EXPECT_TRUE(outside.contains(QStringLiteral("T.DBF\": Блок 99 лежит за пределами memo-файла")))
+        << outside.toStdString();
     t->next();
-    EXPECT_TRUE(errorOf([&] { t->field(0).asValue(); }).contains("Memo at block 1 runs past the end"));
+    EXPECT_TRUE(
+        errorOf([&] { t->field(0).asValue(); }).contains(QStringLiteral("Memo в блоке 1 выходит за конец")));
 }
 
 TEST_F(FormatsTest, AnUnmarkedShortMemoIsRefusedPastSixteenMebibytes) {
@@ -177,8 +179,9 @@ TEST_F(FormatsTest, AnUnmarkedShortMemoIsRefusedPastSixteenMebibytes) {
     writeFile("T.dbt", memo);
     auto t = open("T.DBF");
     const QString message = errorOf([&] { t->field(0).asText(); });
-    EXPECT_TRUE(message.startsWith("Field 'NOTE' of table \"")) << message.toStdString();
-    EXPECT_TRUE(message.contains("has no end mark within 16777216 bytes")) << message.toStdString();
+    EXPECT_TRUE(message.startsWith(QStringLiteral("Поле 'NOTE' таблицы \""))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("не имеет метки конца в пределах 16777216 байт")))
+        << message.toStdString();
 }
 
 TEST_F(FormatsTest, MissingMemoFile) {
@@ -284,7 +287,7 @@ TEST_F(FormatsTest, UnknownFieldTypes) {
     write("Y.DBF", 0x03, {{"MONEY", 'Y', 8}}, {});
     EXPECT_EQ(errorOf([&] { open("Y.DBF"); }), "Field 'MONEY' is of an unknown type");
     write("I.DBF", 0x03, {{"SHORT", 'I', 2}}, {});
-    EXPECT_EQ(errorOf([&] { open("I.DBF"); }), "Field 'SHORT' has an invalid length 2");
+    EXPECT_EQ(errorOf([&] { open("I.DBF"); }), QStringLiteral("Поле 'SHORT' имеет недопустимую длину 2"));
 }
 
 TEST_F(FormatsTest, HeaderClaimingMoreThanTheFileHolds) {
@@ -368,7 +371,8 @@ TEST_F(VisualFoxProTest, MissingNullFlagsReadsAsNotNullWithAWarning) {
     EXPECT_TRUE(t->field(0).isNull()); // blanks
     EXPECT_FALSE(t->field(1).isNull());
     ASSERT_EQ(t->warnings().size(), 1);
-    EXPECT_TRUE(t->warnings()[0].contains("no _NullFlags field")) << t->warnings()[0].toStdString();
+    EXPECT_TRUE(t->warnings()[0].contains(QStringLiteral("нет поля _NullFlags")))
+        << t->warnings()[0].toStdString();
 }
 
 TEST_F(VisualFoxProTest, ShortNullFlagsKeepsTheBitsItHolds) {
@@ -388,7 +392,8 @@ TEST_F(VisualFoxProTest, ShortNullFlagsKeepsTheBitsItHolds) {
     EXPECT_FALSE(t->field(8).isNull());
     EXPECT_EQ(t->field(9).asValue().toInt(), 0);
     ASSERT_EQ(t->warnings().size(), 1);
-    EXPECT_TRUE(t->warnings()[0].contains("holds 8 bits for 10")) << t->warnings()[0].toStdString();
+    EXPECT_TRUE(t->warnings()[0].contains(QStringLiteral("вмещает битов: 8, нужно: 10")))
+        << t->warnings()[0].toStdString();
 }
 
 } // namespace
