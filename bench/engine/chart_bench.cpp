@@ -1,7 +1,8 @@
 // A report of one page per row with a chart on every page, prepared and written to PDF, against the
 // same report without its chart, in the same run:
 // chart_bench PAGES OUT_DIR [--charts-only]
-// Prints each run's pages, seconds and pages per second, and the ratio of the speeds.
+// Prints each kind's pages, seconds and pages per second (the fastest of five runs), and the ratio
+// of the speeds.
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -69,8 +70,13 @@ RowSet monthRows() {
     return rows;
 }
 
-// Seconds to prepare and write the report; the pages made.
-double run(bool withChart, int pages, const QString& path, int& made) {
+struct Timing {
+    int pages = 0;
+    double prepare = 0, total = 0;
+};
+
+// Seconds to prepare and to write the report, and the pages made.
+Timing run(bool withChart, int pages, const QString& path) {
     QElapsedTimer timer;
     timer.start();
     Report report;
@@ -78,9 +84,17 @@ double run(bool withChart, int pages, const QString& path, int& made) {
     report.setMemoryDataset(QStringLiteral("PAGES"), pagesRows(pages));
     report.setMemoryDataset(QStringLiteral("MONTHS"), monthRows());
     report.prepareReport();
+    Timing t;
+    t.prepare = timer.nsecsElapsed() / 1e9;
     exportPages(report.preparedPages(), path);
-    made = report.preparedPages().count();
-    return timer.nsecsElapsed() / 1e9;
+    t.total = timer.nsecsElapsed() / 1e9;
+    t.pages = report.preparedPages().count();
+    return t;
+}
+
+void print(const char* name, const Timing& t) {
+    std::printf("%s pages=%d prepare_s=%.3f pdf_s=%.3f total_s=%.3f pages_per_s=%.1f\n", name, t.pages,
+                t.prepare, t.total - t.prepare, t.total, t.pages / t.total);
 }
 
 } // namespace
@@ -96,19 +110,24 @@ int main(int argc, char** argv) {
     }
     const int pages = args[1].toInt();
     const QDir out(args[2]);
-    int plainPages = 0, chartPages = 0;
     // Alone, for the peak memory of the run with charts.
     if (args.contains(QStringLiteral("--charts-only"))) {
-        const double charts = run(true, pages, out.filePath(QStringLiteral("charts.pdf")), chartPages);
-        std::printf("with_charts pages=%d total_s=%.3f\n", chartPages, charts);
+        print("with_charts", run(true, pages, out.filePath(QStringLiteral("charts.pdf"))));
         return 0;
     }
-    const double plain = run(false, pages, out.filePath(QStringLiteral("plain.pdf")), plainPages);
-    const double charts = run(true, pages, out.filePath(QStringLiteral("charts.pdf")), chartPages);
-    std::printf("without_charts pages=%d total_s=%.3f pages_per_s=%.1f\n", plainPages, plain,
-                plainPages / plain);
-    std::printf("with_charts pages=%d total_s=%.3f pages_per_s=%.1f\n", chartPages, charts,
-                chartPages / charts);
-    std::printf("speed_ratio=%.2f (goal: at least 0.50)\n", (chartPages / charts) / (plainPages / plain));
+    // Each kind five times in turn, the fastest kept: the machine is shared.
+    Timing plain, charts;
+    for (int i = 0; i < 5; ++i) {
+        const Timing p = run(false, pages, out.filePath(QStringLiteral("plain.pdf")));
+        const Timing c = run(true, pages, out.filePath(QStringLiteral("charts.pdf")));
+        if (i == 0 || p.total < plain.total)
+            plain = p;
+        if (i == 0 || c.total < charts.total)
+            charts = c;
+    }
+    print("without_charts", plain);
+    print("with_charts", charts);
+    std::printf("speed_ratio=%.2f (goal: at least 0.50)\n",
+                (charts.pages / charts.total) / (plain.pages / plain.total));
     return 0;
 }

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <map>
 #include <set>
+#include <tuple>
 #include <vector>
 #include <zlib.h>
 
@@ -794,12 +795,16 @@ private:
             drawPicture(o);
             break;
         case ObjectKind::Chart: {
-            ChartDrawing drawing;
-            try {
-                drawing = layoutChart(decodeChart(o.picture), o.rect, o.font);
-            } catch (const Error&) {
-                break; // a damaged chart draws nothing but its frame
+            // A chart repeated page after page (in a page header, say) is laid out once.
+            if (chartKey_ != std::tie(o.picture, o.rect, o.font)) {
+                try {
+                    chartDrawing_ = layoutChart(decodeChart(o.picture), o.rect, o.font);
+                } catch (const Error&) {
+                    chartDrawing_ = {}; // a damaged chart draws nothing but its frame
+                }
+                chartKey_ = {o.picture, o.rect, o.font};
             }
+            const ChartDrawing& drawing = chartDrawing_;
             for (const auto& shape : drawing.shapes) {
                 const bool filled = shape.fill.isValid(), stroked = shape.stroke.isValid();
                 if (filled)
@@ -842,6 +847,8 @@ private:
     std::vector<int> glyphs_;
     std::vector<Run> runs_;
     std::vector<std::unique_ptr<EmbeddedFont>> fonts_;
+    std::tuple<QByteArray, QRectF, FontSpec> chartKey_;
+    ChartDrawing chartDrawing_;
     struct Face {
         QString family;
         bool bold = false, italic = false;
