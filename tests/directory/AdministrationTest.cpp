@@ -47,7 +47,8 @@ TEST_P(AdministrationTest, CreatingTwiceCreatesOnceWithTheBalanceColumnsAndUniqu
     EXPECT_EQ(infl.columnNames(), ost.columnNames());
     const QString indexCount =
         connection().backend() == db::Backend::PostgreSQL
-            ? QStringLiteral("select count(*) from pg_indexes where indexname = 'ix_inv_infl_kod'")
+            ? QStringLiteral("select count(*) from pg_indexes where indexname = 'ix_inv_infl_kod' "
+                             "and schemaname = current_schema()")
             : QStringLiteral("select count(*) from sqlite_master where name = 'IX_INV_INFL_KOD'");
     EXPECT_EQ(count(indexCount), 1) << "the branch index the schema gives the table comes with it";
     EXPECT_THROW(createBalanceTable(connection(), QStringLiteral("FILIALS")), Error);
