@@ -57,6 +57,32 @@ TEST(TemplateCheckTest, AFieldTheDatasetLacksIsFlaggedWithItsObject) {
     EXPECT_TRUE(qualified[0].message.contains(QStringLiteral("NAZV")));
 }
 
+TEST(TemplateCheckTest, ChartsBoundToMissingDatasetsOrFieldsAreFlagged) {
+    ReportTemplate t = report({});
+    auto chart = [&](const QString& dataset, const QString& category, const QStringList& values) {
+        TemplateObject o = newObject(ObjectKind::Chart, {0, 0, 200, 100});
+        o.name = QStringLiteral("c%1").arg(t.bands[0].objects.size());
+        o.chart.dataset = dataset;
+        o.chart.categoryField = category;
+        o.chart.valueFields = values;
+        t.bands[0].objects << o;
+    };
+    chart(QStringLiteral("OST"), QStringLiteral("KOD"), {QStringLiteral("SALDO")}); // good
+    chart({}, {}, {});                                                              // not bound yet
+    chart(QStringLiteral("NET"), QStringLiteral("KOD"), {QStringLiteral("SALDO")});
+    chart(QStringLiteral("OST"), QStringLiteral("KOD"), {QStringLiteral("SALDO"), QStringLiteral("OBOROT")});
+    const auto findings = checkTemplate(t, ostFields);
+    ASSERT_EQ(findings.size(), 2);
+    EXPECT_EQ(findings[0].kind, Finding::Kind::Dataset);
+    EXPECT_EQ(findings[0].object, 2);
+    EXPECT_TRUE(findings[0].message.contains(QStringLiteral("NET")));
+    EXPECT_EQ(findings[1].kind, Finding::Kind::Field);
+    EXPECT_EQ(findings[1].object, 3);
+    EXPECT_TRUE(findings[1].message.contains(QStringLiteral("OBOROT")));
+    // Unknown fields are not judged.
+    EXPECT_EQ(checkTemplate(t, [](const DatasetSpec&) { return std::optional<QStringList>(); }).size(), 1);
+}
+
 TEST(TemplateCheckTest, FieldsAreNotJudgedWhenTheDatasetCouldNotBeRead) {
     const auto findings = checkTemplate(report({QStringLiteral("[SALDO_RUB]")}),
                                         [](const DatasetSpec&) { return std::nullopt; });

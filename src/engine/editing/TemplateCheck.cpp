@@ -212,6 +212,8 @@ private:
             checkExpression(band.condition, bandTitle(b) + QStringLiteral(", условие группы"), b, -1);
         for (int i = 0; i < band.objects.size(); ++i) {
             const TemplateObject& o = band.objects[i];
+            if (o.kind == ObjectKind::Chart)
+                checkChart(o, b, i);
             if (o.kind != ObjectKind::Text && o.kind != ObjectKind::RichText &&
                 o.kind != ObjectKind::CheckBox)
                 continue;
@@ -222,6 +224,30 @@ private:
             for (int p = 1; p < parts.size(); p += 2)
                 checkExpression(parts[p], owner, b, i);
         }
+    }
+
+    // A chart reads its dataset whole: the dataset and its fields must exist, or the run stops.
+    void checkChart(const TemplateObject& o, int band, int object) {
+        const ChartSettings& c = o.chart;
+        const QString owner = QStringLiteral("Диаграмма %1").arg(o.name);
+        if (c.dataset.isEmpty())
+            return; // not bound yet: draws empty
+        const QString set = c.dataset.toUpper();
+        if (!datasets_.contains(set)) {
+            add(Finding::Kind::Dataset, QStringLiteral("%1: нет набора данных %2").arg(owner, c.dataset),
+                band, object);
+            return;
+        }
+        if (!fields_.contains(set))
+            return;
+        QStringList named = c.valueFields;
+        if (!c.categoryField.isEmpty())
+            named.prepend(c.categoryField);
+        for (const auto& f : named)
+            if (!fields_[set].contains(f.toUpper()))
+                add(Finding::Kind::Field,
+                    QStringLiteral("%1: в наборе данных %2 нет поля %3").arg(owner, c.dataset, f), band,
+                    object);
     }
 
     void checkExpression(const QString& expression, const QString& owner, int band, int object) {

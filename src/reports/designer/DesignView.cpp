@@ -515,8 +515,20 @@ void DesignView::wheelEvent(QWheelEvent* event) {
     QGraphicsView::wheelEvent(event);
 }
 
+void DesignView::showPageStart() {
+    if (!isVisible()) {
+        startPending_ = true;
+        return;
+    }
+    startPending_ = false;
+    horizontalScrollBar()->setValue(horizontalScrollBar()->minimum());
+    verticalScrollBar()->setValue(verticalScrollBar()->minimum());
+}
+
 void DesignView::resizeEvent(QResizeEvent* event) {
     QGraphicsView::resizeEvent(event);
+    if (startPending_)
+        showPageStart();
     const int f = frameWidth();
     const int r = int(RulerPixels);
     top_->setGeometry(f + r, f, viewport()->width(), r);

@@ -27,6 +27,10 @@ public:
     void setTool(std::optional<engine::ObjectKind> kind) { tool_ = kind; }
     std::optional<engine::ObjectKind> tool() const { return tool_; }
 
+    // Scrolls to the paper's top left corner, where band captions and the first columns are (at the
+    // first layout when the view is not shown yet).
+    void showPageStart();
+
     // Zoom in percent (25 to 400).
     double zoom() const { return zoom_; }
     void setZoom(double percent);
@@ -93,6 +97,7 @@ private:
     QList<QPointF> startPos_;
     QList<QRectF> startRects_;
     QPointer<InPlaceEditor> editor_;
+    bool startPending_ = false;
 };
 
 } // namespace svod::reports::designer

@@ -239,7 +239,7 @@ DesignerWindow::DesignerWindow(DesignerServices services, QWidget* parent)
     // The page gets the height; the side panels room for their editors.
     resizeDocks({checkDock}, {110}, Qt::Vertical);
     inspector_->setMinimumWidth(320);
-    dictionaryDock->setMinimumWidth(400);
+    dictionaryDock->setMinimumWidth(360);
 
     connect(document_, &DesignerDocument::changed, scene_, &DesignScene::sync);
     connect(document_, &DesignerDocument::modifiedChanged, this, &DesignerWindow::updateCaption);
@@ -511,7 +511,7 @@ void DesignerWindow::updateCaption() {
 void DesignerWindow::openTemplate(engine::ReportTemplate t, const QString& documentName) {
     document_->reset(std::move(t), documentName);
     scene_->sync();
-    view_->centerOn(QPointF(scene_->paperRect().center().x(), 0));
+    view_->showPageStart();
     offerAutosave();
 }
 
