@@ -30,8 +30,11 @@ int main(int argc, char** argv) {
     for (int c = 0; c < 12; ++c)
         table.columns << TableColumn{QStringLiteral("F%1").arg(c), QStringLiteral("Колонка %1").arg(c), 9,
                                      c >= 4};
+    // Rows built as the protocol store builds them, each list reserved for its cells.
+    table.rows.reserve(rows);
     for (int r = 0; r < rows; ++r) {
         QStringList cells;
+        cells.reserve(12);
         for (int c = 0; c < 12; ++c)
             cells << (c >= 4 ? QStringLiteral("%1,%2").arg(r * 7 + c).arg(r % 100, 2, 10, QChar(u'0'))
                              : QStringLiteral("Текст %1-%2").arg(r).arg(c));

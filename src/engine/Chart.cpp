@@ -83,9 +83,9 @@ QString categoryText(const QVariant& value) {
 
 // Categories and series in the order they first appear; values summed per pair.
 void pivot(ChartData& d, const RowSet& rows, int category, int series, int value) {
-    for (const auto& row : rows.rows) {
-        const QString c = category >= 0 ? categoryText(row[category]) : QString();
-        const QString s = displayText(row[series], QString());
+    for (qsizetype r = 0; r < rows.count(); ++r) {
+        const QString c = category >= 0 ? categoryText(rows.value(r, category)) : QString();
+        const QString s = displayText(rows.value(r, series), QString());
         qsizetype ci = d.categories.indexOf(c);
         if (ci < 0) {
             d.categories << c;
@@ -100,7 +100,7 @@ void pivot(ChartData& d, const RowSet& rows, int category, int series, int value
             si = d.seriesTitles.size() - 1;
         }
         if (value >= 0)
-            d.values[si][ci] += numberOf(row[value]);
+            d.values[si][ci] += numberOf(rows.value(r, value));
     }
 }
 
@@ -332,10 +332,10 @@ ChartData chartData(const ChartSettings& settings, const RowSet& rows) {
                                                                     : settings.seriesTitles[s]);
         d.values << QList<double>();
     }
-    for (const auto& row : rows.rows) {
-        d.categories << (category >= 0 ? categoryText(row[category]) : QString());
+    for (qsizetype r = 0; r < rows.count(); ++r) {
+        d.categories << (category >= 0 ? categoryText(rows.value(r, category)) : QString());
         for (qsizetype s = 0; s < fields.size(); ++s)
-            d.values[s] << numberOf(row[fields[s]]);
+            d.values[s] << numberOf(rows.value(r, fields[s]));
     }
     return d;
 }

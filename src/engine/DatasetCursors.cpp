@@ -36,7 +36,7 @@ RowSet DatasetCursors::query(const DatasetSpec& definition, const QString& maste
         if (const DatasetCursor* m = master.isEmpty() ? nullptr : find(master.toUpper())) {
             const int f = m->rows.fieldIndex(p);
             if (f >= 0 && m->onRow()) {
-                v = m->rows.rows[m->current][f];
+                v = m->rows.value(m->current, f);
                 return true;
             }
         }

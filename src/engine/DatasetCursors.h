@@ -39,7 +39,7 @@ private:
 struct DatasetCursor {
     RowSet rows;
     int current = -1;
-    bool onRow() const { return current >= 0 && current < rows.rows.size(); }
+    bool onRow() const { return current >= 0 && current < rows.count(); }
 };
 
 // Where a run's datasets come from and which of their rows are current.

@@ -40,16 +40,6 @@ Band makeBand(BandKind kind, const QString& name) {
     return b;
 }
 
-// Control characters and blanks at both ends go.
-QString trimmedCell(const QString& text) {
-    qsizetype b = 0, e = text.size();
-    while (b < e && (text[b].isSpace() || text[b].category() == QChar::Other_Control))
-        ++b;
-    while (e > b && (text[e - 1].isSpace() || text[e - 1].category() == QChar::Other_Control))
-        --e;
-    return text.mid(b, e - b);
-}
-
 void keepValue(PreparedObject& o) {
     if (o.kind != ObjectKind::Text || o.fill.isValid() || o.valueKind != ValueKind::Text)
         return;
@@ -196,14 +186,7 @@ void DatasetReport::buildReport(const TableData& table) {
     RowSet rows;
     for (int i = 0; i < table.columns.size(); ++i)
         rows.fields << QStringLiteral("C%1").arg(i + 1);
-    rows.rows.reserve(table.rows.size());
-    for (const auto& r : table.rows) {
-        QVariantList values;
-        values.reserve(table.columns.size());
-        for (int i = 0; i < table.columns.size(); ++i)
-            values << trimmedCell(r.value(i));
-        rows.rows << values;
-    }
+    rows.texts = table.rows; // shared: the cells are read in place, trimmed
     report_.clear();
     report_.setTemplate(std::move(t));
     report_.setMemoryDataset(QStringLiteral("DATA"), std::move(rows));

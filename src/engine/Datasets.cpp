@@ -16,6 +16,21 @@ int RowSet::fieldIndex(const QString& name) const {
     return -1;
 }
 
+QVariant RowSet::value(qsizetype row, int field) const {
+    if (texts.isEmpty())
+        return rows[row][field];
+    return trimmedCell(texts[row].value(field));
+}
+
+QString trimmedCell(const QString& text) {
+    qsizetype b = 0, e = text.size();
+    while (b < e && (text[b].isSpace() || text[b].category() == QChar::Other_Control))
+        ++b;
+    while (e > b && (text[e - 1].isSpace() || text[e - 1].category() == QChar::Other_Control))
+        --e;
+    return text.mid(b, e - b); // the same string, shared, when nothing is cut
+}
+
 namespace {
 
 // The text with each ":NAME" replaced by what `placeholder` gives for the n-th parameter.

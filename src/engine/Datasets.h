@@ -18,8 +18,16 @@ namespace svod::engine {
 struct RowSet {
     QStringList fields; // upper case
     QList<QVariantList> rows;
+    // Instead of rows: a table's cells, shared rather than copied (a protocol may hold millions),
+    // read as texts without blanks and control characters at their ends.
+    QList<QStringList> texts;
     int fieldIndex(const QString& name) const;
+    qsizetype count() const { return texts.isEmpty() ? rows.size() : texts.size(); }
+    QVariant value(qsizetype row, int field) const;
 };
+
+// A cell's text without blanks and control characters at its ends.
+QString trimmedCell(const QString& text);
 
 // Gives a parameter's value by name; false when unknown.
 using ParameterLookup = std::function<bool(const QString& name, QVariant& value)>;

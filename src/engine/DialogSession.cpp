@@ -250,8 +250,8 @@ void ControlObject::loadFromDataset(const QString& dataset, const QString& keyFi
         throw Error(
             QStringLiteral("В наборе данных %1 нет поля %2").arg(dataset, key < 0 ? keyField : captionField));
     CLEAR();
-    for (const auto& row : rows.rows)
-        addItem(row[caption].toString().trimmed(), row[key].toString().trimmed(), true);
+    for (qsizetype r = 0; r < rows.count(); ++r)
+        addItem(rows.value(r, caption).toString().trimmed(), rows.value(r, key).toString().trimmed(), true);
 }
 
 void ControlObject::SELECTALL() {
@@ -463,7 +463,7 @@ QVariant DialogHelpers::datasetValue(const QString& dataset, const QString& fiel
         const int f = rows.fieldIndex(field);
         if (f < 0)
             throw Error(QStringLiteral("В наборе данных %1 нет поля %2").arg(dataset, field));
-        return rows.rows.isEmpty() ? QVariant() : rows.rows.first()[f];
+        return rows.count() == 0 ? QVariant() : rows.value(0, f);
     } catch (const Error& e) {
         session_.throwScriptError(e.message());
         return {};

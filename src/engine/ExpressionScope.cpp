@@ -185,9 +185,8 @@ void ExpressionScope::fillScope() {
             if (!cursor->onRow())
                 continue;
             QJSValue object = engine_.newObject();
-            const QVariantList& row = cursor->rows.rows[cursor->current];
             for (int f = 0; f < cursor->rows.fields.size(); ++f) {
-                const QJSValue v = engine_.toScriptValue(row[f]);
+                const QJSValue v = engine_.toScriptValue(cursor->rows.value(cursor->current, f));
                 scope_.setProperty(cursor->rows.fields[f], v);
                 object.setProperty(cursor->rows.fields[f], v);
             }
@@ -207,7 +206,7 @@ void ExpressionScope::fillScope() {
 QVariant ExpressionScope::fieldValue(const CompiledExpression& e) const {
     const DatasetCursor* cursor = cursors_.find(e.dataset);
     if (cursor && cursor->onRow())
-        return cursor->rows.rows[cursor->current][e.field];
+        return cursor->rows.value(cursor->current, e.field);
     if (e.qualified)
         return {};
     // A detail header shows the master's field of that name while the details have no row yet.
@@ -215,7 +214,7 @@ QVariant ExpressionScope::fieldValue(const CompiledExpression& e) const {
     for (const auto& name : cursors_.order())
         if (const DatasetCursor* other = cursors_.find(name); other && other->onRow())
             if (const int index = other->rows.fieldIndex(field); index >= 0)
-                return other->rows.rows[other->current][index];
+                return other->rows.value(other->current, index);
     return {};
 }
 

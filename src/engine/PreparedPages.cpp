@@ -8,7 +8,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "db/DateValue.h"
 #include "db/Error.h"
+#include "engine/TextLayout.h"
 
 namespace svod::engine {
 
@@ -251,7 +253,29 @@ quint8 rectCode(double v, double previous, double after, bool canFollow) {
 
 // Object header bits.
 constexpr quint8 HasText = 0x40, HasExtra = 0x80, IsChecked = 0x20;
-constexpr quint8 ExtraPicture = 1, ExtraUtf16 = 2;
+constexpr quint8 ExtraPicture = 1, ExtraUtf16 = 2, ExtraValueInText = 4;
+
+bool sameNumber(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// The value a cell's text reads as (a table's cells mostly), or false.
+bool valueOfText(const QString& text, ValueKind kind, double& value) {
+    QDate date;
+    if (kind == ValueKind::Number)
+        return parseDisplayNumber(text, value);
+    if (kind == ValueKind::Date && parseDisplayDate(text, date)) {
+        value = DateValue::fromDate(date).days();
+        return true;
+    }
+    return false;
+}
+
+bool valueInText(const PreparedObject& o) {
+    double value = 0;
+    return o.valueKind != ValueKind::Text && valueOfText(o.text, o.valueKind, value) &&
+           sameNumber(value, o.number);
+}
 
 } // namespace
 
@@ -290,7 +314,9 @@ QByteArray encodePage(const PreparedPage& page) {
     for (qsizetype i = 0; i < page.objects.size(); ++i) {
         const PreparedObject& o = page.objects[i];
         const bool utf16 = !o.text.isEmpty() && !QStringView(o.text).isValidUtf16();
-        const quint8 extra = (o.picture.isEmpty() ? 0 : ExtraPicture) | (utf16 ? ExtraUtf16 : 0);
+        const bool inText = valueInText(o);
+        const quint8 extra = (o.picture.isEmpty() ? 0 : ExtraPicture) | (utf16 ? ExtraUtf16 : 0) |
+                             (inText ? ExtraValueInText : 0);
         w.byte(quint8(o.kind) | quint8(o.valueKind) << 3 | (o.checked ? IsChecked : 0) |
                (o.text.isEmpty() ? 0 : HasText) | (extra ? HasExtra : 0));
         if (extra)
@@ -318,11 +344,12 @@ QByteArray encodePage(const PreparedPage& page) {
             else
                 w.string(o.text);
         }
-        if (o.valueKind != ValueKind::Text)
+        if (o.valueKind != ValueKind::Text && !inText)
             w.number(o.number);
         if (!o.picture.isEmpty())
             w.bytes(o.picture);
     }
+    out.squeeze(); // thousands of pages may be kept
     return out;
 }
 
@@ -365,7 +392,7 @@ PreparedPage decodePage(const QByteArray& bytes) {
         const quint8 extra = (head & HasExtra) ? r.byte() : 0;
         const int kind = head & 7;
         const int valueKind = (head >> 3) & 3;
-        if (kind > int(ObjectKind::Chart) || valueKind > int(ValueKind::Date) || extra > 3)
+        if (kind > int(ObjectKind::Chart) || valueKind > int(ValueKind::Date) || extra > 7)
             damaged();
         o.kind = ObjectKind(kind);
         o.valueKind = ValueKind(valueKind);
@@ -407,8 +434,12 @@ PreparedPage decodePage(const QByteArray& bytes) {
                 o.text = r.string();
             }
         }
-        if (o.valueKind != ValueKind::Text)
+        if (extra & ExtraValueInText) {
+            if (!valueOfText(o.text, o.valueKind, o.number))
+                damaged();
+        } else if (o.valueKind != ValueKind::Text) {
             o.number = r.number();
+        }
         if (extra & ExtraPicture)
             o.picture = r.bytes().toByteArray();
         page.objects.append(std::move(o));

@@ -50,7 +50,7 @@ struct PreparedPage {
 // reports stay small in memory.
 class PreparedPages {
 public:
-    static constexpr int FormatVersion = 2;
+    static constexpr int FormatVersion = 3; // 3: a value a cell's text reads as is not stored twice
 
     int count() const { return int(pages_.size()); }
     bool isEmpty() const { return pages_.isEmpty(); }

@@ -163,7 +163,7 @@ void SectionRunner::printDetail(const DetailBands& detail, const QString& master
         int(cursors_
                 .open(band.dataset, master,
                       [this](const QString& name, QVariant& v) { return scope_.variable(name, v); })
-                .rows.rows.size());
+                .rows.count());
     const int masterLine = scope_.line();
     printOptional(detail.header);
     const bool repeat = detail.header >= 0 && template_.bands[detail.header].repeatOnNewPage;
@@ -193,7 +193,7 @@ void SectionRunner::printRows(const Section& s, int sectionIndex) {
         int(cursors_
                 .open(master.dataset, {},
                       [this](const QString& name, QVariant& v) { return scope_.variable(name, v); })
-                .rows.rows.size());
+                .rows.count());
     const int levels = int(s.groupHeaders.size());
     QList<CompiledExpression*> conditions;
     for (int h : s.groupHeaders)

@@ -1,5 +1,6 @@
 #include <QBuffer>
 #include <QTemporaryDir>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -222,6 +223,39 @@ TEST(PreparedPageEncoding, EveryPropertySurvivesAndPagesDecodeOneByOne) {
     loaded.fromBytes(pages.toBytes());
     EXPECT_EQ(loaded, pages);
     EXPECT_EQ(loaded.page(0), page);
+}
+
+TEST(PreparedPageEncoding, AValueTheTextReadsAsIsStoredOnce) {
+    PreparedPage page;
+    PreparedObject cell;
+    cell.text = QStringLiteral("1 234,50");
+    cell.valueKind = ValueKind::Number;
+    cell.number = 1234.5;
+    page.objects << cell;
+    const qsizetype inText = encodePage(page).size();
+    page.objects[0].number = 1234.49; // another value than the text shows keeps its own
+    EXPECT_GT(encodePage(page).size(), inText);
+    EXPECT_EQ(decodePage(encodePage(page)), page);
+    PreparedObject date;
+    date.text = QStringLiteral("29.02.2024");
+    date.valueKind = ValueKind::Date;
+    date.number = 45351;
+    page.objects << date << cell;
+    page.objects[2].number = -0.0;
+    page.objects[2].text = QStringLiteral("0");
+    const PreparedPage decoded = decodePage(encodePage(page));
+    EXPECT_EQ(decoded, page);
+    EXPECT_TRUE(std::signbit(decoded.objects[2].number)) << "-0 is not the 0 the text reads";
+
+    // An .frp of the version before still loads.
+    PreparedPages pages;
+    pages.addPage(page);
+    QByteArray frp = pages.toBytes();
+    ASSERT_EQ(frp.mid(4, 4), QByteArray("\0\0\0\3", 4));
+    frp[7] = 2;
+    PreparedPages older;
+    older.fromBytes(frp);
+    EXPECT_EQ(older.page(0), page);
 }
 
 TEST(PreparedPageEncoding, DamagedPagesAreRefused) {
