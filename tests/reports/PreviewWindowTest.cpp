@@ -69,7 +69,15 @@ TEST(PreviewWindow, StatusLineShowsWhatTheRunNoted) {
     EXPECT_FALSE(line->accessibleName().isEmpty());
 }
 
+// The zoom a user chose is kept for the whole program; a test that chooses one gives the
+// previous one back, so that the next test's preview opens as a user's first one would.
+struct KeptZoomRestorer {
+    QString before = PreviewWindow::lastZoom();
+    ~KeptZoomRestorer() { PreviewWindow::setLastZoom(before); }
+};
+
 TEST(PreviewWindow, ZoomModes) {
+    const KeptZoomRestorer restorer;
     auto w = makePreview();
     w->setThumbnailsVisible(false);
     w->resize(1200, 500);
@@ -274,7 +282,7 @@ TEST(PreviewWindow, ThumbnailsOpenPagesAndCanBeHidden) {
 }
 
 TEST(PreviewWindow, ZoomChosenLastOpensTheNextPreview) {
-    const QString before = PreviewWindow::lastZoom();
+    const KeptZoomRestorer restorer;
     {
         auto w = makePreview();
         auto* box = w->findChild<QComboBox*>(QStringLiteral("ZoomBox"));
@@ -287,7 +295,6 @@ TEST(PreviewWindow, ZoomChosenLastOpensTheNextPreview) {
     EXPECT_NEAR(next->scale(), 1.5 * next->logicalDpiX() / 72.0, 1e-9);
     PreviewWindow::setLastZoom(QStringLiteral("nonsense"));
     EXPECT_EQ(PreviewWindow::lastZoom(), QStringLiteral("150"));
-    PreviewWindow::setLastZoom(before);
 }
 
 TEST(PreviewWindow, PrintsToAPdfFileAtTrueScale) {
