@@ -170,6 +170,7 @@ void PageComposer::print(int index) {
     if (cancelled_)
         return;
     const Band& band = template_.bands[index];
+    takePendingBreak();
     output(layout_.layOut(index));
     aggregates_.commit();
     if (!band.child.isEmpty())
@@ -178,13 +179,22 @@ void PageComposer::print(int index) {
                 print(i);
                 break;
             }
-    if (band.newPageAfter) {
-        endPage();
-        startPage();
-    }
+    // The new page is started when something is printed on it: a band that asks for one after
+    // the report's last row must not leave an empty page behind.
+    if (band.newPageAfter)
+        breakPending_ = true;
+}
+
+void PageComposer::takePendingBreak() {
+    if (!breakPending_)
+        return;
+    breakPending_ = false;
+    if (pageOpen_)
+        breakPage();
 }
 
 void PageComposer::enterData() {
+    takePendingBreak();
     inData_ = true;
     if (!pageOpen_) {
         startPage();

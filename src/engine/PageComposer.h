@@ -49,6 +49,7 @@ private:
     void startPage();
     void endPage();
     void breakPage();
+    void takePendingBreak();
     void placeAll(BandKind kind);
     double footerHeight() const;
     double bottomLimit() const;
@@ -70,6 +71,7 @@ private:
     bool pageOpen_ = false;
     bool inData_ = false;
     bool cancelled_ = false;
+    bool breakPending_ = false; // a band asked for a new page after it; taken when more follows
     double y_ = 0;
     double pageTop_ = 0;
     int pageNumber_ = 0;

@@ -133,6 +133,32 @@ TEST(Preparation, GroupsBreakWithHeadersFootersAndGroupTotals) {
                            "Итог G1: 15 3 6", "Группа G2", "7", "Итог G2: 7 1 7", "Всего 28 ср. 4 мин. 1"}));
 }
 
+TEST(Preparation, NewPageAfterARowStartsOneOnlyWhenSomethingFollows) {
+    ReportTemplate t = smallPage();
+    t.bands << band(BandKind::PageFooter, 10,
+                    {textObject(QRectF(0, 0, 100, 10), QStringLiteral("Стр. [PAGE]"))});
+    Band master = band(BandKind::MasterData, 10, {textObject(QRectF(0, 0, 100, 10), QStringLiteral("[N]"))},
+                       QStringLiteral("DATA"));
+    master.newPageAfter = true;
+    t.bands << master;
+    {
+        Report report;
+        report.setTemplate(t);
+        report.setMemoryDataset(QStringLiteral("DATA"), numbers(3));
+        const PreparedPages pages = run(report);
+        ASSERT_EQ(pages.count(), 3) << "no empty page after the last row";
+        EXPECT_EQ(pageTexts(pages.page(2)), (QStringList{"3", "Стр. 3"}));
+    }
+    t.bands << band(BandKind::ReportSummary, 10,
+                    {textObject(QRectF(0, 0, 100, 10), QStringLiteral("Всего [SUM(N)]"))});
+    Report report;
+    report.setTemplate(t);
+    report.setMemoryDataset(QStringLiteral("DATA"), numbers(3));
+    const PreparedPages pages = run(report);
+    ASSERT_EQ(pages.count(), 4) << "the summary follows the last row on a page of its own";
+    EXPECT_EQ(pageTexts(pages.page(3)), (QStringList{"Всего 6", "Стр. 4"}));
+}
+
 TEST(Preparation, PageTotalsAndBandTotalsOfDetailRows) {
     Report report;
     ReportTemplate t = smallPage(); // 200 points: footer 20 leaves 9 rows of 20
