@@ -36,11 +36,9 @@ key() { sed -n "s/.* $1=\([0-9.]*\).*/\1/p" "$2"; }
 ours_total=$(key total_s "$work/ours")
 ours_export=$(key export_s "$work/ours")
 peer=$(key write_s "$work/peer")
-same=no
-if cmp -s <(unzip -p "$work/r.xlsx" xl/worksheets/sheet1.xml xl/styles.xml) \
-          <(unzip -p "$work/peer.xlsx" xl/worksheets/sheet1.xml xl/styles.xml); then
-  same=yes
-fi
-echo "ours_total_s=$ours_total ours_export_s=$ours_export peer_s=$peer same_sheet=$same"
+# The same cells, formats, merges and widths (the XML itself differs: numbers are written as their
+# shortest decimals by us and with 16 digits by libxlsxwriter).
+same=$(python3 "$(dirname "$0")/xlsx_same_cells.py" "$work/r.xlsx" "$work/peer.xlsx")
+echo "ours_total_s=$ours_total ours_export_s=$ours_export peer_s=$peer same_cells=$same"
 echo "ratio_total=$(echo "$ours_total / $peer" | bc -l | xargs printf '%.2f')" \
      "ratio_export=$(echo "$ours_export / $peer" | bc -l | xargs printf '%.2f')"

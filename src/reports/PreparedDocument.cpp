@@ -24,7 +24,13 @@ public:
                 QStringLiteral("Документ RTF (*.rtf)"),         QStringLiteral("Таблица Excel (*.xlsx)"),
                 QStringLiteral("Страница HTML (*.html)"),       QStringLiteral("Файл CSV (*.csv)")};
     }
-    void save(const QString& path) const override { engine::exportPages(pages_, path); }
+    void save(const QString& path, const SaveOptions& options) const override {
+        engine::ExportOptions o;
+        o.csv.encoding =
+            options.csvWindows1251 ? engine::CsvEncoding::Windows1251 : engine::CsvEncoding::Utf8WithBom;
+        o.xlsx.sheetPerPage = options.sheetPerPage;
+        engine::exportPages(pages_, path, o);
+    }
 
 private:
     engine::PreparedPages pages_;

@@ -11,6 +11,12 @@ class QPainter;
 
 namespace svod::reports {
 
+// The export settings the user chose when saving.
+struct SaveOptions {
+    bool csvWindows1251 = false; // CSV: Windows-1251 instead of UTF-8 with a byte-order mark
+    bool sheetPerPage = false;   // Excel: a sheet for each page instead of one for the report
+};
+
 // What the preview needs of prepared pages; the report engine's pages are one such document.
 // Page sizes and rectangles are in points (1/72 inch).
 class PreviewDocument {
@@ -25,7 +31,7 @@ public:
     // File filters for saving, e.g. "Подготовленный отчет (*.frp)"; the first is the default.
     virtual QStringList saveFilters() const = 0;
     // Writes the document in the format the file's extension names; throws svod::Error.
-    virtual void save(const QString& path) const = 0;
+    virtual void save(const QString& path, const SaveOptions& options) const = 0;
 };
 
 // Opens a prepared report file as a document; throws svod::Error.

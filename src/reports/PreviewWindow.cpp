@@ -25,6 +25,7 @@
 
 #include "db/Error.h"
 #include "help/HelpWindow.h"
+#include "reports/ExportOptionsDialog.h"
 #include "reports/PreviewIcons.h"
 #include "reports/PreviewThumbnails.h"
 
@@ -564,10 +565,24 @@ void PreviewWindow::saveDocument() {
         if (star >= 0)
             target += selected.mid(star + 1, selected.indexOf(u')', star) - star - 1);
     }
+    saveTo(target);
+}
+
+bool PreviewWindow::saveTo(const QString& path) {
+    if (!document_)
+        return false;
+    if (ExportOptionsDialog::hasOptions(path)) {
+        ExportOptionsDialog dialog(path, saveOptions_, this);
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        saveOptions_ = dialog.options();
+    }
     try {
-        document_->save(target);
+        document_->save(path, saveOptions_);
+        return true;
     } catch (const Error& e) {
         QMessageBox::critical(this, windowTitle(), e.message());
+        return false;
     }
 }
 

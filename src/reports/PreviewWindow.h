@@ -65,6 +65,9 @@ public:
     // the paper is shrunk to fit it. The number of copies is the printer's.
     void printPages(QPrinter& printer) const;
     void saveDocument();
+    // Asks the settings of a CSV or Excel file (remembered for the next save), then writes the
+    // document to `path`; false when the user cancelled or the file could not be written.
+    bool saveTo(const QString& path);
     void loadDocument();
 
 protected:
@@ -102,6 +105,7 @@ private:
     QString findText_;
     int foundPage_ = -1;
     int foundIndex_ = -1;
+    SaveOptions saveOptions_;
 };
 
 } // namespace svod::reports

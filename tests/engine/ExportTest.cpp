@@ -49,12 +49,28 @@ protected:
 TEST_F(Export, CsvRowsWithSemicolonsQuotingAndNoRepeatedHeader) {
     exportPages(pages, path("r.csv"));
     const QStringList lines =
-        QString::fromUtf8(readAll(path("r.csv"))).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        QString::fromUtf8(readAll(path("r.csv")).mid(3)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2 + 1 + 80);
     EXPECT_EQ(lines[0], QStringLiteral("\"Протокол; \"\"проверки\"\"\""));
     EXPECT_EQ(lines[2], QStringLiteral("Наименование;Дата;Остаток"));
     EXPECT_EQ(lines[3], QStringLiteral("Станок №0;31.12.2000;-1234,50"));
     EXPECT_EQ(lines.last(), QStringLiteral("Станок №79;31.12.2000;-1234,50"));
+}
+
+TEST_F(Export, CsvStartsWithAByteOrderMarkOrIsWindows1251) {
+    exportPages(pages, path("u.csv"));
+    const QByteArray utf8 = readAll(path("u.csv"));
+    EXPECT_TRUE(utf8.startsWith("\xEF\xBB\xBF\"\xD0\x9F\xD1\x80"))
+        << utf8.left(8).toHex().toStdString(); // "Пр
+    EXPECT_EQ(utf8.count("\xEF\xBB\xBF"), 1);
+
+    ExportOptions options;
+    options.csv.encoding = CsvEncoding::Windows1251;
+    exportPages(pages, path("w.csv"), options);
+    const QByteArray ansi = readAll(path("w.csv"));
+    EXPECT_TRUE(ansi.startsWith("\"\xCF\xF0\xEE\xF2\xEE\xEA\xEE\xEB;")) << ansi.left(8).toHex().toStdString();
+    EXPECT_TRUE(ansi.contains("\xD1\xF2\xE0\xED\xEE\xEA \xB9"
+                              "79;31.12.2000;-1234,50\r\n")); // "Станок №79"
 }
 
 TEST_F(Export, HtmlTableKeepsCyrillicAndEveryRow) {

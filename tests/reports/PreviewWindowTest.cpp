@@ -1,14 +1,20 @@
+#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPainter>
 #include <QPrinter>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -37,7 +43,7 @@ public:
         return hits;
     }
     QStringList saveFilters() const override { return {QStringLiteral("Подготовленный отчет (*.frp)")}; }
-    void save(const QString&) const override {}
+    void save(const QString&, const SaveOptions&) const override {}
 
 private:
     QList<QStringList> pages_;
@@ -168,7 +174,7 @@ public:
     }
     QList<QRectF> findText(int, const QString&, Qt::CaseSensitivity) const override { return {}; }
     QStringList saveFilters() const override { return {}; }
-    void save(const QString&) const override {}
+    void save(const QString&, const SaveOptions&) const override {}
 };
 
 // Page count and the size of the first page (points) of a PDF file written by Qt.
@@ -329,4 +335,48 @@ TEST(PreviewWindow, PrintsToAPdfFileAtTrueScale) {
     ASSERT_EQ(document->targets.size(), 2);
     EXPECT_LE(document->targets[0].height(),
               QPageSize(QPageSize::A5).sizePoints().height() * small.resolution() / 72.0 + 1);
+}
+
+namespace {
+// Answers the export settings dialog the save opens: ticks `choice` and presses `button`.
+void answerExportDialog(const char* choice, const char* button) {
+    QTimer::singleShot(0, [choice, button] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->objectName(), QStringLiteral("ExportOptionsDialog"));
+        for (auto* b : dialog->findChildren<QAbstractButton*>())
+            EXPECT_EQ(b->accessibleName(), b->text()) << b->objectName().toStdString();
+        dialog->findChild<QRadioButton*>(QString::fromLatin1(choice))->setChecked(true);
+        dialog->findChild<QPushButton*>(QString::fromLatin1(button))->click();
+    });
+}
+} // namespace
+
+TEST(PreviewWindow, SavingAsksTheCsvEncodingAndTheExcelSheets) {
+    PreviewWindow w(makeComposedProtocols({longProtocol(120)}));
+    w.show();
+    QTemporaryDir dir;
+    const QString csv = dir.filePath(QStringLiteral("p.csv"));
+    answerExportDialog("Windows1251Button", "SaveButton");
+    ASSERT_TRUE(w.saveTo(csv));
+    QFile file(csv);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_FALSE(bytes.startsWith("\xEF\xBB\xBF"));
+    EXPECT_TRUE(bytes.contains("\xD1\xF2\xE0\xED\xEE\xEA 1;")) << "\"Станок 1\" in Windows-1251";
+
+    // The choice is kept for the next save; cancelling writes nothing.
+    answerExportDialog("Windows1251Button", "CancelButton");
+    EXPECT_FALSE(w.saveTo(dir.filePath(QStringLiteral("q.csv"))));
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("q.csv"))));
+
+    const QString xlsx = dir.filePath(QStringLiteral("p.xlsx"));
+    answerExportDialog("SheetPerPageButton", "SaveButton");
+    ASSERT_TRUE(w.saveTo(xlsx));
+    QProcess unzip;
+    unzip.start(QStringLiteral("unzip"), {QStringLiteral("-Z1"), xlsx});
+    ASSERT_TRUE(unzip.waitForFinished());
+    const QString parts = QString::fromUtf8(unzip.readAllStandardOutput());
+    EXPECT_TRUE(parts.contains(QStringLiteral("xl/worksheets/sheet%1.xml").arg(w.pageCount())))
+        << parts.toStdString();
 }

@@ -1,5 +1,7 @@
 #include "engine/Exports.h"
 
+#include "db/CodePages.h"
+
 #include "engine/exports/ExportRows.h"
 
 namespace svod::engine {
@@ -24,7 +26,10 @@ void exportCsv(const PreparedPages& pages, const QString& path, const CsvOptions
             cells << csvField(cellText(*o), options.delimiter);
         out += cells.join(options.delimiter) + QStringLiteral("\r\n");
     });
-    writeTextFile(path, out.toUtf8());
+    if (options.encoding == CsvEncoding::Windows1251)
+        writeTextFile(path, encodeCodePage(out, CodePage::Cp1251));
+    else // the byte-order mark tells Excel the file is UTF-8
+        writeTextFile(path, "\xEF\xBB\xBF" + out.toUtf8());
 }
 
 } // namespace svod::engine

@@ -60,10 +60,12 @@ QStringList rowTexts(const QList<const PreparedObject*>& row) {
     return texts;
 }
 
-void forEachDocumentRow(const PreparedPages& pages, const RowVisitor& visit) {
+void forEachDocumentRow(const PreparedPages& pages, const RowVisitor& visit, const PageVisitor& onPage) {
     QList<QStringList> previous;
     for (int p = 0; p < pages.count(); ++p) {
         const PreparedPage page = pages.page(p);
+        if (onPage)
+            onPage(page);
         const auto rows = pageRows(page);
         QList<QStringList> current;
         for (const auto& row : rows)

@@ -21,7 +21,9 @@ QStringList rowTexts(const QList<const PreparedObject*>& row);
 
 // Rows of the continuous formats, one page decoded at a time: a row repeated at the same place on
 // the next page (a column or page header) is handed on once.
+// `onPage`, when given, sees each decoded page before its rows.
 using RowVisitor = std::function<void(const QList<const PreparedObject*>& row)>;
-void forEachDocumentRow(const PreparedPages& pages, const RowVisitor& visit);
+using PageVisitor = std::function<void(const PreparedPage& page)>;
+void forEachDocumentRow(const PreparedPages& pages, const RowVisitor& visit, const PageVisitor& onPage = {});
 
 } // namespace svod::engine::exports
