@@ -4,6 +4,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTimer>
+#include <QToolButton>
 
 namespace svod::app {
 
@@ -14,6 +15,13 @@ WindowTabBar::WindowTabBar(QMdiArea* area, QWidget* parent) : QTabBar(parent), a
     setDrawBase(false);
     setFixedHeight(29);
     setIconSize(QSize(16, 16));
+    // Qt names its scroll buttons in English ("Scroll Left") and its Russian catalogue lacks them.
+    for (const auto& [name, text] : {std::pair{"ScrollLeftButton", "Прокрутить влево"},
+                                     std::pair{"ScrollRightButton", "Прокрутить вправо"}})
+        if (auto* button = findChild<QToolButton*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly)) {
+            button->setAccessibleName(QString::fromUtf8(text));
+            button->setToolTip(QString::fromUtf8(text));
+        }
     connect(area_, &QMdiArea::subWindowActivated, this, [this] { rebuild(); });
     connect(this, &QTabBar::currentChanged, this, [this](int index) {
         if (updating_ || index < 0)

@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSqlQuery>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -150,6 +151,16 @@ TEST(StartUp, CaptionExactlyAndQtTextsInRussian) {
     EXPECT_EQ(box.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Отмена"));
     EXPECT_EQ(QCoreApplication::translate("QAbstractFileIconProvider", "Folder"), QStringLiteral("Папка"));
     EXPECT_EQ(QCoreApplication::translate("QTabBar", "Scroll Left"), QStringLiteral("Прокрутить влево"));
+    // The window tab bar's scroll buttons, as a screen reader names them.
+    auto* tabs = app.mainWindow().findChild<QTabBar*>(QStringLiteral("WindowTabBar1"));
+    ASSERT_NE(tabs, nullptr);
+    for (const auto& [name, text] : {std::pair{"ScrollLeftButton", "Прокрутить влево"},
+                                     std::pair{"ScrollRightButton", "Прокрутить вправо"}}) {
+        auto* button = tabs->findChild<QToolButton*>(QString::fromLatin1(name));
+        ASSERT_NE(button, nullptr) << name;
+        EXPECT_EQ(button->accessibleName(), QString::fromUtf8(text)) << name;
+        EXPECT_EQ(button->toolTip(), QString::fromUtf8(text)) << name;
+    }
     app.close();
 }
 
