@@ -287,8 +287,7 @@ int main(int argc, char** argv) {
     runReport(QStringLiteral("Остаточная стоимость по филиалам (диаграмма)"),
               QStringLiteral("chart-preview"));
     w.action(MainWindow::Command::ReportDesigner)->trigger();
-    QApplication::processEvents();
-    save(&w, out, QStringLiteral("report-catalogue"));
+    saveNewestChild(w, out, QStringLiteral("report-catalogue"));
     closeChildren(w);
     saveDirectoryWindows(app, out);
     app.close();
