@@ -1,6 +1,5 @@
 #include "engine/Exports.h"
 
-#include <QBuffer>
 #include <QSaveFile>
 #include <algorithm>
 #include <charconv>
@@ -10,8 +9,8 @@
 
 #include "db/DateValue.h"
 #include "db/Error.h"
-#include "engine/Chart.h"
 #include "engine/TextLayout.h"
+#include "engine/exports/ExportObjects.h"
 #include "engine/exports/ExportRows.h"
 #include "engine/exports/XlsxWorkbook.h"
 
@@ -147,11 +146,7 @@ private:
 void SheetWriter::placeCharts(double above) {
     while (!charts_.isEmpty() && charts_.first().rect.top() < above) {
         const PreparedObject chart = charts_.takeFirst();
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        chartImage(chart).save(&buffer, "PNG");
-        book_.picture({row_, grid_.columnAt(chart.rect.left()), chart.rect.size(), png});
+        book_.picture({row_, grid_.columnAt(chart.rect.left()), chart.rect.size(), chartPng(chart)});
         row_ += int(std::ceil(chart.rect.height() / SkippedRowHeight));
     }
 }
