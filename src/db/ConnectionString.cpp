@@ -110,33 +110,42 @@ ConnectionSpec odbcSpec(const QString& odbc) {
     return target;
 }
 
+ConnectionSpec postgresSpec() {
+    ConnectionSpec target;
+    target.backend = Backend::PostgreSQL;
+    target.driver = QStringLiteral("QPSQL");
+    return target;
+}
+
+// A keyword of libpq's connection parameters; the unknown ones are passed on as options.
+void applyPostgresKeyword(ConnectionSpec& target, const QString& key, const QString& value) {
+    if (key == QLatin1String("host"))
+        target.host = value;
+    else if (key == QLatin1String("port"))
+        target.port = value.toInt();
+    else if (key == QLatin1String("user"))
+        target.user = value;
+    else if (key == QLatin1String("password"))
+        target.password = value;
+    else if (key == QLatin1String("dbname"))
+        target.databaseName = value;
+    else
+        target.options << key + u'=' + value;
+}
+
 ConnectionSpec postgresFromUri(const QString& text) {
     const QUrl url(text);
     if (!url.isValid())
         throw Error(QStringLiteral("Неверная строка соединения PostgreSQL: ") + url.errorString());
-    ConnectionSpec target;
-    target.backend = Backend::PostgreSQL;
-    target.driver = QStringLiteral("QPSQL");
+    ConnectionSpec target = postgresSpec();
     target.host = url.host();
     target.port = url.port(-1);
     target.user = url.userName(QUrl::FullyDecoded);
     target.password = url.password(QUrl::FullyDecoded);
     target.databaseName = url.path(QUrl::FullyDecoded).mid(1);
     const QUrlQuery query(url);
-    for (const auto& [key, value] : query.queryItems(QUrl::FullyDecoded)) {
-        if (key == QLatin1String("host"))
-            target.host = value;
-        else if (key == QLatin1String("port"))
-            target.port = value.toInt();
-        else if (key == QLatin1String("user"))
-            target.user = value;
-        else if (key == QLatin1String("password"))
-            target.password = value;
-        else if (key == QLatin1String("dbname"))
-            target.databaseName = value;
-        else
-            target.options << key + u'=' + value;
-    }
+    for (const auto& [key, value] : query.queryItems(QUrl::FullyDecoded))
+        applyPostgresKeyword(target, key, value);
     return target;
 }
 
@@ -176,23 +185,10 @@ QList<QPair<QString, QString>> splitPostgresKeywords(const QString& text) {
 }
 
 ConnectionSpec postgresFromKeywords(const QString& text) {
-    ConnectionSpec target;
-    target.backend = Backend::PostgreSQL;
-    target.driver = QStringLiteral("QPSQL");
-    for (const auto& [key, value] : splitPostgresKeywords(text)) {
-        if (key == QLatin1String("host") || key == QLatin1String("hostaddr"))
-            target.host = value;
-        else if (key == QLatin1String("port"))
-            target.port = value.toInt();
-        else if (key == QLatin1String("user"))
-            target.user = value;
-        else if (key == QLatin1String("password"))
-            target.password = value;
-        else if (key == QLatin1String("dbname"))
-            target.databaseName = value;
-        else
-            target.options << key + u'=' + value;
-    }
+    ConnectionSpec target = postgresSpec();
+    // The keyword form also names the host by its address.
+    for (const auto& [key, value] : splitPostgresKeywords(text))
+        applyPostgresKeyword(target, key == QLatin1String("hostaddr") ? QStringLiteral("host") : key, value);
     return target;
 }
 

@@ -88,4 +88,17 @@ QString fullTableName(const QString& prefix, const QString& name) {
     return prefix + name;
 }
 
+QString emptyCopyStatement(const QString& create, const QString& target, const QString& model,
+                           const QString& never) {
+    return create + target + QStringLiteral(" as select * from ") + model + QStringLiteral(" where ") + never;
+}
+
+QString bareTableName(const QString& name) {
+    QString bare = name;
+    if (bare.startsWith(u'#'))
+        bare.remove(0, 1);
+    const qsizetype dot = bare.lastIndexOf(u'.');
+    return dot >= 0 ? bare.mid(dot + 1) : bare;
+}
+
 } // namespace svod::db

@@ -86,4 +86,13 @@ std::unique_ptr<Dialect> makeDialect(Backend backend);
 // Table or column name for SQL text; fixed names of the database contract pass unchanged.
 QString fullTableName(const QString& prefix, const QString& name);
 
+// "create table T as select * from M where <never>": an empty copy of a table's columns, where the
+// server has no "select top 0 ... into".
+QString emptyCopyStatement(const QString& create, const QString& target, const QString& model,
+                           const QString& never);
+
+// The table's own name without its schema or temporary marker: "TEMP1" from "temp.TEMP1",
+// "pg_temp.TEMP1" or "#TEMP1".
+QString bareTableName(const QString& name);
+
 } // namespace svod::db

@@ -221,12 +221,7 @@ void EditableTable::cancel(int row) {
     if (row < 0 || row >= rows_.size() || states_[row] == RowState::Clean)
         return;
     if (states_[row] == RowState::Inserted) {
-        beginRemoveRows({}, row, row);
-        rows_.removeAt(row);
-        original_.removeAt(row);
-        edits_.removeAt(row);
-        states_.removeAt(row);
-        endRemoveRows();
+        removeRowAt(row);
         return;
     }
     edits_[row].clear();
@@ -244,6 +239,10 @@ void EditableTable::deleteRow(int row) {
             connection_.prepare(QStringLiteral("delete from ") + table_ + QStringLiteral(" where ") + where);
         connection_.execPrepared(query, bound);
     }
+    removeRowAt(row);
+}
+
+void EditableTable::removeRowAt(int row) {
     beginRemoveRows({}, row, row);
     rows_.removeAt(row);
     original_.removeAt(row);

@@ -59,6 +59,8 @@ private:
     QString keyCondition(int row, QVariantList& bound) const;
     void insert(int row, const QVariantList& values);
     void update(int row, const QVariantList& values);
+    // Takes a row out of the model only.
+    void removeRowAt(int row);
 
     db::Connection& connection_;
     QString table_;

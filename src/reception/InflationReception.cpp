@@ -148,13 +148,9 @@ InflationOutcome InflationReception::LoadInflFile(const QString& path) {
         }
         state_.FilialCode = dbfA_.fieldByName(QStringLiteral("KOD_F")).asText();
         state_.FilialName = db::GetFilName(connection_, state_.FilialCode);
-        state_.ReceptionOk = false;
-        if (interaction_.question(MessageKind::Question, confirmationText(), Buttons::OkCancel) != Answer::Ok)
+        if (!confirmedAndReceived())
             return InflationOutcome::Declined;
-        interaction_.execute([this] { PriemInflPL(); });
     }
-    if (!state_.ReceptionOk)
-        return InflationOutcome::Declined;
     const QString notArchived = MoveFilesToRECIVED(interaction_, inputDir_, path, QString());
     interaction_.message(MessageKind::Info, QStringLiteral("Прием данных по инфляции успешно завершен."));
     if (notArchived.isEmpty())
@@ -190,11 +186,7 @@ InflationOutcome InflationReception::LoadInflFileDirect() {
             if (!isInflationPlane(planes.value(0).toString()))
                 throw PacketError(PlanesMessage);
     }
-    state_.ReceptionOk = false;
-    if (interaction_.question(MessageKind::Question, confirmationText(), Buttons::OkCancel) != Answer::Ok)
-        return InflationOutcome::Declined;
-    interaction_.execute([this] { PriemInflPL(); });
-    if (!state_.ReceptionOk)
+    if (!confirmedAndReceived())
         return InflationOutcome::Declined;
     try {
         connection_.execute(QStringLiteral("DROP table ") + prefix + StagingInflation);
@@ -203,6 +195,14 @@ InflationOutcome InflationReception::LoadInflFileDirect() {
     }
     interaction_.message(MessageKind::Info, QStringLiteral("Прием данных по инфляции успешно завершен."));
     return InflationOutcome::Accepted;
+}
+
+bool InflationReception::confirmedAndReceived() {
+    state_.ReceptionOk = false;
+    if (interaction_.question(MessageKind::Question, confirmationText(), Buttons::OkCancel) != Answer::Ok)
+        return false;
+    interaction_.execute([this] { PriemInflPL(); });
+    return state_.ReceptionOk;
 }
 
 void InflationReception::fillTemp3FromFile() {

@@ -60,6 +60,8 @@ public:
 private:
     void CheckAbort();
     QString confirmationText() const;
+    // Asks the confirmation and runs the loading; true when the revaluations were accepted.
+    bool confirmedAndReceived();
     void fillTemp3FromFile();
 
     db::Connection& connection_;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "db/DateValue.h"
+#include "db/Dialect.h"
 #include "db/Formats.h"
 #include "db/SqlHelpers.h"
 
@@ -70,4 +71,12 @@ TEST(Formats, DatesAndNumbersFollowProcessFormats) {
     EXPECT_EQ(formatNumber(0.1 + 0.2), QStringLiteral("0,3"));
     EXPECT_EQ(formatFixed(-0.001, 2), QStringLiteral("0,00"));
     EXPECT_EQ(formatFixed(-12.5, 2), QStringLiteral("-12,50"));
+}
+
+TEST(TableNames, BareNameDropsTheSchemaAndTheTemporaryMarker) {
+    EXPECT_EQ(db::bareTableName(QStringLiteral("temp.TEMP1")), QStringLiteral("TEMP1"));
+    EXPECT_EQ(db::bareTableName(QStringLiteral("pg_temp.TEMP2")), QStringLiteral("TEMP2"));
+    EXPECT_EQ(db::bareTableName(QStringLiteral("#TEMP3")), QStringLiteral("TEMP3"));
+    EXPECT_EQ(db::bareTableName(QStringLiteral("dbo.INV")), QStringLiteral("INV"));
+    EXPECT_EQ(db::bareTableName(QStringLiteral("INV")), QStringLiteral("INV"));
 }

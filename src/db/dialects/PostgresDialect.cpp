@@ -18,14 +18,6 @@ QStringList analyzeBriefly(const QString& table) {
     return {QStringLiteral("set default_statistics_target = 10"), QStringLiteral("analyze ") + table,
             QStringLiteral("reset default_statistics_target")};
 }
-
-QString bareName(const QString& name) {
-    QString bare = name;
-    if (bare.startsWith(u'#'))
-        bare.remove(0, 1);
-    const qsizetype dot = bare.lastIndexOf(u'.');
-    return dot >= 0 ? bare.mid(dot + 1) : bare;
-}
 } // namespace
 
 QString PostgresDialect::tempTable(const QString& name) const {
@@ -33,13 +25,11 @@ QString PostgresDialect::tempTable(const QString& name) const {
 }
 
 QString PostgresDialect::selectTop0Into(const QString& target, const QString& model) const {
-    return QStringLiteral("create table ") + target + QStringLiteral(" as select * from ") + model +
-           QStringLiteral(" where false");
+    return emptyCopyStatement(QStringLiteral("create table "), target, model, QStringLiteral("false"));
 }
 
 QString PostgresDialect::selectTop0IntoTemp(const QString& name, const QString& model) const {
-    return QStringLiteral("create temp table ") + name + QStringLiteral(" as select * from ") + model +
-           QStringLiteral(" where false");
+    return emptyCopyStatement(QStringLiteral("create temp table "), name, model, QStringLiteral("false"));
 }
 
 QString PostgresDialect::dateLiteral(const DateValue& date) const {
@@ -113,7 +103,7 @@ QStringList PostgresDialect::indexTempTable(const QString& name, const QStringLi
     // Carried columns would serve only index-only scans, which a freshly loaded table (no
     // visibility map yet) never gets. The joins go through the indexed columns: statistics of the
     // others (long texts of the items) took longer than they steered the plans.
-    const QString bare = bareName(name);
+    const QString bare = bareTableName(name);
     const QString list = QStringLiteral(" (") + columns.join(u',') + u')';
     return QStringList{QStringLiteral("create index on ") + tempTable(bare) + list} +
            analyzeBriefly(tempTable(bare) + list);
@@ -124,7 +114,7 @@ QStringList PostgresDialect::indexLookupTemp(const QString& name, const QStringL
     // The checks read the packet's balances in whole passes (hash joins, running sums), which an
     // index would not speed up; building one cost as much as loading the rows. The statistics make
     // the planner choose those passes.
-    return analyzeBriefly(tempTable(bareName(name)));
+    return analyzeBriefly(tempTable(bareTableName(name)));
 }
 
 } // namespace svod::db

@@ -12,15 +12,6 @@ const QString IsoDateTime = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 QString isoLiteral(const DateValue& date) {
     return u'\'' + QDateTime(date.date(), QTime(0, 0)).toString(IsoDateTime) + u'\'';
 }
-
-// "TEMP1" from "temp.TEMP1" or "#TEMP1".
-QString bareName(const QString& name) {
-    QString bare = name;
-    if (bare.startsWith(u'#'))
-        bare.remove(0, 1);
-    const qsizetype dot = bare.lastIndexOf(u'.');
-    return dot >= 0 ? bare.mid(dot + 1) : bare;
-}
 } // namespace
 
 QString SqliteDialect::tempTable(const QString& name) const {
@@ -28,13 +19,11 @@ QString SqliteDialect::tempTable(const QString& name) const {
 }
 
 QString SqliteDialect::selectTop0Into(const QString& target, const QString& model) const {
-    return QStringLiteral("create table ") + target + QStringLiteral(" as select * from ") + model +
-           QStringLiteral(" where 0");
+    return emptyCopyStatement(QStringLiteral("create table "), target, model, QStringLiteral("0"));
 }
 
 QString SqliteDialect::selectTop0IntoTemp(const QString& name, const QString& model) const {
-    return QStringLiteral("create temp table ") + name + QStringLiteral(" as select * from ") + model +
-           QStringLiteral(" where 0");
+    return emptyCopyStatement(QStringLiteral("create temp table "), name, model, QStringLiteral("0"));
 }
 
 QString SqliteDialect::dateLiteral(const DateValue& date) const {
@@ -53,7 +42,7 @@ QString SqliteDialect::addDays(const QString& expression, int days) const {
 QString SqliteDialect::tableExistsQuery(const QString& qualifiedName) const {
     return QStringLiteral("select case when exists (select 1 from sqlite_master where type = 'table' and "
                           "lower(name) = lower(") +
-           quote(bareName(qualifiedName)) + QStringLiteral(")) then 1 else 0 end AS RESULT");
+           quote(bareTableName(qualifiedName)) + QStringLiteral(")) then 1 else 0 end AS RESULT");
 }
 
 QString SqliteDialect::ownerPrefix(const QString&) const {
@@ -105,7 +94,7 @@ QStringList SqliteDialect::createOstatFunction() const {
 QStringList SqliteDialect::indexTempTable(const QString& name, const QStringList& columns,
                                           const QStringList& carried) const {
     // Carried columns trail the key: sums and look-ups over the index then never read the table.
-    const QString bare = bareName(name);
+    const QString bare = bareTableName(name);
     return {QStringLiteral("create index if not exists temp.IX_") + bare + u'_' + columns.join(u'_') +
             QStringLiteral(" on ") + bare + QStringLiteral(" (") + (columns + carried).join(u',') + u')'};
 }
