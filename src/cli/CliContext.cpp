@@ -90,6 +90,71 @@ void printUsage(CliOutput& out) {
 }
 } // namespace
 
+namespace {
+// The options before the command.
+struct GlobalOptions {
+    bool json = false;
+    QString iniPath = defaultIniPath();
+    QString db;
+    QString owner;
+    bool ownerGiven = false;
+    QString usageError;
+};
+
+// Takes the global options off the front of `args`; stops at the first error or at "help".
+GlobalOptions takeGlobalOptions(QStringList& args) {
+    GlobalOptions options;
+    while (!args.isEmpty() && args.front().startsWith(QLatin1String("--"))) {
+        const QString a = args.takeFirst();
+        auto takeValue = [&](const QString& name) -> QString {
+            if (a.startsWith(name + u'='))
+                return a.mid(name.size() + 1);
+            if (args.isEmpty()) {
+                options.usageError = QStringLiteral("Не указано значение параметра ") + name;
+                return {};
+            }
+            return args.takeFirst();
+        };
+        if (a == QLatin1String("--json"))
+            options.json = true;
+        else if (a == QLatin1String("--ini") || a.startsWith(QLatin1String("--ini=")))
+            options.iniPath = takeValue(QStringLiteral("--ini"));
+        else if (a == QLatin1String("--db") || a.startsWith(QLatin1String("--db=")))
+            options.db = takeValue(QStringLiteral("--db"));
+        else if (a == QLatin1String("--owner") || a.startsWith(QLatin1String("--owner="))) {
+            options.owner = takeValue(QStringLiteral("--owner"));
+            options.ownerGiven = true;
+        } else if (a == QLatin1String("--help"))
+            args.prepend(QStringLiteral("help"));
+        else
+            options.usageError = QStringLiteral("Неизвестный параметр ") + a;
+        if (!options.usageError.isEmpty() || (!args.isEmpty() && args.front() == QLatin1String("help")))
+            break;
+    }
+    return options;
+}
+
+// Runs one command; its errors become messages and exit codes.
+int runCommand(const CommandEntry& command, CliContext& context, const QStringList& args) {
+    CliOutput& out = context.out;
+    try {
+        return command.run(context, args);
+    } catch (const UsageError& e) {
+        out.message(QStringLiteral("error"), e.message());
+        out.line(QStringLiteral("usage: svod-cli ") + QString::fromUtf8(command.usage));
+        return ExitUsage;
+    } catch (const Error& e) {
+        out.message(QStringLiteral("error"), e.message());
+        out.result(QStringLiteral("failed"), ExitFailed);
+        return ExitFailed;
+    } catch (const std::exception& e) {
+        out.message(QStringLiteral("error"), QString::fromLocal8Bit(e.what()));
+        out.result(QStringLiteral("failed"), ExitFailed);
+        return ExitFailed;
+    }
+}
+} // namespace
+
 int runCli(int argc, char** argv) {
     // Text measuring and painting (protocols and reports as pages) need a GUI application; the
     // offscreen platform needs no display.
@@ -98,71 +163,21 @@ int runCli(int argc, char** argv) {
     quietQtMessages();
     QGuiApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments().mid(1);
+    const GlobalOptions options = takeGlobalOptions(args);
 
-    bool json = false;
-    QString iniPath = defaultIniPath();
-    QString db;
-    QString owner;
-    bool ownerGiven = false;
-    QString usageError;
-    // Global options come before the command.
-    while (!args.isEmpty() && args.front().startsWith(QLatin1String("--"))) {
-        const QString a = args.takeFirst();
-        auto takeValue = [&](const QString& name) -> QString {
-            if (a.startsWith(name + u'='))
-                return a.mid(name.size() + 1);
-            if (args.isEmpty()) {
-                usageError = QStringLiteral("Не указано значение параметра ") + name;
-                return {};
-            }
-            return args.takeFirst();
-        };
-        if (a == QLatin1String("--json"))
-            json = true;
-        else if (a == QLatin1String("--ini") || a.startsWith(QLatin1String("--ini=")))
-            iniPath = takeValue(QStringLiteral("--ini"));
-        else if (a == QLatin1String("--db") || a.startsWith(QLatin1String("--db=")))
-            db = takeValue(QStringLiteral("--db"));
-        else if (a == QLatin1String("--owner") || a.startsWith(QLatin1String("--owner="))) {
-            owner = takeValue(QStringLiteral("--owner"));
-            ownerGiven = true;
-        } else if (a == QLatin1String("--help"))
-            args.prepend(QStringLiteral("help"));
-        else
-            usageError = QStringLiteral("Неизвестный параметр ") + a;
-        if (!usageError.isEmpty() || (!args.isEmpty() && args.front() == QLatin1String("help")))
-            break;
-    }
-
-    CliOutput out(json);
-    if (args.isEmpty() || args.front() == QLatin1String("help") || !usageError.isEmpty()) {
-        if (!usageError.isEmpty())
-            out.message(QStringLiteral("error"), usageError);
+    CliOutput out(options.json);
+    if (args.isEmpty() || args.front() == QLatin1String("help") || !options.usageError.isEmpty()) {
+        if (!options.usageError.isEmpty())
+            out.message(QStringLiteral("error"), options.usageError);
         printUsage(out);
-        return usageError.isEmpty() && !args.isEmpty() ? ExitDone : ExitUsage;
+        return options.usageError.isEmpty() && !args.isEmpty() ? ExitDone : ExitUsage;
     }
 
     const QString name = args.takeFirst();
-    CliContext context{iniPath, db, owner, ownerGiven, out};
-    for (const CommandEntry& c : commands()) {
-        if (name != QLatin1String(c.name))
-            continue;
-        try {
-            return c.run(context, args);
-        } catch (const UsageError& e) {
-            out.message(QStringLiteral("error"), e.message());
-            out.line(QStringLiteral("usage: svod-cli ") + QString::fromUtf8(c.usage));
-            return ExitUsage;
-        } catch (const Error& e) {
-            out.message(QStringLiteral("error"), e.message());
-            out.result(QStringLiteral("failed"), ExitFailed);
-            return ExitFailed;
-        } catch (const std::exception& e) {
-            out.message(QStringLiteral("error"), QString::fromLocal8Bit(e.what()));
-            out.result(QStringLiteral("failed"), ExitFailed);
-            return ExitFailed;
-        }
-    }
+    CliContext context{options.iniPath, options.db, options.owner, options.ownerGiven, out};
+    for (const CommandEntry& c : commands())
+        if (name == QLatin1String(c.name))
+            return runCommand(c, context, args);
     out.message(QStringLiteral("error"), QStringLiteral("Неизвестная команда ") + name);
     printUsage(out);
     return ExitUsage;

@@ -20,6 +20,45 @@ QString backendName(Backend backend) {
     return {};
 }
 
+namespace {
+// A value in braces or quotes from text[i] on; a doubled closing character stands for itself.
+// Whatever follows the closing character up to the next ';' is passed over.
+QString readEnclosedValue(const QString& text, qsizetype& i) {
+    const qsizetype n = text.size();
+    const QChar close = text[i] == u'{' ? u'}' : text[i];
+    QString value;
+    ++i;
+    while (i < n) {
+        if (text[i] == close) {
+            if (i + 1 < n && text[i + 1] == close) {
+                value += close;
+                i += 2;
+                continue;
+            }
+            ++i;
+            break;
+        }
+        value += text[i++];
+    }
+    while (i < n && text[i] != u';')
+        ++i;
+    return value;
+}
+
+// A plain value from text[i] up to the next ';', without the blanks around it.
+QString readPlainValue(const QString& text, qsizetype& i) {
+    const qsizetype semi = text.indexOf(u';', i);
+    const qsizetype end = semi < 0 ? text.size() : semi;
+    const QString value = text.mid(i, end - i).trimmed();
+    i = end;
+    return value;
+}
+
+bool opensEnclosedValue(QChar c) {
+    return c == u'{' || c == u'"' || c == u'\'';
+}
+} // namespace
+
 QList<QPair<QString, QString>> splitKeyValues(const QString& text) {
     QList<QPair<QString, QString>> result;
     qsizetype i = 0;
@@ -38,31 +77,8 @@ QList<QPair<QString, QString>> splitKeyValues(const QString& text) {
         i = eq + 1;
         while (i < n && text[i] == u' ')
             ++i;
-        QString value;
-        if (i < n && (text[i] == u'{' || text[i] == u'"' || text[i] == u'\'')) {
-            const QChar close = text[i] == u'{' ? u'}' : text[i];
-            ++i;
-            while (i < n) {
-                if (text[i] == close) {
-                    // A doubled closing character stands for itself.
-                    if (i + 1 < n && text[i + 1] == close) {
-                        value += close;
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                value += text[i++];
-            }
-            while (i < n && text[i] != u';')
-                ++i;
-        } else {
-            const qsizetype semi = text.indexOf(u';', i);
-            const qsizetype end = semi < 0 ? n : semi;
-            value = text.mid(i, end - i).trimmed();
-            i = end;
-        }
+        const QString value =
+            i < n && opensEnclosedValue(text[i]) ? readEnclosedValue(text, i) : readPlainValue(text, i);
         result.append({key, value});
     }
     return result;
@@ -149,37 +165,42 @@ ConnectionSpec postgresFromUri(const QString& text) {
     return target;
 }
 
+void skipSpaces(const QString& text, qsizetype& i) {
+    while (i < text.size() && text[i].isSpace())
+        ++i;
+}
+
+// A libpq value from text[i] on: single-quoted with \' and \\, or up to the next blank.
+QString readPostgresValue(const QString& text, qsizetype& i) {
+    const qsizetype n = text.size();
+    QString value;
+    if (i < n && text[i] == u'\'') {
+        ++i;
+        while (i < n && text[i] != u'\'') {
+            if (text[i] == u'\\' && i + 1 < n)
+                ++i;
+            value += text[i++];
+        }
+        ++i;
+    } else {
+        while (i < n && !text[i].isSpace())
+            value += text[i++];
+    }
+    return value;
+}
+
+// key = value pairs separated by blanks.
 QList<QPair<QString, QString>> splitPostgresKeywords(const QString& text) {
-    // key = value pairs separated by blanks; values may be single-quoted with \' and \\.
     QList<QPair<QString, QString>> result;
     qsizetype i = 0;
-    const qsizetype n = text.size();
-    while (i < n) {
-        while (i < n && text[i].isSpace())
-            ++i;
-        if (i >= n)
-            break;
+    for (skipSpaces(text, i); i < text.size(); skipSpaces(text, i)) {
         const qsizetype eq = text.indexOf(u'=', i);
         if (eq < 0)
             throw Error(QStringLiteral("Неверная строка соединения PostgreSQL: ") + text.mid(i));
         const QString key = text.mid(i, eq - i).trimmed();
         i = eq + 1;
-        while (i < n && text[i].isSpace())
-            ++i;
-        QString value;
-        if (i < n && text[i] == u'\'') {
-            ++i;
-            while (i < n && text[i] != u'\'') {
-                if (text[i] == u'\\' && i + 1 < n)
-                    ++i;
-                value += text[i++];
-            }
-            ++i;
-        } else {
-            while (i < n && !text[i].isSpace())
-                value += text[i++];
-        }
-        result.append({key, value});
+        skipSpaces(text, i);
+        result.append({key, readPostgresValue(text, i)});
     }
     return result;
 }
@@ -208,7 +229,18 @@ bool looksLikeSqliteFile(const QString& text) {
 
 } // namespace
 
-QString adoToOdbc(const QString& ado, QStringList* warnings) {
+namespace {
+// What an ADO string says about the server, the database and the login.
+struct AdoConnection {
+    QString server;
+    QString port;
+    QString database;
+    QString user;
+    QString password;
+    bool integrated = false;
+};
+
+AdoConnection readAdoConnection(const QString& ado, QStringList* warnings) {
     // Keys an ADO string may carry that mean nothing to an ODBC connection; dropped quietly.
     static const QStringList harmless = {QStringLiteral("Persist Security Info"),
                                          QStringLiteral("Auto Translate"),
@@ -218,26 +250,21 @@ QString adoToOdbc(const QString& ado, QStringList* warnings) {
                                          QStringLiteral("Use Encryption for Data"),
                                          QStringLiteral("Tag with column collation when possible"),
                                          QStringLiteral("Provider")};
-    QString server;
-    QString port;
-    QString database;
-    QString user;
-    QString password;
-    bool integrated = false;
+    AdoConnection result;
     for (const auto& [key, value] : splitKeyValues(ado)) {
         const QString k = key.trimmed();
         auto is = [&](const char* name) { return k.compare(QLatin1String(name), Qt::CaseInsensitive) == 0; };
         if (is("Data Source") || is("Server") || is("Address") || is("Addr") || is("Network Address")) {
-            server = value;
+            result.server = value;
         } else if (is("Initial Catalog") || is("Database")) {
-            database = value;
+            result.database = value;
         } else if (is("User ID") || is("UID") || is("User")) {
-            user = value;
+            result.user = value;
         } else if (is("Password") || is("PWD")) {
-            password = value;
+            result.password = value;
         } else if (is("Integrated Security") || is("Trusted_Connection")) {
             const QString v = value.toUpper();
-            integrated =
+            result.integrated =
                 v == QLatin1String("SSPI") || v == QLatin1String("TRUE") || v == QLatin1String("YES");
         } else {
             bool known = false;
@@ -248,13 +275,20 @@ QString adoToOdbc(const QString& ado, QStringList* warnings) {
         }
     }
     // "host,port" is ADO's way to name a port; "host\instance" is kept for FreeTDS.
-    const qsizetype comma = server.indexOf(u',');
+    const qsizetype comma = result.server.indexOf(u',');
     if (comma >= 0) {
-        port = server.mid(comma + 1).trimmed();
-        server = server.left(comma).trimmed();
+        result.port = result.server.mid(comma + 1).trimmed();
+        result.server = result.server.left(comma).trimmed();
     }
-    if (server == QLatin1String(".") || server.compare(QLatin1String("(local)"), Qt::CaseInsensitive) == 0)
-        server = QStringLiteral("localhost");
+    if (result.server == QLatin1String(".") ||
+        result.server.compare(QLatin1String("(local)"), Qt::CaseInsensitive) == 0)
+        result.server = QStringLiteral("localhost");
+    return result;
+}
+} // namespace
+
+QString adoToOdbc(const QString& ado, QStringList* warnings) {
+    const auto [server, port, database, user, password, integrated] = readAdoConnection(ado, warnings);
     QStringList parts;
     parts << QStringLiteral("Driver={FreeTDS}");
     if (!server.isEmpty())

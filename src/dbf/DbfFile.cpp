@@ -54,6 +54,82 @@ DbfLayout layoutForVersion(unsigned char version) {
     return layout;
 }
 
+namespace {
+[[noreturn]] void unknownType(const QString& name) {
+    throw Error(QStringLiteral("Field '%1' is of an unknown type").arg(name));
+}
+
+void describe(DbfFieldDef& def, FieldKind kind, FieldEncoding encoding, int keptLength) {
+    def.kind = kind;
+    def.encoding = encoding;
+    def.keptLength = keptLength;
+}
+
+// A binary field of a fixed size: refused when the header gives it fewer bytes than it needs.
+void describeBinary(DbfFieldDef& def, FieldKind kind, FieldEncoding encoding, int needed) {
+    if (def.storedLength < needed)
+        badLength(def.name, def.storedLength);
+    describe(def, kind, encoding, needed);
+}
+
+// N and F: whole numbers sized by their width, the others read as floating text.
+void describeNumber(DbfFieldDef& def) {
+    def.keptLength = std::min(def.storedLength, 20);
+    if (def.type == 'N' && def.decimals == 0) {
+        def.encoding = FieldEncoding::Integer;
+        def.kind = def.storedLength <= 4   ? FieldKind::Int16
+                   : def.storedLength <= 9 ? FieldKind::Int32
+                                           : FieldKind::Int64;
+    } else {
+        def.encoding = FieldEncoding::FloatText;
+        def.kind = FieldKind::Float;
+        def.decimals = std::max(0, std::min(def.decimals, def.keptLength - 2));
+    }
+}
+
+// M, G, P and B: references into the memo file, except FoxPro's B, a double.
+void describeMemo(DbfFieldDef& def, const DbfLayout& layout) {
+    if (def.type == 'P' && !layout.foxPro)
+        unknownType(def.name);
+    if (def.type == 'B' && layout.foxPro) {
+        describeBinary(def, FieldKind::Float, FieldEncoding::DoubleLittle, 8);
+        return;
+    }
+    def.kind = def.type == 'M' ? FieldKind::Memo : def.type == 'B' ? FieldKind::Binary : FieldKind::Graphic;
+    if (layout.foxPro && def.storedLength == 4)
+        describe(def, def.kind, FieldEncoding::MemoRefBin, 4);
+    else
+        describe(def, def.kind, FieldEncoding::MemoRef, 10);
+}
+
+// V, Q, Y, T and the _NullFlags field (type '0'): FoxPro's own types.
+void describeFoxProType(DbfFieldDef& def, const DbfLayout& layout) {
+    if (!layout.foxPro)
+        unknownType(def.name);
+    switch (def.type) {
+    case 'V':
+    case 'Q':
+        if (def.storedLength < 1)
+            badLength(def.name, def.storedLength);
+        if (def.type == 'V')
+            describe(def, FieldKind::Text, FieldEncoding::VarText, def.storedLength);
+        else
+            describe(def, FieldKind::Binary, FieldEncoding::VarBinary, def.storedLength);
+        break;
+    case 'Y':
+        describeBinary(def, FieldKind::Currency, FieldEncoding::Currency, 8);
+        break;
+    case 'T':
+        describeBinary(def, FieldKind::DateTime, FieldEncoding::JulianTime, 8);
+        break;
+    default:
+        describe(def, FieldKind::Binary, FieldEncoding::NullFlags, def.storedLength);
+        def.hidden = true;
+        break;
+    }
+}
+} // namespace
+
 DbfFieldDef makeFieldDef(const QString& name, char typeLetter, int length, int decimals,
                          const DbfLayout& layout, unsigned char foxFlags) {
     DbfFieldDef def;
@@ -61,108 +137,53 @@ DbfFieldDef makeFieldDef(const QString& name, char typeLetter, int length, int d
     def.type = (typeLetter >= 'a' && typeLetter <= 'z') ? char(typeLetter - 'a' + 'A') : typeLetter;
     def.storedLength = length;
     def.decimals = decimals;
-    auto binary = [&](FieldKind kind, FieldEncoding encoding, int needed) {
-        if (length < needed)
-            badLength(name, length);
-        def.kind = kind;
-        def.encoding = encoding;
-        def.keptLength = needed;
-    };
     switch (def.type) {
     case 'C':
-        def.kind = FieldKind::Text;
-        def.encoding = FieldEncoding::Text;
-        def.keptLength = length >= 254 ? 254 : length;
+        describe(def, FieldKind::Text, FieldEncoding::Text, std::min(length, 254));
         break;
     case 'N':
     case 'F':
-        def.keptLength = std::min(length, 20);
-        if (def.type == 'N' && decimals == 0) {
-            def.encoding = FieldEncoding::Integer;
-            def.kind = length <= 4 ? FieldKind::Int16 : length <= 9 ? FieldKind::Int32 : FieldKind::Int64;
-        } else {
-            def.encoding = FieldEncoding::FloatText;
-            def.kind = FieldKind::Float;
-            def.decimals = std::max(0, std::min(decimals, def.keptLength - 2));
-        }
+        describeNumber(def);
         break;
     case 'D':
-        def.kind = FieldKind::Date;
-        def.encoding = FieldEncoding::DateText;
-        def.keptLength = 8;
+        describe(def, FieldKind::Date, FieldEncoding::DateText, 8);
         break;
     case 'L':
-        def.kind = FieldKind::Boolean;
-        def.encoding = FieldEncoding::Logical;
-        def.keptLength = 1;
+        describe(def, FieldKind::Boolean, FieldEncoding::Logical, 1);
         break;
     case 'M':
     case 'G':
     case 'P':
     case 'B':
-        if (def.type == 'P' && !layout.foxPro)
-            throw Error(QStringLiteral("Field '%1' is of an unknown type").arg(name));
-        if (def.type == 'B' && layout.foxPro) {
-            binary(FieldKind::Float, FieldEncoding::DoubleLittle, 8);
-            break;
-        }
-        def.kind = def.type == 'M'   ? FieldKind::Memo
-                   : def.type == 'B' ? FieldKind::Binary
-                                     : FieldKind::Graphic;
-        if (layout.foxPro && length == 4) {
-            def.encoding = FieldEncoding::MemoRefBin;
-            def.keptLength = 4;
-        } else {
-            def.encoding = FieldEncoding::MemoRef;
-            def.keptLength = 10;
-        }
+        describeMemo(def, layout);
         break;
     case 'I':
         if (layout.foxPro)
-            binary((foxFlags & 0x0C) == 0x0C ? FieldKind::AutoInc : FieldKind::Int32,
-                   FieldEncoding::IntLittle, 4);
+            describeBinary(def, (foxFlags & 0x0C) == 0x0C ? FieldKind::AutoInc : FieldKind::Int32,
+                           FieldEncoding::IntLittle, 4);
         else
-            binary(FieldKind::Int32, FieldEncoding::IntBigFlip, 4);
+            describeBinary(def, FieldKind::Int32, FieldEncoding::IntBigFlip, 4);
         break;
     case '+':
-        binary(FieldKind::AutoInc, FieldEncoding::IntBigFlip, 4);
+        describeBinary(def, FieldKind::AutoInc, FieldEncoding::IntBigFlip, 4);
         break;
     case 'O':
-        binary(FieldKind::Float, FieldEncoding::DoubleBig, 8);
+        describeBinary(def, FieldKind::Float, FieldEncoding::DoubleBig, 8);
         def.keptLength = length;
         break;
     case '@':
-        binary(FieldKind::DateTime, FieldEncoding::TimeStamp, 8);
+        describeBinary(def, FieldKind::DateTime, FieldEncoding::TimeStamp, 8);
         def.keptLength = length;
         break;
     case 'V':
     case 'Q':
-        if (!layout.foxPro)
-            throw Error(QStringLiteral("Field '%1' is of an unknown type").arg(name));
-        if (length < 1)
-            badLength(name, length);
-        def.kind = def.type == 'V' ? FieldKind::Text : FieldKind::Binary;
-        def.encoding = def.type == 'V' ? FieldEncoding::VarText : FieldEncoding::VarBinary;
-        def.keptLength = length;
-        break;
     case 'Y':
     case 'T':
     case '0':
-        if (!layout.foxPro)
-            throw Error(QStringLiteral("Field '%1' is of an unknown type").arg(name));
-        if (def.type == 'Y')
-            binary(FieldKind::Currency, FieldEncoding::Currency, 8);
-        else if (def.type == 'T')
-            binary(FieldKind::DateTime, FieldEncoding::JulianTime, 8);
-        else {
-            def.kind = FieldKind::Binary;
-            def.encoding = FieldEncoding::NullFlags;
-            def.keptLength = length;
-            def.hidden = true;
-        }
+        describeFoxProType(def, layout);
         break;
     default:
-        throw Error(QStringLiteral("Field '%1' is of an unknown type").arg(name));
+        unknownType(name);
     }
     return def;
 }

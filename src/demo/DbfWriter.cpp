@@ -182,47 +182,76 @@ void DbfWriter::setFlag(char* record, int bit) const {
         record[nullFlagsOffset_ + bit / 8] |= char(1 << (bit % 8));
 }
 
+namespace {
+// Bytes into a field, cut to its length; numbers are aligned to the right.
+void putBytes(char* p, int length, const QByteArray& bytes, bool rightAlign) {
+    const QByteArray cut = bytes.left(length);
+    std::memcpy(p + (rightAlign ? length - cut.size() : 0), cut.constData(), size_t(cut.size()));
+}
+
+// The FoxPro DateTime: Julian day and milliseconds since midnight.
+void putJulianTime(char* p, const QDateTime& dt) {
+    putLe32(p, quint32(dt.date().toJulianDay()));
+    putLe32(p + 4, quint32(dt.time().msecsSinceStartOfDay()));
+}
+
+// dBase VII's timestamp: milliseconds since 1 January of year 1, as an ordered double.
+QByteArray timeStamp(const QDateTime& dt) {
+    const double days = double(QDate(1, 1, 1).daysTo(dt.date()) + 1);
+    return orderedDouble(days * 86400000.0 + dt.time().msecsSinceStartOfDay());
+}
+} // namespace
+
 void DbfWriter::storeValue(char* record, const Field& field, const QVariant& value) {
     const FieldSpec& def = field.def;
+    if (!value.isValid() || value.isNull())
+        storeNull(record, field);
+    else if (def.type == 'V' || def.type == 'Q')
+        storeVarying(record, field, value);
+    else if (value.typeId() == QMetaType::QByteArray && def.type != 'M' && def.type != 'B' && def.type != 'G')
+        putBytes(record + field.offset, def.length, value.toByteArray(), false);
+    else
+        storeTyped(record + field.offset, field, value);
+}
+
+void DbfWriter::storeNull(char* record, const Field& field) const {
+    const FieldSpec& def = field.def;
     char* p = record + field.offset;
-    auto put = [&](const QByteArray& bytes, bool rightAlign) {
-        const QByteArray cut = bytes.left(def.length);
-        std::memcpy(p + (rightAlign ? def.length - cut.size() : 0), cut.constData(), size_t(cut.size()));
-    };
-    if (!value.isValid() || value.isNull()) {
-        setFlag(record, field.nullBit);
-        if (foxPro() && (def.type == 'I' || def.type == 'B' || def.type == 'Y' || def.type == 'T' ||
-                         ((def.type == 'M' || def.type == 'G') && def.length == 4)))
-            std::memset(p, 0, size_t(def.length));
-        if (def.type == 'I' || def.type == '+' || def.type == 'O' || def.type == '@')
-            std::memset(p, 0, size_t(def.length));
-        return;
+    setFlag(record, field.nullBit);
+    if (foxPro() && (def.type == 'I' || def.type == 'B' || def.type == 'Y' || def.type == 'T' ||
+                     ((def.type == 'M' || def.type == 'G') && def.length == 4)))
+        std::memset(p, 0, size_t(def.length));
+    if (def.type == 'I' || def.type == '+' || def.type == 'O' || def.type == '@')
+        std::memset(p, 0, size_t(def.length));
+}
+
+void DbfWriter::storeVarying(char* record, const Field& field, const QVariant& value) const {
+    const FieldSpec& def = field.def;
+    char* p = record + field.offset;
+    const QByteArray bytes = value.typeId() == QMetaType::QByteArray
+                                 ? value.toByteArray()
+                                 : encodeCodePage(value.toString(), CodePage::Cp866);
+    std::memset(p, def.type == 'V' ? ' ' : '\0', size_t(def.length));
+    if (bytes.size() >= def.length) {
+        std::memcpy(p, bytes.constData(), size_t(def.length));
+    } else {
+        std::memcpy(p, bytes.constData(), size_t(bytes.size()));
+        p[def.length - 1] = char(bytes.size());
+        setFlag(record, field.lengthBit);
     }
-    if (def.type == 'V' || def.type == 'Q') {
-        const QByteArray bytes = value.typeId() == QMetaType::QByteArray
-                                     ? value.toByteArray()
-                                     : encodeCodePage(value.toString(), CodePage::Cp866);
-        std::memset(p, def.type == 'V' ? ' ' : '\0', size_t(def.length));
-        if (bytes.size() >= def.length) {
-            std::memcpy(p, bytes.constData(), size_t(def.length));
-        } else {
-            std::memcpy(p, bytes.constData(), size_t(bytes.size()));
-            p[def.length - 1] = char(bytes.size());
-            setFlag(record, field.lengthBit);
-        }
-        return;
-    }
-    if (value.typeId() == QMetaType::QByteArray && def.type != 'M' && def.type != 'B' && def.type != 'G') {
-        put(value.toByteArray(), false);
-        return;
-    }
+}
+
+void DbfWriter::storeTyped(char* p, const Field& field, const QVariant& value) {
+    const FieldSpec& def = field.def;
+    const bool asText = value.typeId() == QMetaType::QString;
+    auto put = [&](const QByteArray& bytes, bool rightAlign) { putBytes(p, def.length, bytes, rightAlign); };
     switch (def.type) {
     case 'C':
         put(encodeCodePage(value.toString(), CodePage::Cp866), false);
         break;
     case 'N':
     case 'F':
-        if (value.typeId() == QMetaType::QString)
+        if (asText)
             put(value.toString().toLatin1(), true);
         else if (def.decimals == 0)
             put(QByteArray::number(value.toLongLong()), true);
@@ -230,28 +259,23 @@ void DbfWriter::storeValue(char* record, const Field& field, const QVariant& val
             put(QByteArray::number(value.toDouble(), 'f', def.decimals), true);
         break;
     case 'D':
-        if (value.typeId() == QMetaType::QString)
-            put(value.toString().toLatin1(), false);
-        else
-            put(value.toDate().toString(QStringLiteral("yyyyMMdd")).toLatin1(), false);
+        put(asText ? value.toString().toLatin1()
+                   : value.toDate().toString(QStringLiteral("yyyyMMdd")).toLatin1(),
+            false);
         break;
     case 'L':
-        if (value.typeId() == QMetaType::QString)
-            put(value.toString().toLatin1(), false);
-        else
-            put(value.toBool() ? "T" : "F", false);
+        put(asText ? value.toString().toLatin1() : QByteArray(value.toBool() ? "T" : "F"), false);
         break;
     case 'M':
     case 'G':
     case 'B':
-        if (def.type == 'B' && foxPro()) {
+        if (def.type == 'B' && foxPro())
             putLe64(p, std::bit_cast<quint64>(value.toDouble()));
-            break;
-        }
-        put(memoRef(field, value.typeId() == QMetaType::QByteArray
-                               ? value.toByteArray()
-                               : encodeCodePage(value.toString(), CodePage::Cp1251)),
-            false);
+        else
+            put(memoRef(field, value.typeId() == QMetaType::QByteArray
+                                   ? value.toByteArray()
+                                   : encodeCodePage(value.toString(), CodePage::Cp1251)),
+                false);
         break;
     case 'I':
     case '+':
@@ -263,18 +287,12 @@ void DbfWriter::storeValue(char* record, const Field& field, const QVariant& val
     case 'O':
         put(orderedDouble(value.toDouble()), false);
         break;
-    case '@': {
-        const QDateTime dt = value.toDateTime();
-        const double days = double(QDate(1, 1, 1).daysTo(dt.date()) + 1);
-        put(orderedDouble(days * 86400000.0 + dt.time().msecsSinceStartOfDay()), false);
+    case '@':
+        put(timeStamp(value.toDateTime()), false);
         break;
-    }
-    case 'T': {
-        const QDateTime dt = value.toDateTime();
-        putLe32(p, quint32(dt.date().toJulianDay()));
-        putLe32(p + 4, quint32(dt.time().msecsSinceStartOfDay()));
+    case 'T':
+        putJulianTime(p, value.toDateTime());
         break;
-    }
     case 'Y':
         putLe64(p, quint64(qint64(std::llround(value.toDouble() * 10000.0))));
         break;

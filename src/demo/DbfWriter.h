@@ -63,6 +63,12 @@ private:
     QByteArray header(qint64 count) const;
     QByteArray memoRef(const Field& field, const QByteArray& text);
     void storeValue(char* record, const Field& field, const QVariant& value);
+    // Blanks, zeroes for the binary types, and the NULL bit.
+    void storeNull(char* record, const Field& field) const;
+    // FoxPro V and Q: a shorter value keeps its length in the last byte.
+    void storeVarying(char* record, const Field& field, const QVariant& value) const;
+    // A value by the field's type, at the field's first byte.
+    void storeTyped(char* p, const Field& field, const QVariant& value);
     void flush();
 
     QFile file_;

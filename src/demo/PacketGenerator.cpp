@@ -78,83 +78,93 @@ private:
 
 } // namespace
 
-PacketFiles generatePacket(const PacketOptions& options) {
-    if (options.branch.size() != 2)
-        throw Error(QStringLiteral("Код филиала должен состоять из двух символов: ") + options.branch);
-    if (!QDir().mkpath(options.dir))
-        throw Error(QStringLiteral("Не удалось создать каталог ") + options.dir);
-    std::mt19937 random(options.seed);
-    auto uniform = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+namespace {
 
-    const QString stem = options.branch + QStringLiteral("01") +
-                         QString::number(options.year % 100).rightJustified(2, u'0') + QStringLiteral(".dbf");
-    PacketFiles files;
-    files.a = QDir(options.dir).filePath(u'A' + stem);
-    files.b = QDir(options.dir).filePath(u'B' + stem);
+// The seeded dice of one packet: the same seed draws the same packet.
+class Dice {
+public:
+    explicit Dice(unsigned seed) : random_(seed) {}
+    int operator()(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
+
+private:
+    std::mt19937 random_;
+};
+
+// The item's age, price and write-off, drawn in this order.
+Item drawItem(Dice& dice, const QByteArray& branch, size_t index) {
+    Item item;
+    item.id = branch + '0' + QByteArray::number(qulonglong(index + 1)).rightJustified(7, '0');
+    item.noDepreciation = dice(0, 19) == 0;
+    item.writeOffMonth = dice(0, 9) == 0 ? dice(1, 12) : 0;
+    item.price = qint64(dice(1000, 5000000)) * 10;
+    item.lifeMonths = dice(24, 240);
+    item.ageMonths = dice(0, 120);
+    return item;
+}
+
+// The A record of an item, in the order of itemFields(); its remaining draws come last.
+QVariantList itemRow(const Item& item, size_t index, const PacketOptions& options, Dice& dice) {
+    const QDate begin = QDate(options.year, 1, 1).addMonths(-item.ageMonths - 1);
+    const QString group = item.noDepreciation ? QStringLiteral("9") : QString::number(dice(1, 8));
+    const QString name = QString::fromUtf16(Names[index % Names.size()]) + u' ' + QString::number(index + 1);
+    const QVariant endDate =
+        item.writeOffMonth ? QVariant(QDate(options.year, item.writeOffMonth, 1).addMonths(1).addDays(-1))
+                           : QVariant();
+    return {QString::fromLatin1(item.id),
+            options.branch,
+            QStringLiteral("ОС"),
+            QString::number(index + 1),
+            QStringLiteral("ИНВ-%1").arg(index + 1, 7, 10, QChar(u'0')),
+            QVariant(),
+            begin,
+            endDate,
+            name,
+            double(item.price) / 100.0,
+            0.0,
+            double(item.price / 6) / 100.0,
+            0.0,
+            item.noDepreciation ? QString() : QStringLiteral("%1").arg(10000 + dice(0, 999)),
+            QStringLiteral("А%1").arg(dice(1, 9)),
+            item.writeOffMonth ? QStringLiteral("Списано") : QString(),
+            item.noDepreciation ? 0.0 : 1200.0 / item.lifeMonths,
+            QStringLiteral("14%1").arg(dice(100000, 999999)),
+            group,
+            QStringLiteral("2"),
+            QString(),
+            QString(),
+            QString(),
+            begin.addMonths(item.lifeMonths),
+            QString::fromUtf16(Receivers[index % Receivers.size()]),
+            item.writeOffMonth ? QStringLiteral("Продажа") : QString(),
+            QString(),
+            begin,
+            QVariant()};
+}
+
+std::vector<Item> writeItems(const QString& path, const PacketOptions& options, Dice& dice) {
     const QByteArray branch = options.branch.toLatin1();
-    const QDate yearStart(options.year, 1, 1);
-
     std::vector<Item> items(size_t(std::max(0, options.items)));
-    {
-        DbfWriter a(files.a, 0x03, itemFields());
-        for (size_t i = 0; i < items.size(); ++i) {
-            Item& item = items[i];
-            item.id = branch + '0' + QByteArray::number(qulonglong(i + 1)).rightJustified(7, '0');
-            item.noDepreciation = uniform(0, 19) == 0;
-            item.writeOffMonth = uniform(0, 9) == 0 ? uniform(1, 12) : 0;
-            item.price = qint64(uniform(1000, 5000000)) * 10;
-            item.lifeMonths = uniform(24, 240);
-            item.ageMonths = uniform(0, 120);
-            const QDate begin = yearStart.addMonths(-item.ageMonths - 1);
-            const QString group = item.noDepreciation ? QStringLiteral("9") : QString::number(uniform(1, 8));
-            const QString name = QString::fromUtf16(Names[i % Names.size()]) + u' ' + QString::number(i + 1);
-            const QVariant endDate =
-                item.writeOffMonth
-                    ? QVariant(QDate(options.year, item.writeOffMonth, 1).addMonths(1).addDays(-1))
-                    : QVariant();
-            a.addRow({QString::fromLatin1(item.id),
-                      options.branch,
-                      QStringLiteral("ОС"),
-                      QString::number(i + 1),
-                      QStringLiteral("ИНВ-%1").arg(i + 1, 7, 10, QChar(u'0')),
-                      QVariant(),
-                      begin,
-                      endDate,
-                      name,
-                      double(item.price) / 100.0,
-                      0.0,
-                      double(item.price / 6) / 100.0,
-                      0.0,
-                      item.noDepreciation ? QString() : QStringLiteral("%1").arg(10000 + uniform(0, 999)),
-                      QStringLiteral("А%1").arg(uniform(1, 9)),
-                      item.writeOffMonth ? QStringLiteral("Списано") : QString(),
-                      item.noDepreciation ? 0.0 : 1200.0 / item.lifeMonths,
-                      QStringLiteral("14%1").arg(uniform(100000, 999999)),
-                      group,
-                      QStringLiteral("2"),
-                      QString(),
-                      QString(),
-                      QString(),
-                      begin.addMonths(item.lifeMonths),
-                      QString::fromUtf16(Receivers[i % Receivers.size()]),
-                      item.writeOffMonth ? QStringLiteral("Продажа") : QString(),
-                      QString(),
-                      begin,
-                      QVariant()});
-        }
-        files.aRows = qint64(items.size());
+    DbfWriter a(path, 0x03, itemFields());
+    for (size_t i = 0; i < items.size(); ++i) {
+        items[i] = drawItem(dice, branch, i);
+        a.addRow(itemRow(items[i], i, options, dice));
     }
+    return items;
+}
 
-    DbfWriter b(files.b, 0x03,
+// The two opening rows, then twelve month ends of four planes for every item.
+void writeBalances(const QString& path, const std::vector<Item>& items, const PacketOptions& options) {
+    DbfWriter b(path, 0x03,
                 {{"ID", 'C', 12},
                  {"KOD_F", 'C', 2},
                  {"DD", 'D', 8},
                  {"TYP", 'C', 1},
                  {"SALDO", 'N', 17, 2},
                  {"DELTA", 'N', 17, 2}});
+    const QByteArray branch = options.branch.toLatin1();
     BalanceRecords rows(b);
-    rows.add(QByteArray(), "**", yearStart, '1', 0, 0);
-    rows.add(QByteArray(), "**", yearStart, '3', 0, 0);
+    rows.add(QByteArray(), "**", QDate(options.year, 1, 1), '1', 0, 0);
+    rows.add(QByteArray(), "**", QDate(options.year, 1, 1), '3', 0, 0);
     const qint64 rate = 30; // roubles per dollar, for the rouble planes
     for (const Item& item : items) {
         std::array<qint64, 4> previous{0, 0, 0, 0};
@@ -176,6 +186,24 @@ PacketFiles generatePacket(const PacketOptions& options) {
         }
     }
     b.finish();
+}
+
+} // namespace
+
+PacketFiles generatePacket(const PacketOptions& options) {
+    if (options.branch.size() != 2)
+        throw Error(QStringLiteral("Код филиала должен состоять из двух символов: ") + options.branch);
+    if (!QDir().mkpath(options.dir))
+        throw Error(QStringLiteral("Не удалось создать каталог ") + options.dir);
+    const QString stem = options.branch + QStringLiteral("01") +
+                         QString::number(options.year % 100).rightJustified(2, u'0') + QStringLiteral(".dbf");
+    PacketFiles files;
+    files.a = QDir(options.dir).filePath(u'A' + stem);
+    files.b = QDir(options.dir).filePath(u'B' + stem);
+    Dice dice(options.seed);
+    const std::vector<Item> items = writeItems(files.a, options, dice);
+    files.aRows = qint64(items.size());
+    writeBalances(files.b, items, options);
     files.bRows = 2 + qint64(items.size()) * 48;
     return files;
 }

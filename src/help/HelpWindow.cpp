@@ -44,13 +44,26 @@ HelpWindow::HelpWindow(QString directory, QWidget* parent)
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
+    const NavigationButtons buttons = buildSearchBar(layout);
+    layout->addWidget(buildPanes(), 1);
+    connectNavigation(buttons);
+    connectPanes();
+
+    buildContents();
+    buttons.back->setEnabled(false);
+    buttons.forward->setEnabled(false);
+    resize(900, 640);
+}
+
+HelpWindow::NavigationButtons HelpWindow::buildSearchBar(QVBoxLayout* layout) {
     auto* bar = new QHBoxLayout;
-    auto* back = toolButton(this, QStringLiteral("BackButton"), QStringLiteral("Назад"),
-                            themed(this, "go-previous", QStyle::SP_ArrowBack));
-    auto* forward = toolButton(this, QStringLiteral("ForwardButton"), QStringLiteral("Вперед"),
-                               themed(this, "go-next", QStyle::SP_ArrowForward));
-    auto* home = toolButton(this, QStringLiteral("HomeButton"), QStringLiteral("Содержание"),
-                            themed(this, "go-home", QStyle::SP_DirHomeIcon));
+    NavigationButtons buttons;
+    buttons.back = toolButton(this, QStringLiteral("BackButton"), QStringLiteral("Назад"),
+                              themed(this, "go-previous", QStyle::SP_ArrowBack));
+    buttons.forward = toolButton(this, QStringLiteral("ForwardButton"), QStringLiteral("Вперед"),
+                                 themed(this, "go-next", QStyle::SP_ArrowForward));
+    buttons.home = toolButton(this, QStringLiteral("HomeButton"), QStringLiteral("Содержание"),
+                              themed(this, "go-home", QStyle::SP_DirHomeIcon));
     auto* searchLabel = new QLabel(QStringLiteral("Поиск:"), this);
     searchEdit_ = new QLineEdit(this);
     searchEdit_->setObjectName(QStringLiteral("SearchEdit"));
@@ -58,14 +71,17 @@ HelpWindow::HelpWindow(QString directory, QWidget* parent)
     searchEdit_->setPlaceholderText(QStringLiteral("слова для поиска"));
     searchEdit_->setClearButtonEnabled(true);
     searchLabel->setBuddy(searchEdit_);
-    bar->addWidget(back);
-    bar->addWidget(forward);
-    bar->addWidget(home);
+    bar->addWidget(buttons.back);
+    bar->addWidget(buttons.forward);
+    bar->addWidget(buttons.home);
     bar->addSpacing(12);
     bar->addWidget(searchLabel);
     bar->addWidget(searchEdit_, 1);
     layout->addLayout(bar);
+    return buttons;
+}
 
+QSplitter* HelpWindow::buildPanes() {
     auto* splitter = new QSplitter(this);
     leftPane_ = new QStackedWidget(splitter);
     contents_ = new QTreeWidget(leftPane_);
@@ -87,16 +103,21 @@ HelpWindow::HelpWindow(QString directory, QWidget* parent)
     splitter->addWidget(browser_);
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({230, 670});
-    layout->addWidget(splitter, 1);
+    return splitter;
+}
 
-    connect(back, &QToolButton::clicked, browser_, &QTextBrowser::backward);
-    connect(forward, &QToolButton::clicked, browser_, &QTextBrowser::forward);
-    connect(home, &QToolButton::clicked, this, [this] {
+void HelpWindow::connectNavigation(const NavigationButtons& buttons) {
+    connect(buttons.back, &QToolButton::clicked, browser_, &QTextBrowser::backward);
+    connect(buttons.forward, &QToolButton::clicked, browser_, &QTextBrowser::forward);
+    connect(buttons.home, &QToolButton::clicked, this, [this] {
         searchEdit_->clear();
         showPage(QStringLiteral("index.html"));
     });
-    connect(browser_, &QTextBrowser::backwardAvailable, back, &QWidget::setEnabled);
-    connect(browser_, &QTextBrowser::forwardAvailable, forward, &QWidget::setEnabled);
+    connect(browser_, &QTextBrowser::backwardAvailable, buttons.back, &QWidget::setEnabled);
+    connect(browser_, &QTextBrowser::forwardAvailable, buttons.forward, &QWidget::setEnabled);
+}
+
+void HelpWindow::connectPanes() {
     // The browser's source() is updated only after this signal: the page comes with it.
     connect(browser_, &QTextBrowser::sourceChanged, this, [this](const QUrl& url) {
         selectInContents(QFileInfo(url.path()).fileName());
@@ -118,11 +139,6 @@ HelpWindow::HelpWindow(QString directory, QWidget* parent)
         }
     });
     connect(searchEdit_, &QLineEdit::returnPressed, this, [this] { search(searchEdit_->text()); });
-
-    buildContents();
-    back->setEnabled(false);
-    forward->setEnabled(false);
-    resize(900, 640);
 }
 
 void HelpWindow::buildContents() {

@@ -5,9 +5,12 @@
 
 class QLineEdit;
 class QListWidget;
+class QSplitter;
 class QStackedWidget;
 class QTextBrowser;
+class QToolButton;
 class QTreeWidget;
+class QVBoxLayout;
 
 namespace svod::help {
 
@@ -27,6 +30,17 @@ public:
     QTextBrowser* browser() const { return browser_; }
 
 private:
+    struct NavigationButtons {
+        QToolButton* back = nullptr;
+        QToolButton* forward = nullptr;
+        QToolButton* home = nullptr;
+    };
+    // Back, forward, home and the search field, in tab order.
+    NavigationButtons buildSearchBar(QVBoxLayout* layout);
+    // Contents or search results on the left, the page on the right.
+    QSplitter* buildPanes();
+    void connectNavigation(const NavigationButtons& buttons);
+    void connectPanes();
     void buildContents();
     void selectInContents(const QString& page);
 

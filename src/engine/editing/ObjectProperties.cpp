@@ -248,32 +248,74 @@ bool toNumber(const QVariant& v, double& out, double min = -1e6) {
 
 } // namespace
 
-bool setObjectProperty(TemplateObject& o, ObjectProperty property, const QVariant& value) {
+namespace {
+// X, Y, width and height: numbers, the sizes not negative.
+bool setGeometry(QRectF& rect, ObjectProperty property, const QVariant& value) {
     double d = 0;
+    switch (property) {
+    case ObjectProperty::X:
+        if (!toNumber(value, d))
+            return false;
+        rect.moveLeft(d);
+        return true;
+    case ObjectProperty::Y:
+        if (!toNumber(value, d))
+            return false;
+        rect.moveTop(d);
+        return true;
+    case ObjectProperty::Width:
+        if (!toNumber(value, d, 0))
+            return false;
+        rect.setWidth(d);
+        return true;
+    case ObjectProperty::Height:
+        if (!toNumber(value, d, 0))
+            return false;
+        rect.setHeight(d);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool setFrame(FrameSpec& frame, ObjectProperty property, const QVariant& value) {
+    switch (property) {
+    case ObjectProperty::FrameSides: {
+        bool ok = false;
+        const int sides = value.toInt(&ok);
+        if (!ok || sides < 0 || sides > FrameAll)
+            return false;
+        frame.sides = sides;
+        return true;
+    }
+    case ObjectProperty::FrameWidth: {
+        double d = 0;
+        if (!toNumber(value, d, 0))
+            return false;
+        frame.width = d;
+        return true;
+    }
+    case ObjectProperty::FrameColor:
+        if (!value.value<QColor>().isValid())
+            return false;
+        frame.color = value.value<QColor>();
+        return true;
+    default:
+        return false;
+    }
+}
+} // namespace
+
+bool setObjectProperty(TemplateObject& o, ObjectProperty property, const QVariant& value) {
     switch (property) {
     case ObjectProperty::Name:
         o.name = value.toString().trimmed();
         return true;
     case ObjectProperty::X:
-        if (!toNumber(value, d))
-            return false;
-        o.rect.moveLeft(d);
-        return true;
     case ObjectProperty::Y:
-        if (!toNumber(value, d))
-            return false;
-        o.rect.moveTop(d);
-        return true;
     case ObjectProperty::Width:
-        if (!toNumber(value, d, 0))
-            return false;
-        o.rect.setWidth(d);
-        return true;
     case ObjectProperty::Height:
-        if (!toNumber(value, d, 0))
-            return false;
-        o.rect.setHeight(d);
-        return true;
+        return setGeometry(o.rect, property, value);
     case ObjectProperty::Text:
         o.text = value.toString();
         return true;
@@ -285,24 +327,10 @@ bool setObjectProperty(TemplateObject& o, ObjectProperty property, const QVarian
             return false;
         o.font = value.value<FontSpec>();
         return true;
-    case ObjectProperty::FrameSides: {
-        bool ok = false;
-        const int sides = value.toInt(&ok);
-        if (!ok || sides < 0 || sides > FrameAll)
-            return false;
-        o.frame.sides = sides;
-        return true;
-    }
+    case ObjectProperty::FrameSides:
     case ObjectProperty::FrameWidth:
-        if (!toNumber(value, d, 0))
-            return false;
-        o.frame.width = d;
-        return true;
     case ObjectProperty::FrameColor:
-        if (!value.value<QColor>().isValid())
-            return false;
-        o.frame.color = value.value<QColor>();
-        return true;
+        return setFrame(o.frame, property, value);
     case ObjectProperty::Fill:
         o.fill = value.value<QColor>();
         return true;
@@ -320,11 +348,13 @@ bool setObjectProperty(TemplateObject& o, ObjectProperty property, const QVarian
     case ObjectProperty::Stretch:
         o.stretch = value.toBool();
         return true;
-    case ObjectProperty::Radius:
+    case ObjectProperty::Radius: {
+        double d = 0;
         if (!toNumber(value, d, 0))
             return false;
         o.radius = d;
         return true;
+    }
     case ObjectProperty::Picture:
         o.picture = value.toByteArray();
         return true;
