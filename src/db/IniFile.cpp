@@ -28,10 +28,10 @@ IniFile::IniFile(QString path) : path_(std::move(path)) {
     existed_ = true;
     QByteArray bytes = file.readAll();
     if (bytes.startsWith("\xEF\xBB\xBF")) {
-        bom_ = true;
+        byteOrderMark_ = true;
         bytes.remove(0, 3);
     }
-    utf8_ = bom_ || isValidUtf8(bytes);
+    utf8_ = byteOrderMark_ || isValidUtf8(bytes);
     const QString text = utf8_ ? QString::fromUtf8(bytes) : decodeCodePage(bytes, CodePage::Cp1251);
     lineEnd_ = text.contains(QLatin1String("\r\n")) || !text.contains(u'\n') ? QStringLiteral("\r\n")
                                                                              : QStringLiteral("\n");
@@ -112,7 +112,7 @@ void IniFile::save() const {
     if (trailingLineEnd_ && !lines_.isEmpty())
         text += lineEnd_;
     QByteArray bytes = utf8_ ? text.toUtf8() : encodeCodePage(text, CodePage::Cp1251);
-    if (bom_)
+    if (byteOrderMark_)
         bytes.prepend("\xEF\xBB\xBF");
     QSaveFile file(path_);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())

@@ -32,7 +32,7 @@ private:
     QStringList lines_;
     bool existed_ = false;
     bool utf8_ = true;
-    bool bom_ = false;
+    bool byteOrderMark_ = false;
     QString lineEnd_ = QStringLiteral("\r\n");
     bool trailingLineEnd_ = true;
 };

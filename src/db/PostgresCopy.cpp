@@ -44,28 +44,28 @@ void appendDate(QByteArray& out, const QDate& date) {
 } // namespace
 
 PostgresCopy::PostgresCopy(PGconn* handle, const QString& table, const QStringList& columns)
-    : conn_(handle), command_((QStringLiteral("copy ") + table + QStringLiteral(" (") + columns.join(u',') +
-                               QStringLiteral(") from stdin"))
-                                  .toUtf8()),
+    : connection_(handle), command_((QStringLiteral("copy ") + table + QStringLiteral(" (") +
+                                     columns.join(u',') + QStringLiteral(") from stdin"))
+                                        .toUtf8()),
       columns_(int(columns.size())) {}
 
 PostgresCopy::~PostgresCopy() {
     if (!copying_)
         return;
     // Not finished (an error or a cancel on the way): the server drops the rows of this COPY.
-    if (PQputCopyEnd(conn_, "abandoned") == 1)
+    if (PQputCopyEnd(connection_, "abandoned") == 1)
         drainResults();
 }
 
 void PostgresCopy::fail() {
     // As the Qt driver words a failed statement: the server's message and the SQLSTATE.
-    QString message = QString::fromUtf8(PQerrorMessage(conn_));
+    QString message = QString::fromUtf8(PQerrorMessage(connection_));
     buffer_.clear();
     rows_ = 0;
     next_ = 0;
     if (copying_) {
         copying_ = false;
-        if (PQputCopyEnd(conn_, "abandoned") == 1)
+        if (PQputCopyEnd(connection_, "abandoned") == 1)
             drainResults();
     }
     throw DbError(message.trimmed());
@@ -73,7 +73,7 @@ void PostgresCopy::fail() {
 
 QString PostgresCopy::drainResults() {
     QString message;
-    while (Result result{PQgetResult(conn_)}) {
+    while (Result result{PQgetResult(connection_)}) {
         if (PQresultStatus(result.get()) != PGRES_COMMAND_OK && message.isEmpty())
             message = QString::fromUtf8(PQresultErrorMessage(result.get())).trimmed();
     }
@@ -170,12 +170,12 @@ void PostgresCopy::flush() {
     if (rows_ == 0)
         return;
     if (!copying_) {
-        const Result start(PQexec(conn_, command_.constData()));
+        const Result start(PQexec(connection_, command_.constData()));
         if (PQresultStatus(start.get()) != PGRES_COPY_IN)
             fail();
         copying_ = true;
     }
-    if (PQputCopyData(conn_, buffer_.constData(), int(buffer_.size())) != 1)
+    if (PQputCopyData(connection_, buffer_.constData(), int(buffer_.size())) != 1)
         fail();
     buffer_.clear();
     rows_ = 0;
@@ -186,7 +186,7 @@ void PostgresCopy::finish() {
     if (!copying_)
         return;
     copying_ = false;
-    if (PQputCopyEnd(conn_, nullptr) != 1)
+    if (PQputCopyEnd(connection_, nullptr) != 1)
         fail();
     const QString message = drainResults();
     if (!message.isEmpty())

@@ -30,7 +30,7 @@ private:
     // Collects the results of an ended COPY; the first error, if any.
     QString drainResults();
 
-    PGconn* conn_;
+    PGconn* connection_;
     QByteArray command_;
     int columns_;
     int next_ = 0;

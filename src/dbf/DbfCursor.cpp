@@ -10,7 +10,7 @@ void DbfCursor::reset(DbfFile* file, bool showDeleted) {
     position_ = current_ = 0;
     eof_ = true;
     data_ = nullptr;
-    kept_.clear();
+    keptRecord_.clear();
 }
 
 bool DbfCursor::first() {
@@ -41,8 +41,8 @@ bool DbfCursor::seek(qint64 from) {
     // The last shown record stays current, as in any dataset; its bytes may have left the
     // read-ahead buffer, so keep a copy of them.
     if (current_ > 0) {
-        kept_ = file_->recordCopy(current_);
-        data_ = kept_.constData();
+        keptRecord_ = file_->recordCopy(current_);
+        data_ = keptRecord_.constData();
     }
     return false;
 }

@@ -31,7 +31,7 @@ private:
     qint64 current_ = 0;
     bool eof_ = true;
     const char* data_ = nullptr;
-    QByteArray kept_; // the last shown record once the walk went past it
+    QByteArray keptRecord_; // the last shown record once the walk went past it
 };
 
 } // namespace svod::dbf

@@ -36,6 +36,8 @@ qint64 dateEpochJulian() {
     return epoch;
 }
 
+// The decoder switch: one case per stored encoding of a field, kept whole so that every format the
+// reader accepts is read in one place.
 Decoded decode(const DbfFieldDef& def, const RecordView& view, int nullFlagsOffset) {
     Decoded result;
     const char* record = view.data;
@@ -243,11 +245,12 @@ const QString& DbfField::cachedText(std::string_view bytes) const {
 }
 
 bool DbfField::isNull() const {
-    return decode(*def_, *record_, nullFlagsOffset(*record_, *def_)).type == Decoded::Type::Null;
+    return decode(*definition_, *record_, nullFlagsOffset(*record_, *definition_)).type ==
+           Decoded::Type::Null;
 }
 
 QString DbfField::asText() const {
-    const Decoded value = decode(*def_, *record_, nullFlagsOffset(*record_, *def_));
+    const Decoded value = decode(*definition_, *record_, nullFlagsOffset(*record_, *definition_));
     using T = Decoded::Type;
     switch (value.type) {
     case T::Null:
@@ -275,17 +278,17 @@ QString DbfField::asText() const {
 }
 
 QVariant DbfField::asValue() const {
-    const Decoded value = decode(*def_, *record_, nullFlagsOffset(*record_, *def_));
+    const Decoded value = decode(*definition_, *record_, nullFlagsOffset(*record_, *definition_));
     using T = Decoded::Type;
     switch (value.type) {
     case T::Null:
-        if (def_->kind == FieldKind::Memo)
+        if (definition_->kind == FieldKind::Memo)
             return QString();
-        if (def_->kind == FieldKind::Binary || def_->kind == FieldKind::Graphic)
+        if (definition_->kind == FieldKind::Binary || definition_->kind == FieldKind::Graphic)
             return QByteArray();
         return {};
     case T::Integer:
-        if (def_->kind == FieldKind::Int64)
+        if (definition_->kind == FieldKind::Int64)
             return QVariant(value.integer);
         return QVariant(int(value.integer));
     case T::Double:
@@ -300,7 +303,7 @@ QVariant DbfField::asValue() const {
         return QVariant(cachedText(value.text));
     case T::Memo: {
         const QByteArray bytes = readMemo(value.integer);
-        if (def_->kind == FieldKind::Memo)
+        if (definition_->kind == FieldKind::Memo)
             return QVariant(memoText(bytes));
         return QVariant(bytes);
     }
@@ -313,7 +316,7 @@ QVariant DbfField::asValue() const {
 }
 
 DateValue DbfField::asDate() const {
-    const Decoded value = decode(*def_, *record_, nullFlagsOffset(*record_, *def_));
+    const Decoded value = decode(*definition_, *record_, nullFlagsOffset(*record_, *definition_));
     switch (value.type) {
     case Decoded::Type::Date:
     case Decoded::Type::DateTime:
@@ -326,7 +329,7 @@ DateValue DbfField::asDate() const {
 }
 
 qint64 DbfField::asInt64() const {
-    const Decoded value = decode(*def_, *record_, nullFlagsOffset(*record_, *def_));
+    const Decoded value = decode(*definition_, *record_, nullFlagsOffset(*record_, *definition_));
     switch (value.type) {
     case Decoded::Type::Integer:
     case Decoded::Type::Boolean:
@@ -341,7 +344,7 @@ qint64 DbfField::asInt64() const {
 }
 
 double DbfField::asDouble() const {
-    const Decoded value = decode(*def_, *record_, nullFlagsOffset(*record_, *def_));
+    const Decoded value = decode(*definition_, *record_, nullFlagsOffset(*record_, *definition_));
     switch (value.type) {
     case Decoded::Type::Integer:
     case Decoded::Type::Boolean:
@@ -358,7 +361,7 @@ double DbfField::asDouble() const {
 }
 
 QByteArray DbfField::memoBytes() const {
-    const Decoded value = decode(*def_, *record_, nullFlagsOffset(*record_, *def_));
+    const Decoded value = decode(*definition_, *record_, nullFlagsOffset(*record_, *definition_));
     if (value.type == Decoded::Type::Bytes)
         return bytesOf(value.text);
     if (value.type != Decoded::Type::Memo)
@@ -372,8 +375,8 @@ QByteArray DbfField::readMemo(qint64 block) const {
     try {
         return record_->memo->read(block);
     } catch (const Error& e) {
-        throw Error(
-            QStringLiteral("Поле '%1' таблицы \"%2\": %3").arg(def_->name, record_->tableName, e.message()));
+        throw Error(QStringLiteral("Поле '%1' таблицы \"%2\": %3")
+                        .arg(definition_->name, record_->tableName, e.message()));
     }
 }
 

@@ -28,14 +28,14 @@ public:
 // One field of an open table; its values refer to the table's current record.
 class DbfField {
 public:
-    DbfField(const DbfFieldDef* def, const RecordView* record) : def_(def), record_(record) {}
+    DbfField(const DbfFieldDef* def, const RecordView* record) : definition_(def), record_(record) {}
 
-    const QString& name() const { return def_->name; }
-    FieldKind kind() const { return def_->kind; }
-    int size() const { return def_->keptLength; }
-    int decimals() const { return def_->decimals; }
-    bool readOnly() const { return def_->kind == FieldKind::AutoInc; }
-    const DbfFieldDef& def() const { return *def_; }
+    const QString& name() const { return definition_->name; }
+    FieldKind kind() const { return definition_->kind; }
+    int size() const { return definition_->keptLength; }
+    int decimals() const { return definition_->decimals; }
+    bool readOnly() const { return definition_->kind == FieldKind::AutoInc; }
+    const DbfFieldDef& def() const { return *definition_; }
 
     bool isNull() const;
     // The reader's text form: cp866 text decoded, numbers with ",", dates "dd.MM.yyyy",
@@ -56,7 +56,7 @@ private:
     // A memo's bytes; a damaged memo fails naming the table and the field.
     QByteArray readMemo(qint64 block) const;
 
-    const DbfFieldDef* def_;
+    const DbfFieldDef* definition_;
     const RecordView* record_;
     // The last text decoded: codes and identifiers repeat row after row, so most rows reuse
     // the shared string instead of allocating one.

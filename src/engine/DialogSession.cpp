@@ -481,21 +481,21 @@ DialogSession::DialogSession(const ReportTemplate& report, const QString& report
                              DatasetFetch fetch, const QVariantMap& variables)
     : report_(report), reportName_(reportName), runner_(runner), fetch_(std::move(fetch)),
       variables_(variables) {
-    installFunctionLibrary(js_);
-    QJSValue global = js_.globalObject();
+    installFunctionLibrary(scriptEngine_);
+    QJSValue global = scriptEngine_.globalObject();
     for (auto it = variables_.cbegin(); it != variables_.cend(); ++it)
-        global.setProperty(it.key(), js_.toScriptValue(it.value()));
+        global.setProperty(it.key(), scriptEngine_.toScriptValue(it.value()));
     for (int p = 0; p < report_.dialogs.size(); ++p)
         for (const auto& c : report_.dialogs[p].controls) {
             if (c.name.isEmpty())
                 continue;
             controls_.push_back(std::make_unique<ControlObject>(*this, c, p));
-            global.setProperty(c.name, js_.newQObject(controls_.back().get()));
+            global.setProperty(c.name, scriptEngine_.newQObject(controls_.back().get()));
         }
     // Helpers for scripts: a message box, and the first row's field of a dataset.
     QJSEngine::setObjectOwnership(&helpers_, QJSEngine::CppOwnership);
-    global.setProperty(QStringLiteral("__session"), js_.newQObject(&helpers_));
-    js_.evaluate(
+    global.setProperty(QStringLiteral("__session"), scriptEngine_.newQObject(&helpers_));
+    scriptEngine_.evaluate(
         QStringLiteral("function ShowMessage(t) { __session.showMessage(String(t)); }\n"
                        "function DSVALUE(d, f) { return __session.datasetValue(String(d), String(f)); }"));
 }
@@ -555,17 +555,17 @@ void DialogSession::failIn(int page, const QString& control, const QString& what
 
 QJSValue DialogSession::evaluate(const QString& expression, int page, const QString& control,
                                  const QString& what) {
-    js_.setInterrupted(false);
-    ScriptWatchdog watchdog(js_, timeoutMs_);
+    scriptEngine_.setInterrupted(false);
+    ScriptWatchdog watchdog(scriptEngine_, timeoutMs_);
     QJSValue result;
     try {
-        result = js_.evaluate(expression);
+        result = scriptEngine_.evaluate(expression);
     } catch (const Error& e) {
         watchdog.stop();
         failIn(page, control, what, e.message());
     }
     if (watchdog.stop()) {
-        js_.setInterrupted(false);
+        scriptEngine_.setInterrupted(false);
         failIn(page, control, what, QStringLiteral("сценарий выполняется слишком долго и прерван"));
     }
     if (result.isError())

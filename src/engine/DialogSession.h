@@ -224,7 +224,7 @@ public:
     void setScriptTimeout(int milliseconds) { timeoutMs_ = milliseconds; }
 
     // Raises an exception in the running script.
-    void throwScriptError(const QString& message) { js_.throwError(message); }
+    void throwScriptError(const QString& message) { scriptEngine_.throwError(message); }
 
     // States a user ticked, kept for later runs of the same report while the program runs.
     static QHash<QString, QHash<QString, bool>>& rememberedStates();
@@ -241,7 +241,7 @@ private:
     DialogRunner& runner_;
     DatasetFetch fetch_;
     QVariantMap variables_;
-    QJSEngine js_;
+    QJSEngine scriptEngine_;
     std::vector<std::unique_ptr<ControlObject>> controls_;
     DialogHelpers helpers_{*this};
     int timeoutMs_ = 10000;

@@ -52,7 +52,7 @@ double PageComposer::bottomLimit() const {
 void PageComposer::place(LaidOutBand&& laid) {
     for (auto& item : laid.objects) {
         PreparedObject& o = item.object;
-        o.rect.translate(printable_.left(), y_);
+        o.rect.translate(printable_.left(), cursorY_);
         if (!printable_.contains(o.rect.adjusted(0.01, 0.01, -0.01, -0.01))) {
             warnOnce(laid.band, QStringLiteral("выходит за поля страницы и обрезана по ним"));
             o.rect = o.rect.intersected(printable_);
@@ -61,7 +61,7 @@ void PageComposer::place(LaidOutBand&& laid) {
         }
         page_.objects.append(std::move(o));
     }
-    y_ += laid.height;
+    cursorY_ += laid.height;
 }
 
 void PageComposer::placeAll(BandKind kind) {
@@ -78,8 +78,8 @@ void PageComposer::startPage() {
     ++pageNumber_;
     updateCounters();
     aggregates_.resetPage();
-    y_ = printable_.top();
-    pageTop_ = y_;
+    cursorY_ = printable_.top();
+    pageTop_ = cursorY_;
     if (pageNumber_ == 1)
         for (int i = 0; i < template_.bands.size(); ++i)
             if (template_.bands[i].kind == BandKind::ReportTitle && !template_.bands[i].belowPageHeader)
@@ -89,7 +89,7 @@ void PageComposer::startPage() {
         placeAll(BandKind::ColumnHeader);
     for (int header : heldHeaders_)
         place(layout_.layOut(header));
-    pageTop_ = y_;
+    pageTop_ = cursorY_;
 }
 
 void PageComposer::endPage() {
@@ -97,7 +97,7 @@ void PageComposer::endPage() {
         return;
     if (inData_)
         placeAll(BandKind::ColumnFooter);
-    y_ = printable_.bottom() - footerHeight();
+    cursorY_ = printable_.bottom() - footerHeight();
     placeAll(BandKind::PageFooter);
     pageOpen_ = false;
     if (!sink_(page_))
@@ -137,7 +137,7 @@ void PageComposer::output(LaidOutBand laid) {
         startPage();
     bool whole = true;
     for (;;) {
-        const double available = bottomLimit() - y_;
+        const double available = bottomLimit() - cursorY_;
         if (laid.height <= available + 0.01) {
             place(std::move(laid));
             return;
@@ -153,7 +153,7 @@ void PageComposer::output(LaidOutBand laid) {
                 continue;
             }
         }
-        if (y_ > pageTop_ + 0.01) { // moves whole to the next page, with the values it has there
+        if (cursorY_ > pageTop_ + 0.01) { // moves whole to the next page, with the values it has there
             breakPage();
             if (whole && layout_.hasExpressions(laid.band))
                 laid = layout_.layOut(laid.band);

@@ -72,7 +72,7 @@ private:
     bool inData_ = false;
     bool cancelled_ = false;
     bool breakPending_ = false; // a band asked for a new page after it; taken when more follows
-    double y_ = 0;
+    double cursorY_ = 0;
     double pageTop_ = 0;
     int pageNumber_ = 0;
 };

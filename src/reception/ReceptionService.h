@@ -56,9 +56,12 @@ public:
     ReceptionOutcome receive();
 
     // Steps of the command, public for tests and for the inflation reception.
-    // The pair of the picked file (steps 2 to 4): false when the command ends here.
+    // The A and B files of the picked one: false, with the message shown, when either is missing.
     bool choosePacketFile(const QString& pickedPath);
-    // Opening and validation (steps 5 to 22); PriemError on failure.
+    // Opens both files and validates the packet: neither file cut short nor empty, one branch code
+    // in A and only it or "**" in B, the scan of the movements, none dated before the packet's
+    // start dates, the new format, and a branch moving to the new program only once its old data is
+    // deleted; PriemError on failure.
     void openAndValidate();
     QString confirmationText() const;
     void priemNEW();

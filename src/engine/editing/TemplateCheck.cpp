@@ -15,23 +15,23 @@ namespace {
 // One engine per check, with the function library, so its global names count as known.
 class SyntaxChecker {
 public:
-    SyntaxChecker() { installFunctionLibrary(js_); }
+    SyntaxChecker() { installFunctionLibrary(scriptEngine_); }
 
     QString compileError(const QString& source, bool statements) {
         const QString wrapped =
             statements ? QStringLiteral("(function(){\n") + source + QStringLiteral("\n})")
                        : QStringLiteral("(function(){ return (\n") + source + QStringLiteral("\n); })");
-        const QJSValue r = js_.evaluate(wrapped);
+        const QJSValue r = scriptEngine_.evaluate(wrapped);
         if (!r.isError())
             return {};
         const int line = r.property(QStringLiteral("lineNumber")).toInt() - 1;
         return line > 0 && statements ? QStringLiteral("строка %1: %2").arg(line).arg(r.toString())
                                       : r.toString();
     }
-    bool isGlobal(const QString& name) { return js_.globalObject().hasProperty(name); }
+    bool isGlobal(const QString& name) { return scriptEngine_.globalObject().hasProperty(name); }
 
 private:
-    QJSEngine js_;
+    QJSEngine scriptEngine_;
 };
 
 // "[FIELD]" inside an expression names a field, as the preparation reads it.
@@ -166,14 +166,14 @@ public:
 
     QList<Finding> run() {
         if (!t_.script.trimmed().isEmpty()) {
-            const QString e = js_.compileError(t_.script, true);
+            const QString e = scriptEngine_.compileError(t_.script, true);
             if (!e.isEmpty())
                 add(Finding::Kind::Script, QStringLiteral("Сценарий отчета: ") + e);
         }
         for (auto it = t_.variables.cbegin(); it != t_.variables.cend(); ++it) {
             if (it.value().trimmed().isEmpty())
                 continue;
-            const QString e = js_.compileError(it.value(), false);
+            const QString e = scriptEngine_.compileError(it.value(), false);
             if (!e.isEmpty())
                 add(Finding::Kind::Variable,
                     QStringLiteral("Переменная %1: [%2]: %3").arg(it.key(), it.value(), e));
@@ -261,7 +261,7 @@ private:
             checkNames({Name{m.captured(1), m.captured(2)}}, expression, owner, band, object);
             return;
         }
-        const QString e = js_.compileError(js, false);
+        const QString e = scriptEngine_.compileError(js, false);
         if (!e.isEmpty()) {
             add(Finding::Kind::Expression, QStringLiteral("%1: [%2]: %3").arg(owner, expression, e), band,
                 object);
@@ -284,7 +284,7 @@ private:
                 continue;
             }
             if (!allFieldsKnown_ || anyField_.contains(upper) || datasets_.contains(upper) ||
-                known_.contains(upper) || keywords().contains(n.name) || js_.isGlobal(n.name))
+                known_.contains(upper) || keywords().contains(n.name) || scriptEngine_.isGlobal(n.name))
                 continue;
             add(Finding::Kind::Field,
                 QStringLiteral("%1: [%2]: нет поля или переменной %3").arg(owner, expression, n.name), band,
@@ -293,7 +293,7 @@ private:
     }
 
     const ReportTemplate& t_;
-    SyntaxChecker js_;
+    SyntaxChecker scriptEngine_;
     QSet<QString> datasets_;
     QMap<QString, QSet<QString>> fields_;
     QSet<QString> anyField_;
