@@ -34,6 +34,21 @@ namespace svod::reports {
 namespace {
 constexpr int PageGap = 12;
 
+// An icon-only button of the tool bar: its tool tip names it and its keys, its accessible name
+// is the tool tip without the keys.
+QToolButton* toolButton(QHBoxLayout& row, const QString& name, const QString& tip, PreviewIcon icon,
+                        const QString& keys = {}) {
+    auto* b = new QToolButton(row.parentWidget());
+    b->setObjectName(name);
+    b->setToolTip(keys.isEmpty() ? tip : tip + QStringLiteral(" (") + keys + u')');
+    b->setAccessibleName(tip);
+    b->setIcon(previewIcon(icon));
+    b->setIconSize(QSize(20, 20));
+    b->setAutoRaise(true);
+    row.addWidget(b);
+    return b;
+}
+
 QString& lastZoomChoice() {
     static QString zoom = QStringLiteral("width");
     return zoom;
@@ -210,17 +225,17 @@ void PreviewWindow::buildToolBar() {
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(4, 2, 4, 2);
     row->setSpacing(2);
-    auto button = [&](const QString& name, const QString& tip, PreviewIcon icon, const QString& keys = {}) {
-        auto* b = new QToolButton(bar);
-        b->setObjectName(name);
-        b->setToolTip(keys.isEmpty() ? tip : tip + QStringLiteral(" (") + keys + u')');
-        b->setAccessibleName(tip);
-        b->setIcon(previewIcon(icon));
-        b->setIconSize(QSize(20, 20));
-        b->setAutoRaise(true);
-        row->addWidget(b);
-        return b;
-    };
+    addZoomBox(*row);
+    addPageButtons(*row);
+    row->addSpacing(8);
+    addFindControls(*row);
+    row->addStretch(1);
+    addDocumentButtons(*row);
+    static_cast<QVBoxLayout*>(layout())->addWidget(bar);
+}
+
+void PreviewWindow::addZoomBox(QHBoxLayout& row) {
+    QWidget* bar = row.parentWidget();
     zoomBox_ = new QComboBox(bar);
     zoomBox_->setObjectName(QStringLiteral("ZoomBox"));
     zoomBox_->setToolTip(QStringLiteral("Масштаб"));
@@ -229,7 +244,7 @@ void PreviewWindow::buildToolBar() {
                         QStringLiteral("25%"), QStringLiteral("50%"), QStringLiteral("75%"),
                         QStringLiteral("100%"), QStringLiteral("150%"), QStringLiteral("200%")});
     zoomBox_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    row->addWidget(zoomBox_);
+    row.addWidget(zoomBox_);
     connect(zoomBox_, &QComboBox::activated, this, [this](int index) {
         if (index == 0) {
             setZoom(Zoom::PageWidth);
@@ -243,28 +258,34 @@ void PreviewWindow::buildToolBar() {
             setLastZoom(percent);
         }
     });
-    thumbnailsButton_ = button(QStringLiteral("ThumbnailsButton"), QStringLiteral("Миниатюры страниц"),
-                               PreviewIcon::Thumbnails);
+}
+
+void PreviewWindow::addPageButtons(QHBoxLayout& row) {
+    QWidget* bar = row.parentWidget();
+    thumbnailsButton_ = toolButton(row, QStringLiteral("ThumbnailsButton"),
+                                   QStringLiteral("Миниатюры страниц"), PreviewIcon::Thumbnails);
     thumbnailsButton_->setCheckable(true);
     connect(thumbnailsButton_, &QToolButton::toggled, this, [this](bool on) { setThumbnailsVisible(on); });
-    auto* first = button(QStringLiteral("FirstPageButton"), QStringLiteral("Первая страница"),
-                         PreviewIcon::FirstPage, QStringLiteral("Home"));
-    auto* prev = button(QStringLiteral("PrevPageButton"), QStringLiteral("Предыдущая страница"),
-                        PreviewIcon::PreviousPage, QStringLiteral("Ctrl+PgUp"));
+    auto* first = toolButton(row, QStringLiteral("FirstPageButton"), QStringLiteral("Первая страница"),
+                             PreviewIcon::FirstPage, QStringLiteral("Home"));
+    auto* prev = toolButton(row, QStringLiteral("PrevPageButton"), QStringLiteral("Предыдущая страница"),
+                            PreviewIcon::PreviousPage, QStringLiteral("Ctrl+PgUp"));
     pageLabel_ = new QLabel(bar);
     pageLabel_->setObjectName(QStringLiteral("PageLabel"));
     pageLabel_->setAccessibleName(QStringLiteral("Номер страницы"));
-    row->addWidget(pageLabel_);
-    auto* next = button(QStringLiteral("NextPageButton"), QStringLiteral("Следующая страница"),
-                        PreviewIcon::NextPage, QStringLiteral("Ctrl+PgDn"));
-    auto* last = button(QStringLiteral("LastPageButton"), QStringLiteral("Последняя страница"),
-                        PreviewIcon::LastPage, QStringLiteral("End"));
+    row.addWidget(pageLabel_);
+    auto* next = toolButton(row, QStringLiteral("NextPageButton"), QStringLiteral("Следующая страница"),
+                            PreviewIcon::NextPage, QStringLiteral("Ctrl+PgDn"));
+    auto* last = toolButton(row, QStringLiteral("LastPageButton"), QStringLiteral("Последняя страница"),
+                            PreviewIcon::LastPage, QStringLiteral("End"));
     connect(first, &QToolButton::clicked, this, [this] { goToPage(0); });
     connect(prev, &QToolButton::clicked, this, [this] { goToPage(currentPage() - 1); });
     connect(next, &QToolButton::clicked, this, [this] { goToPage(currentPage() + 1); });
     connect(last, &QToolButton::clicked, this, [this] { goToPage(pageCount() - 1); });
+}
 
-    row->addSpacing(8);
+void PreviewWindow::addFindControls(QHBoxLayout& row) {
+    QWidget* bar = row.parentWidget();
     findEdit_ = new QLineEdit(bar);
     findEdit_->setObjectName(QStringLiteral("FindEdit"));
     findEdit_->setPlaceholderText(QStringLiteral("Найти... (Ctrl+F)"));
@@ -272,40 +293,43 @@ void PreviewWindow::buildToolBar() {
     findEdit_->setClearButtonEnabled(true);
     findEdit_->setMinimumWidth(150);
     findEdit_->setMaximumWidth(220);
-    row->addWidget(findEdit_);
-    auto* findButton = button(QStringLiteral("FindButton"), QStringLiteral("Найти"), PreviewIcon::Find);
-    auto* findPreviousButton = button(QStringLiteral("FindPreviousButton"), QStringLiteral("Найти ранее"),
-                                      PreviewIcon::FindPrevious, QStringLiteral("Shift+F3"));
-    auto* findNextButton = button(QStringLiteral("FindNextButton"), QStringLiteral("Найти далее"),
-                                  PreviewIcon::FindNext, QStringLiteral("F3"));
+    row.addWidget(findEdit_);
+    auto* findButton =
+        toolButton(row, QStringLiteral("FindButton"), QStringLiteral("Найти"), PreviewIcon::Find);
+    auto* findPreviousButton =
+        toolButton(row, QStringLiteral("FindPreviousButton"), QStringLiteral("Найти ранее"),
+                   PreviewIcon::FindPrevious, QStringLiteral("Shift+F3"));
+    auto* findNextButton = toolButton(row, QStringLiteral("FindNextButton"), QStringLiteral("Найти далее"),
+                                      PreviewIcon::FindNext, QStringLiteral("F3"));
     findStatus_ = new QLabel(bar);
     findStatus_->setObjectName(QStringLiteral("FindStatusLabel"));
     findStatus_->setAccessibleName(QStringLiteral("Результат поиска"));
     findStatus_->setStyleSheet(QStringLiteral("color: #a02020;"));
-    row->addWidget(findStatus_);
+    row.addWidget(findStatus_);
     connect(findEdit_, &QLineEdit::returnPressed, this, [this] { find(findEdit_->text()); });
     connect(findEdit_, &QLineEdit::textEdited, this, [this] { findStatus_->clear(); });
     connect(findButton, &QToolButton::clicked, this, [this] { find(findEdit_->text()); });
     connect(findNextButton, &QToolButton::clicked, this, [this] { findNext(); });
     connect(findPreviousButton, &QToolButton::clicked, this, [this] { findPrevious(); });
+}
 
-    row->addStretch(1);
-    loadButton_ = button(QStringLiteral("LoadButton"), QStringLiteral("Открыть отчет"), PreviewIcon::Open);
+void PreviewWindow::addDocumentButtons(QHBoxLayout& row) {
+    loadButton_ =
+        toolButton(row, QStringLiteral("LoadButton"), QStringLiteral("Открыть отчет"), PreviewIcon::Open);
     loadButton_->setVisible(false);
-    auto* save = button(QStringLiteral("SaveButton"), QStringLiteral("Сохранить"), PreviewIcon::Save,
-                        QStringLiteral("Ctrl+S"));
-    auto* print = button(QStringLiteral("PrintButton"), QStringLiteral("Печать"), PreviewIcon::Print,
-                         QStringLiteral("Ctrl+P"));
-    auto* help = button(QStringLiteral("HelpButton"), QStringLiteral("Справка"), PreviewIcon::Help);
-    auto* close = button(QStringLiteral("CloseButton"), QStringLiteral("Закрыть"), PreviewIcon::Close,
-                         QStringLiteral("Esc"));
+    auto* save = toolButton(row, QStringLiteral("SaveButton"), QStringLiteral("Сохранить"), PreviewIcon::Save,
+                            QStringLiteral("Ctrl+S"));
+    auto* print = toolButton(row, QStringLiteral("PrintButton"), QStringLiteral("Печать"), PreviewIcon::Print,
+                             QStringLiteral("Ctrl+P"));
+    auto* help = toolButton(row, QStringLiteral("HelpButton"), QStringLiteral("Справка"), PreviewIcon::Help);
+    auto* close = toolButton(row, QStringLiteral("CloseButton"), QStringLiteral("Закрыть"),
+                             PreviewIcon::Close, QStringLiteral("Esc"));
     connect(print, &QToolButton::clicked, this, [this] { printDocument(); });
     connect(save, &QToolButton::clicked, this, [this] { saveDocument(); });
     connect(loadButton_, &QToolButton::clicked, this, [this] { loadDocument(); });
     connect(help, &QToolButton::clicked, this,
             [this] { help::showHelp(QStringLiteral("preview.html"), window()); });
     connect(close, &QToolButton::clicked, this, [this] { closePreview(); });
-    static_cast<QVBoxLayout*>(layout())->addWidget(bar);
 }
 
 void PreviewWindow::buildShortcuts() {

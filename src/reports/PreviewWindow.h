@@ -9,6 +9,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPrinter;
+class QHBoxLayout;
 class QScrollArea;
 class QToolButton;
 
@@ -79,6 +80,10 @@ protected:
 
 private:
     void buildToolBar();
+    void addZoomBox(QHBoxLayout& row);
+    void addPageButtons(QHBoxLayout& row);
+    void addFindControls(QHBoxLayout& row);
+    void addDocumentButtons(QHBoxLayout& row);
     void buildShortcuts();
     void updateScale();
     void updatePageLabel();
