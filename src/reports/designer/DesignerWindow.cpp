@@ -273,35 +273,47 @@ DesignerWindow::DesignerWindow(DesignerServices services, QWidget* parent)
 DesignerWindow::~DesignerWindow() = default;
 
 void DesignerWindow::buildActions() {
-    auto action = [this](QMenu* menu, const QString& text, const QString& name, const QKeySequence& key,
-                         const std::function<void()>& run) {
-        auto* a = new QAction(text, this);
-        a->setObjectName(name);
-        if (!key.isEmpty())
-            a->setShortcut(key);
-        connect(a, &QAction::triggered, this, run);
-        menu->addAction(a);
-        return a;
-    };
+    buildFileMenu();
+    buildEditMenu();
+    buildInsertMenuAndPalette();
+    buildArrangeMenu();
+    buildViewMenu();
+    buildCommandBar();
+}
+
+QAction* DesignerWindow::addMenuAction(QMenu* menu, const QString& text, const QString& name,
+                                       const QKeySequence& key, const std::function<void()>& run) {
+    auto* a = new QAction(text, this);
+    a->setObjectName(name);
+    if (!key.isEmpty())
+        a->setShortcut(key);
+    connect(a, &QAction::triggered, this, run);
+    menu->addAction(a);
+    return a;
+}
+
+void DesignerWindow::buildFileMenu() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&Файл"));
     file->setObjectName(QStringLiteral("FileMenu"));
-    action(file, QStringLiteral("Новый"), QStringLiteral("FileNew"), QKeySequence::New,
-           [this] { newFile(); });
-    action(file, QStringLiteral("Открыть…"), QStringLiteral("FileOpen"), QKeySequence::Open,
-           [this] { openFile(); });
-    action(file, QStringLiteral("Сохранить"), QStringLiteral("FileSave"), QKeySequence::Save,
-           [this] { save(); });
-    action(file, QStringLiteral("Сохранить как…"), QStringLiteral("FileSaveAs"),
-           QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), [this] { saveAs(); });
+    addMenuAction(file, QStringLiteral("Новый"), QStringLiteral("FileNew"), QKeySequence::New,
+                  [this] { newFile(); });
+    addMenuAction(file, QStringLiteral("Открыть…"), QStringLiteral("FileOpen"), QKeySequence::Open,
+                  [this] { openFile(); });
+    addMenuAction(file, QStringLiteral("Сохранить"), QStringLiteral("FileSave"), QKeySequence::Save,
+                  [this] { save(); });
+    addMenuAction(file, QStringLiteral("Сохранить как…"), QStringLiteral("FileSaveAs"),
+                  QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), [this] { saveAs(); });
     file->addSeparator();
-    action(file, QStringLiteral("Параметры страницы…"), QStringLiteral("PageSetup"), {},
-           [this] { editPageSetup(); });
-    action(file, QStringLiteral("Предварительный просмотр"), QStringLiteral("Preview"),
-           QKeySequence(Qt::Key_F9), [this] { preview(); });
+    addMenuAction(file, QStringLiteral("Параметры страницы…"), QStringLiteral("PageSetup"), {},
+                  [this] { editPageSetup(); });
+    addMenuAction(file, QStringLiteral("Предварительный просмотр"), QStringLiteral("Preview"),
+                  QKeySequence(Qt::Key_F9), [this] { preview(); });
     file->addSeparator();
-    action(file, QStringLiteral("Закрыть"), QStringLiteral("FileClose"), QKeySequence(Qt::CTRL | Qt::Key_W),
-           [this] { close(); });
+    addMenuAction(file, QStringLiteral("Закрыть"), QStringLiteral("FileClose"),
+                  QKeySequence(Qt::CTRL | Qt::Key_W), [this] { close(); });
+}
 
+void DesignerWindow::buildEditMenu() {
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Правка"));
     edit->setObjectName(QStringLiteral("EditMenu"));
     QAction* undo = document_->undoStack().createUndoAction(this, QStringLiteral("Отменить"));
@@ -313,36 +325,41 @@ void DesignerWindow::buildActions() {
     edit->addAction(undo);
     edit->addAction(redo);
     edit->addSeparator();
-    action(edit, QStringLiteral("Вырезать"), QStringLiteral("EditCut"), QKeySequence::Cut, [this] { cut(); });
-    action(edit, QStringLiteral("Копировать"), QStringLiteral("EditCopy"), QKeySequence::Copy,
-           [this] { copy(); });
-    action(edit, QStringLiteral("Вставить"), QStringLiteral("EditPaste"), QKeySequence::Paste,
-           [this] { paste(); });
-    action(edit, QStringLiteral("Удалить"), QStringLiteral("EditDelete"), QKeySequence::Delete,
-           [this] { deleteSelection(); });
-    action(edit, QStringLiteral("Выделить все"), QStringLiteral("EditSelectAll"), QKeySequence::SelectAll,
-           [this] {
-               QList<ObjectRef> all;
-               for (auto* item : scene_->objectItems())
-                   all << item->ref();
-               scene_->selectRefs(all);
-           });
-    action(edit, QStringLiteral("Текст объекта…"), QStringLiteral("EditText"),
-           QKeySequence(Qt::CTRL | Qt::Key_E), [this] {
-               const auto refs = scene_->selectedRefs();
-               if (refs.size() == 1)
-                   editObjectText(refs.first());
-           });
+    addMenuAction(edit, QStringLiteral("Вырезать"), QStringLiteral("EditCut"), QKeySequence::Cut,
+                  [this] { cut(); });
+    addMenuAction(edit, QStringLiteral("Копировать"), QStringLiteral("EditCopy"), QKeySequence::Copy,
+                  [this] { copy(); });
+    addMenuAction(edit, QStringLiteral("Вставить"), QStringLiteral("EditPaste"), QKeySequence::Paste,
+                  [this] { paste(); });
+    addMenuAction(edit, QStringLiteral("Удалить"), QStringLiteral("EditDelete"), QKeySequence::Delete,
+                  [this] { deleteSelection(); });
+    addMenuAction(edit, QStringLiteral("Выделить все"), QStringLiteral("EditSelectAll"),
+                  QKeySequence::SelectAll, [this] {
+                      QList<ObjectRef> all;
+                      for (auto* item : scene_->objectItems())
+                          all << item->ref();
+                      scene_->selectRefs(all);
+                  });
+    addMenuAction(edit, QStringLiteral("Текст объекта…"), QStringLiteral("EditText"),
+                  QKeySequence(Qt::CTRL | Qt::Key_E), [this] {
+                      const auto refs = scene_->selectedRefs();
+                      if (refs.size() == 1)
+                          editObjectText(refs.first());
+                  });
+}
 
+// The insert menu and the palette share the object kinds' actions: the next click on a band places
+// an object of the chosen kind.
+void DesignerWindow::buildInsertMenuAndPalette() {
     QMenu* insert = menuBar()->addMenu(QStringLiteral("&Вставка"));
     insert->setObjectName(QStringLiteral("InsertMenu"));
     QMenu* bands = insert->addMenu(QStringLiteral("Полоса"));
     bands->setObjectName(QStringLiteral("InsertBandMenu"));
     for (auto kind : allBandKinds())
-        action(bands, bandKindCaption(kind), QStringLiteral("InsertBand_") + engine::bandKindName(kind), {},
-               [this, kind] { insertBand(kind); });
+        addMenuAction(bands, bandKindCaption(kind),
+                      QStringLiteral("InsertBand_") + engine::bandKindName(kind), {},
+                      [this, kind] { insertBand(kind); });
 
-    // The palette: the next click on a band places an object of the chosen kind.
     QToolBar* palette = addToolBar(QStringLiteral("Объекты"));
     palette_ = palette;
     palette->setObjectName(QStringLiteral("Palette"));
@@ -368,7 +385,9 @@ void DesignerWindow::buildActions() {
         }
     }
     connect(view_, &DesignView::toolUsed, select, [select] { select->setChecked(true); });
+}
 
+void DesignerWindow::buildArrangeMenu() {
     QMenu* arrangeMenu = menuBar()->addMenu(QStringLiteral("&Расположение"));
     arrangeMenu->setObjectName(QStringLiteral("ArrangeMenu"));
     const QList<std::tuple<Arrange, QString, QString, QKeySequence>> arrangements = {
@@ -401,43 +420,48 @@ void DesignerWindow::buildActions() {
     };
     for (const auto& [how, text, name, key] : arrangements) {
         const Arrange h = how;
-        action(arrangeMenu, text, name, key, [this, h] { arrange(h); });
+        addMenuAction(arrangeMenu, text, name, key, [this, h] { arrange(h); });
         if (h == Arrange::VerticalCentres || h == Arrange::SameHeight || h == Arrange::DistributeDown)
             arrangeMenu->addSeparator();
     }
+}
 
+void DesignerWindow::buildViewMenu() {
     QMenu* viewMenu = menuBar()->addMenu(QStringLiteral("&Вид"));
     viewMenu->setObjectName(QStringLiteral("ViewMenu"));
-    QAction* grid = action(viewMenu, QStringLiteral("Сетка"), QStringLiteral("ShowGrid"), {}, [] {});
+    QAction* grid = addMenuAction(viewMenu, QStringLiteral("Сетка"), QStringLiteral("ShowGrid"), {}, [] {});
     grid->setCheckable(true);
     grid->setChecked(true);
     connect(grid, &QAction::toggled, scene_, &DesignScene::setGridVisible);
     QAction* snap =
-        action(viewMenu, QStringLiteral("Привязка к сетке"), QStringLiteral("SnapToGrid"), {}, [] {});
+        addMenuAction(viewMenu, QStringLiteral("Привязка к сетке"), QStringLiteral("SnapToGrid"), {}, [] {});
     snap->setCheckable(true);
     snap->setChecked(true);
     connect(snap, &QAction::toggled, scene_, &DesignScene::setSnapToGrid);
     viewMenu->addSeparator();
-    action(viewMenu, QStringLiteral("Крупнее"), QStringLiteral("ZoomIn"), QKeySequence::ZoomIn,
-           [this] { view_->setZoom(view_->zoom() * 1.25); });
-    action(viewMenu, QStringLiteral("Мельче"), QStringLiteral("ZoomOut"), QKeySequence::ZoomOut,
-           [this] { view_->setZoom(view_->zoom() * 0.8); });
+    addMenuAction(viewMenu, QStringLiteral("Крупнее"), QStringLiteral("ZoomIn"), QKeySequence::ZoomIn,
+                  [this] { view_->setZoom(view_->zoom() * 1.25); });
+    addMenuAction(viewMenu, QStringLiteral("Мельче"), QStringLiteral("ZoomOut"), QKeySequence::ZoomOut,
+                  [this] { view_->setZoom(view_->zoom() * 0.8); });
     for (int percent : {25, 50, 100, 200, 400})
-        action(viewMenu, QStringLiteral("%1 %").arg(percent), QStringLiteral("Zoom%1").arg(percent), {},
-               [this, percent] { view_->setZoom(percent); });
-    action(viewMenu, QStringLiteral("По ширине страницы"), QStringLiteral("ZoomPageWidth"), {},
-           [this] { view_->zoomToPageWidth(); });
-    action(viewMenu, QStringLiteral("Страница целиком"), QStringLiteral("ZoomWholePage"), {},
-           [this] { view_->zoomToWholePage(); });
+        addMenuAction(viewMenu, QStringLiteral("%1 %").arg(percent), QStringLiteral("Zoom%1").arg(percent),
+                      {}, [this, percent] { view_->setZoom(percent); });
+    addMenuAction(viewMenu, QStringLiteral("По ширине страницы"), QStringLiteral("ZoomPageWidth"), {},
+                  [this] { view_->zoomToPageWidth(); });
+    addMenuAction(viewMenu, QStringLiteral("Страница целиком"), QStringLiteral("ZoomWholePage"), {},
+                  [this] { view_->zoomToWholePage(); });
     viewMenu->addSeparator();
-    action(viewMenu, QStringLiteral("Проверить шаблон"), QStringLiteral("CheckTemplate"),
-           QKeySequence(Qt::SHIFT | Qt::Key_F9), [this] { checkTemplate(); });
+    addMenuAction(viewMenu, QStringLiteral("Проверить шаблон"), QStringLiteral("CheckTemplate"),
+                  QKeySequence(Qt::SHIFT | Qt::Key_F9), [this] { checkTemplate(); });
     viewMenu->addSeparator();
-    action(viewMenu, QStringLiteral("Следующая панель"), QStringLiteral("NextPanel"),
-           QKeySequence(Qt::Key_F6), [this] { focusPanel(true); });
-    action(viewMenu, QStringLiteral("Предыдущая панель"), QStringLiteral("PreviousPanel"),
-           QKeySequence(Qt::SHIFT | Qt::Key_F6), [this] { focusPanel(false); });
+    addMenuAction(viewMenu, QStringLiteral("Следующая панель"), QStringLiteral("NextPanel"),
+                  QKeySequence(Qt::Key_F6), [this] { focusPanel(true); });
+    addMenuAction(viewMenu, QStringLiteral("Предыдущая панель"), QStringLiteral("PreviousPanel"),
+                  QKeySequence(Qt::SHIFT | Qt::Key_F6), [this] { focusPanel(false); });
+}
 
+// The commands used most, on a tool bar of their own (the actions are the menus').
+void DesignerWindow::buildCommandBar() {
     QToolBar* tools = addToolBar(QStringLiteral("Команды"));
     tools->setObjectName(QStringLiteral("Commands"));
     tools->setToolButtonStyle(Qt::ToolButtonTextOnly);

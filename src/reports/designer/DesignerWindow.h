@@ -8,7 +8,10 @@
 #include "engine/editing/TemplateCheck.h"
 #include "reports/designer/DictionaryPanel.h"
 
+class QAction;
+class QKeySequence;
 class QListWidget;
+class QMenu;
 class QToolBar;
 class QTimer;
 
@@ -126,6 +129,14 @@ protected:
 
 private:
     void buildActions();
+    void buildFileMenu();
+    void buildEditMenu();
+    void buildInsertMenuAndPalette();
+    void buildArrangeMenu();
+    void buildViewMenu();
+    void buildCommandBar();
+    QAction* addMenuAction(QMenu* menu, const QString& text, const QString& name, const QKeySequence& key,
+                           const std::function<void()>& run);
     void updateCaption();
     void removeAutosave();
     void offerAutosave();
