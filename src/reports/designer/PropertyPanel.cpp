@@ -167,240 +167,270 @@ void ObjectInspector::showObjects() {
             applies = applies && propertyApplies(o.kind, p);
         if (!applies || (p == ObjectProperty::Name && objects.size() > 1))
             continue;
-        const QVariant value = objectProperty(objects[0], p);
-        bool common = true;
+        ShownProperty shown{p, objectProperty(objects[0], p), true, objectPropertyCaption(p), editorName(p)};
         for (const auto& o : objects)
-            common = common && objectProperty(o, p) == value;
-        const QString caption = objectPropertyCaption(p);
-        const QString name = editorName(p);
-        switch (p) {
-        case ObjectProperty::X:
-        case ObjectProperty::Y:
-        case ObjectProperty::Width:
-        case ObjectProperty::Height:
-        case ObjectProperty::FrameWidth:
-        case ObjectProperty::Radius: {
-            auto* spin = new QDoubleSpinBox;
-            spin->setRange(p == ObjectProperty::X || p == ObjectProperty::Y ? -10000 : 0, 10000);
-            spin->setDecimals(2);
-            spin->setSuffix(QStringLiteral(" пт"));
-            spin->setKeyboardTracking(false);
-            if (common)
-                spin->setValue(value.toDouble());
-            else
-                spin->setSpecialValueText(QStringLiteral(" ")), spin->setValue(spin->minimum());
-            connect(spin, &QDoubleSpinBox::valueChanged, this,
-                    [this, p](double v) { applyObjectProperty(p, v); });
-            addRow(caption, spin, name);
-            break;
+            shown.common = shown.common && objectProperty(o, p) == shown.value;
+        // Datasets of the template, or the fields of the chart's dataset as far as they are known.
+        QStringList choices;
+        if (p == ObjectProperty::ChartDataset) {
+            for (const auto& d : t.datasets)
+                choices << d.name;
+        } else if (p == ObjectProperty::ChartCategory && fieldsOf_) {
+            choices = fieldsOf_(objects[0].chart.dataset).value_or(QStringList());
         }
-        case ObjectProperty::WordWrap:
-        case ObjectProperty::Stretch:
-        case ObjectProperty::ChartLegend: {
-            auto* box = new QCheckBox;
-            box->setTristate(!common);
-            box->setCheckState(!common ? Qt::PartiallyChecked : value.toBool() ? Qt::Checked : Qt::Unchecked);
-            connect(box, &QCheckBox::clicked, this, [this, p](bool on) { applyObjectProperty(p, on); });
-            addRow(caption, box, name);
-            break;
-        }
-        case ObjectProperty::DisplayFormat: {
-            auto* combo = new QComboBox;
-            combo->setEditable(true);
-            combo->addItems(displayFormats());
-            combo->setCurrentText(common ? value.toString() : QString());
-            connect(combo->lineEdit(), &QLineEdit::editingFinished, this, [this, combo] {
-                applyObjectProperty(ObjectProperty::DisplayFormat, combo->currentText());
-            });
-            connect(combo, &QComboBox::activated, this, [this, combo] {
-                applyObjectProperty(ObjectProperty::DisplayFormat, combo->currentText());
-            });
-            addRow(caption, combo, name);
-            break;
-        }
-        case ObjectProperty::Font: {
-            auto* button =
-                new QPushButton(common ? fontText(value.value<engine::FontSpec>()) : QStringLiteral("…"));
-            connect(button, &QPushButton::clicked, this, [this, value] {
-                const auto font = value.value<engine::FontSpec>();
-                QFont f(font.family);
-                f.setPointSizeF(font.sizePt);
-                f.setBold(font.bold);
-                f.setItalic(font.italic);
-                f.setUnderline(font.underline);
-                bool ok = false;
-                const QFont chosen = QFontDialog::getFont(&ok, f, this, QStringLiteral("Шрифт"));
-                if (!ok)
-                    return;
-                engine::FontSpec out = font;
-                out.family = chosen.family();
-                out.sizePt = chosen.pointSizeF();
-                out.bold = chosen.bold();
-                out.italic = chosen.italic();
-                out.underline = chosen.underline();
-                applyObjectProperty(ObjectProperty::Font, QVariant::fromValue(out));
-            });
-            addRow(caption, button, name);
-            break;
-        }
-        case ObjectProperty::FrameColor:
-        case ObjectProperty::Fill: {
-            auto* box = new QWidget;
-            auto* row = new QHBoxLayout(box);
-            row->setContentsMargins(0, 0, 0, 0);
-            auto* button =
-                new QPushButton(common && value.value<QColor>().isValid() ? colorText(value.value<QColor>())
-                                                                          : QStringLiteral("Выбрать…"));
-            button->setObjectName(name + QStringLiteral("Choose"));
-            button->setAccessibleName(caption);
-            connect(button, &QPushButton::clicked, this, [this, p, value] {
-                const QColor c = QColorDialog::getColor(
-                    value.value<QColor>().isValid() ? value.value<QColor>() : QColor(Qt::white), this,
-                    objectPropertyCaption(p));
-                if (c.isValid())
-                    applyObjectProperty(p, c);
-            });
-            row->addWidget(button, 1);
-            if (p == ObjectProperty::Fill) {
-                auto* none = new QPushButton(QStringLiteral("Без заливки"));
-                none->setObjectName(name + QStringLiteral("None"));
-                none->setAccessibleName(QStringLiteral("Без заливки"));
-                connect(none, &QPushButton::clicked, this,
-                        [this] { applyObjectProperty(ObjectProperty::Fill, QColor()); });
-                row->addWidget(none);
-            }
-            addRow(caption, box, name);
-            break;
-        }
-        case ObjectProperty::FrameSides: {
-            auto* box = new QWidget;
-            auto* row = new QHBoxLayout(box);
-            row->setContentsMargins(0, 0, 0, 0);
-            const int sides = common ? value.toInt() : 0;
-            const QList<std::pair<int, QString>> parts = {{engine::FrameLeft, QStringLiteral("Л")},
-                                                          {engine::FrameTop, QStringLiteral("В")},
-                                                          {engine::FrameRight, QStringLiteral("П")},
-                                                          {engine::FrameBottom, QStringLiteral("Н")}};
-            static const QStringList full = {QStringLiteral("Рамка слева"), QStringLiteral("Рамка сверху"),
-                                             QStringLiteral("Рамка справа"), QStringLiteral("Рамка снизу")};
-            static const QStringList keys = {QStringLiteral("Left"), QStringLiteral("Top"),
-                                             QStringLiteral("Right"), QStringLiteral("Bottom")};
-            for (int i = 0; i < parts.size(); ++i) {
-                auto* check = new QCheckBox(parts[i].second);
-                check->setObjectName(name + keys[i]);
-                check->setAccessibleName(full[i]);
-                check->setChecked(sides & parts[i].first);
-                const int bit = parts[i].first;
-                connect(check, &QCheckBox::clicked, this, [this, sides, bit](bool on) {
-                    applyObjectProperty(ObjectProperty::FrameSides, on ? (sides | bit) : (sides & ~bit));
-                });
-                row->addWidget(check);
-            }
-            addRow(caption, box, name);
-            break;
-        }
-        case ObjectProperty::Alignment: {
-            auto* combo = new QComboBox;
-            const QList<std::pair<int, QString>> choices = {
-                {Qt::AlignLeft | Qt::AlignTop, QStringLiteral("Слева сверху")},
-                {Qt::AlignHCenter | Qt::AlignTop, QStringLiteral("По центру сверху")},
-                {Qt::AlignRight | Qt::AlignTop, QStringLiteral("Справа сверху")},
-                {Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Слева посередине")},
-                {Qt::AlignHCenter | Qt::AlignVCenter, QStringLiteral("По центру посередине")},
-                {Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("Справа посередине")},
-                {Qt::AlignLeft | Qt::AlignBottom, QStringLiteral("Слева снизу")},
-                {Qt::AlignHCenter | Qt::AlignBottom, QStringLiteral("По центру снизу")},
-                {Qt::AlignRight | Qt::AlignBottom, QStringLiteral("Справа снизу")},
-            };
-            if (!common)
-                combo->addItem(QString(), -1);
-            for (const auto& [a, text] : choices)
-                combo->addItem(text, a);
-            const int at = combo->findData(value.toInt());
-            if (common && at < 0)
-                combo->addItem(QStringLiteral("Другое (%1)").arg(value.toInt()), value.toInt());
-            combo->setCurrentIndex(common ? combo->findData(value.toInt()) : 0);
-            connect(combo, &QComboBox::activated, this, [this, combo] {
-                if (combo->currentData().toInt() >= 0)
-                    applyObjectProperty(ObjectProperty::Alignment, combo->currentData().toInt());
-            });
-            addRow(caption, combo, name);
-            break;
-        }
-        case ObjectProperty::ChartKind: {
-            auto* combo = new QComboBox;
-            if (!common)
-                combo->addItem(QString(), -1);
-            for (auto type : allChartTypes())
-                combo->addItem(chartTypeCaption(type), int(type));
-            combo->setCurrentIndex(common ? combo->findData(value.toInt()) : 0);
-            connect(combo, &QComboBox::activated, this, [this, combo] {
-                if (combo->currentData().toInt() >= 0)
-                    applyObjectProperty(ObjectProperty::ChartKind, combo->currentData().toInt());
-            });
-            addRow(caption, combo, name);
-            break;
-        }
-        case ObjectProperty::ChartDataset:
-        case ObjectProperty::ChartCategory: {
-            // Datasets of the template, or the fields of the chart's dataset as far as they are known.
-            auto* combo = new QComboBox;
-            combo->setEditable(true);
-            QStringList choices;
-            if (p == ObjectProperty::ChartDataset) {
-                for (const auto& d : t.datasets)
-                    choices << d.name;
-            } else if (fieldsOf_) {
-                choices = fieldsOf_(objects[0].chart.dataset).value_or(QStringList());
-            }
-            combo->addItems(choices);
-            combo->setCurrentText(common ? value.toString() : QString());
-            auto apply = [this, p, combo] { applyObjectProperty(p, combo->currentText()); };
-            connect(combo->lineEdit(), &QLineEdit::editingFinished, this, apply);
-            connect(combo, &QComboBox::activated, this, apply);
-            addRow(caption, combo, name);
-            break;
-        }
-        case ObjectProperty::Picture: {
-            auto* button = new QPushButton(value.toByteArray().isEmpty() ? QStringLiteral("Загрузить…")
-                                                                         : QStringLiteral("Заменить…"));
-            connect(button, &QPushButton::clicked, this, [this] {
-                const QString path =
-                    QFileDialog::getOpenFileName(this, QStringLiteral("Рисунок"), QString(),
-                                                 QStringLiteral("Рисунки (*.png *.jpg *.jpeg *.bmp *.gif)"));
-                if (path.isEmpty())
-                    return;
-                QFile file(path);
-                QImageReader reader(path);
-                if (file.size() > PictureLimit) {
-                    QMessageBox::warning(
-                        this, QStringLiteral("Рисунок"),
-                        QStringLiteral("Файл %1 больше 4 МБ: такой рисунок не вставляется.").arg(path));
-                    return;
-                }
-                if (!reader.canRead() || !file.open(QIODevice::ReadOnly)) {
-                    QMessageBox::warning(
-                        this, QStringLiteral("Рисунок"),
-                        QStringLiteral("Файл %1 не является рисунком: %2").arg(path, reader.errorString()));
-                    return;
-                }
-                applyObjectProperty(ObjectProperty::Picture, file.readAll());
-            });
-            addRow(caption, button, name);
-            break;
-        }
-        default: { // Name, Text, the chart's texts and lists ("A, B")
-            const QString shown = value.metaType().id() == QMetaType::QStringList
-                                      ? value.toStringList().join(QStringLiteral(", "))
-                                      : value.toString();
-            auto* edit = new QLineEdit(common ? shown : QString());
-            connect(edit, &QLineEdit::editingFinished, this,
-                    [this, p, edit] { applyObjectProperty(p, edit->text()); });
-            addRow(caption, edit, name);
-            break;
-        }
-        }
+        addRow(shown.caption, editorFor(shown, choices), shown.name);
     }
+}
+
+QWidget* ObjectInspector::editorFor(const ShownProperty& shown, const QStringList& choices) {
+    switch (shown.property) {
+    case ObjectProperty::X:
+    case ObjectProperty::Y:
+    case ObjectProperty::Width:
+    case ObjectProperty::Height:
+    case ObjectProperty::FrameWidth:
+    case ObjectProperty::Radius:
+        return numberEditor(shown);
+    case ObjectProperty::WordWrap:
+    case ObjectProperty::Stretch:
+    case ObjectProperty::ChartLegend:
+        return flagEditor(shown);
+    case ObjectProperty::DisplayFormat:
+        return formatEditor(shown);
+    case ObjectProperty::Font:
+        return fontEditor(shown);
+    case ObjectProperty::FrameColor:
+    case ObjectProperty::Fill:
+        return colorEditor(shown);
+    case ObjectProperty::FrameSides:
+        return frameSidesEditor(shown);
+    case ObjectProperty::Alignment:
+        return alignmentEditor(shown);
+    case ObjectProperty::ChartKind:
+        return chartKindEditor(shown);
+    case ObjectProperty::ChartDataset:
+    case ObjectProperty::ChartCategory:
+        return choiceEditor(shown, choices);
+    case ObjectProperty::Picture:
+        return pictureEditor(shown);
+    default: // Name, Text, the chart's texts and lists ("A, B")
+        return textEditor(shown);
+    }
+}
+
+QWidget* ObjectInspector::numberEditor(const ShownProperty& shown) {
+    const auto& [p, value, common, caption, name] = shown;
+    auto* spin = new QDoubleSpinBox;
+    spin->setRange(p == ObjectProperty::X || p == ObjectProperty::Y ? -10000 : 0, 10000);
+    spin->setDecimals(2);
+    spin->setSuffix(QStringLiteral(" пт"));
+    spin->setKeyboardTracking(false);
+    if (common)
+        spin->setValue(value.toDouble());
+    else
+        spin->setSpecialValueText(QStringLiteral(" ")), spin->setValue(spin->minimum());
+    connect(spin, &QDoubleSpinBox::valueChanged, this, [this, p](double v) { applyObjectProperty(p, v); });
+    return spin;
+}
+
+QWidget* ObjectInspector::flagEditor(const ShownProperty& shown) {
+    const auto& [p, value, common, caption, name] = shown;
+    auto* box = new QCheckBox;
+    box->setTristate(!common);
+    box->setCheckState(!common ? Qt::PartiallyChecked : value.toBool() ? Qt::Checked : Qt::Unchecked);
+    connect(box, &QCheckBox::clicked, this, [this, p](bool on) { applyObjectProperty(p, on); });
+    return box;
+}
+
+QWidget* ObjectInspector::formatEditor(const ShownProperty& shown) {
+    const auto& [p, value, common, caption, name] = shown;
+    auto* combo = new QComboBox;
+    combo->setEditable(true);
+    combo->addItems(displayFormats());
+    combo->setCurrentText(common ? value.toString() : QString());
+    connect(combo->lineEdit(), &QLineEdit::editingFinished, this,
+            [this, combo] { applyObjectProperty(ObjectProperty::DisplayFormat, combo->currentText()); });
+    connect(combo, &QComboBox::activated, this,
+            [this, combo] { applyObjectProperty(ObjectProperty::DisplayFormat, combo->currentText()); });
+    return combo;
+}
+
+QWidget* ObjectInspector::fontEditor(const ShownProperty& shown) {
+    const auto& [p, value, common, caption, name] = shown;
+    auto* button = new QPushButton(common ? fontText(value.value<engine::FontSpec>()) : QStringLiteral("…"));
+    connect(button, &QPushButton::clicked, this, [this, value] {
+        const auto font = value.value<engine::FontSpec>();
+        QFont f(font.family);
+        f.setPointSizeF(font.sizePt);
+        f.setBold(font.bold);
+        f.setItalic(font.italic);
+        f.setUnderline(font.underline);
+        bool ok = false;
+        const QFont chosen = QFontDialog::getFont(&ok, f, this, QStringLiteral("Шрифт"));
+        if (!ok)
+            return;
+        engine::FontSpec out = font;
+        out.family = chosen.family();
+        out.sizePt = chosen.pointSizeF();
+        out.bold = chosen.bold();
+        out.italic = chosen.italic();
+        out.underline = chosen.underline();
+        applyObjectProperty(ObjectProperty::Font, QVariant::fromValue(out));
+    });
+    return button;
+}
+
+QWidget* ObjectInspector::colorEditor(const ShownProperty& shown) {
+    const auto& [p, value, common, caption, name] = shown;
+    auto* box = new QWidget;
+    auto* row = new QHBoxLayout(box);
+    row->setContentsMargins(0, 0, 0, 0);
+    auto* button =
+        new QPushButton(common && value.value<QColor>().isValid() ? colorText(value.value<QColor>())
+                                                                  : QStringLiteral("Выбрать…"));
+    button->setObjectName(name + QStringLiteral("Choose"));
+    button->setAccessibleName(caption);
+    connect(button, &QPushButton::clicked, this, [this, p, value] {
+        const QColor c = QColorDialog::getColor(value.value<QColor>().isValid() ? value.value<QColor>()
+                                                                                : QColor(Qt::white),
+                                                this, objectPropertyCaption(p));
+        if (c.isValid())
+            applyObjectProperty(p, c);
+    });
+    row->addWidget(button, 1);
+    if (p == ObjectProperty::Fill) {
+        auto* none = new QPushButton(QStringLiteral("Без заливки"));
+        none->setObjectName(name + QStringLiteral("None"));
+        none->setAccessibleName(QStringLiteral("Без заливки"));
+        connect(none, &QPushButton::clicked, this,
+                [this] { applyObjectProperty(ObjectProperty::Fill, QColor()); });
+        row->addWidget(none);
+    }
+    return box;
+}
+
+QWidget* ObjectInspector::frameSidesEditor(const ShownProperty& shown) {
+    const auto& [p, value, common, caption, name] = shown;
+    auto* box = new QWidget;
+    auto* row = new QHBoxLayout(box);
+    row->setContentsMargins(0, 0, 0, 0);
+    const int sides = common ? value.toInt() : 0;
+    const QList<std::pair<int, QString>> parts = {{engine::FrameLeft, QStringLiteral("Л")},
+                                                  {engine::FrameTop, QStringLiteral("В")},
+                                                  {engine::FrameRight, QStringLiteral("П")},
+                                                  {engine::FrameBottom, QStringLiteral("Н")}};
+    static const QStringList full = {QStringLiteral("Рамка слева"), QStringLiteral("Рамка сверху"),
+                                     QStringLiteral("Рамка справа"), QStringLiteral("Рамка снизу")};
+    static const QStringList keys = {QStringLiteral("Left"), QStringLiteral("Top"), QStringLiteral("Right"),
+                                     QStringLiteral("Bottom")};
+    for (int i = 0; i < parts.size(); ++i) {
+        auto* check = new QCheckBox(parts[i].second);
+        check->setObjectName(name + keys[i]);
+        check->setAccessibleName(full[i]);
+        check->setChecked(sides & parts[i].first);
+        const int bit = parts[i].first;
+        connect(check, &QCheckBox::clicked, this, [this, sides, bit](bool on) {
+            applyObjectProperty(ObjectProperty::FrameSides, on ? (sides | bit) : (sides & ~bit));
+        });
+        row->addWidget(check);
+    }
+    return box;
+}
+
+QWidget* ObjectInspector::alignmentEditor(const ShownProperty& shown) {
+    const auto& [p, value, common, caption, name] = shown;
+    auto* combo = new QComboBox;
+    const QList<std::pair<int, QString>> choices = {
+        {Qt::AlignLeft | Qt::AlignTop, QStringLiteral("Слева сверху")},
+        {Qt::AlignHCenter | Qt::AlignTop, QStringLiteral("По центру сверху")},
+        {Qt::AlignRight | Qt::AlignTop, QStringLiteral("Справа сверху")},
+        {Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Слева посередине")},
+        {Qt::AlignHCenter | Qt::AlignVCenter, QStringLiteral("По центру посередине")},
+        {Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("Справа посередине")},
+        {Qt::AlignLeft | Qt::AlignBottom, QStringLiteral("Слева снизу")},
+        {Qt::AlignHCenter | Qt::AlignBottom, QStringLiteral("По центру снизу")},
+        {Qt::AlignRight | Qt::AlignBottom, QStringLiteral("Справа снизу")},
+    };
+    if (!common)
+        combo->addItem(QString(), -1);
+    for (const auto& [a, text] : choices)
+        combo->addItem(text, a);
+    const int at = combo->findData(value.toInt());
+    if (common && at < 0)
+        combo->addItem(QStringLiteral("Другое (%1)").arg(value.toInt()), value.toInt());
+    combo->setCurrentIndex(common ? combo->findData(value.toInt()) : 0);
+    connect(combo, &QComboBox::activated, this, [this, combo] {
+        if (combo->currentData().toInt() >= 0)
+            applyObjectProperty(ObjectProperty::Alignment, combo->currentData().toInt());
+    });
+    return combo;
+}
+
+QWidget* ObjectInspector::chartKindEditor(const ShownProperty& shown) {
+    const auto& [p, value, common, caption, name] = shown;
+    auto* combo = new QComboBox;
+    if (!common)
+        combo->addItem(QString(), -1);
+    for (auto type : allChartTypes())
+        combo->addItem(chartTypeCaption(type), int(type));
+    combo->setCurrentIndex(common ? combo->findData(value.toInt()) : 0);
+    connect(combo, &QComboBox::activated, this, [this, combo] {
+        if (combo->currentData().toInt() >= 0)
+            applyObjectProperty(ObjectProperty::ChartKind, combo->currentData().toInt());
+    });
+    return combo;
+}
+
+QWidget* ObjectInspector::choiceEditor(const ShownProperty& shown, const QStringList& choices) {
+    const auto& [p, value, common, caption, name] = shown;
+    auto* combo = new QComboBox;
+    combo->setEditable(true);
+    combo->addItems(choices);
+    combo->setCurrentText(common ? value.toString() : QString());
+    auto apply = [this, p, combo] { applyObjectProperty(p, combo->currentText()); };
+    connect(combo->lineEdit(), &QLineEdit::editingFinished, this, apply);
+    connect(combo, &QComboBox::activated, this, apply);
+    return combo;
+}
+
+QWidget* ObjectInspector::pictureEditor(const ShownProperty& shown) {
+    const auto& [p, value, common, caption, name] = shown;
+    auto* button = new QPushButton(value.toByteArray().isEmpty() ? QStringLiteral("Загрузить…")
+                                                                 : QStringLiteral("Заменить…"));
+    connect(button, &QPushButton::clicked, this, [this] {
+        const QString path =
+            QFileDialog::getOpenFileName(this, QStringLiteral("Рисунок"), QString(),
+                                         QStringLiteral("Рисунки (*.png *.jpg *.jpeg *.bmp *.gif)"));
+        if (path.isEmpty())
+            return;
+        QFile file(path);
+        QImageReader reader(path);
+        if (file.size() > PictureLimit) {
+            QMessageBox::warning(
+                this, QStringLiteral("Рисунок"),
+                QStringLiteral("Файл %1 больше 4 МБ: такой рисунок не вставляется.").arg(path));
+            return;
+        }
+        if (!reader.canRead() || !file.open(QIODevice::ReadOnly)) {
+            QMessageBox::warning(
+                this, QStringLiteral("Рисунок"),
+                QStringLiteral("Файл %1 не является рисунком: %2").arg(path, reader.errorString()));
+            return;
+        }
+        applyObjectProperty(ObjectProperty::Picture, file.readAll());
+    });
+    return button;
+}
+
+QWidget* ObjectInspector::textEditor(const ShownProperty& shown) {
+    const auto& [p, value, common, caption, name] = shown;
+    const QString text = value.metaType().id() == QMetaType::QStringList
+                             ? value.toStringList().join(QStringLiteral(", "))
+                             : value.toString();
+    auto* edit = new QLineEdit(common ? text : QString());
+    connect(edit, &QLineEdit::editingFinished, this,
+            [this, p, edit] { applyObjectProperty(p, edit->text()); });
+    return edit;
 }
 
 void ObjectInspector::showBand(int index) {

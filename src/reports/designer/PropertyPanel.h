@@ -34,7 +34,28 @@ public:
     }
 
 private:
+    // One property of the selection as its editor shows it: `common` when every selected object
+    // has the same value.
+    struct ShownProperty {
+        engine::editing::ObjectProperty property;
+        QVariant value;
+        bool common = true;
+        QString caption;
+        QString name;
+    };
     void showObjects();
+    QWidget* editorFor(const ShownProperty& shown, const QStringList& choices);
+    QWidget* numberEditor(const ShownProperty& shown);
+    QWidget* flagEditor(const ShownProperty& shown);
+    QWidget* formatEditor(const ShownProperty& shown);
+    QWidget* fontEditor(const ShownProperty& shown);
+    QWidget* colorEditor(const ShownProperty& shown);
+    QWidget* frameSidesEditor(const ShownProperty& shown);
+    QWidget* alignmentEditor(const ShownProperty& shown);
+    QWidget* chartKindEditor(const ShownProperty& shown);
+    QWidget* choiceEditor(const ShownProperty& shown, const QStringList& choices);
+    QWidget* pictureEditor(const ShownProperty& shown);
+    QWidget* textEditor(const ShownProperty& shown);
     void showBand(int band);
     void addRow(const QString& caption, QWidget* editor, const QString& objectName);
 
