@@ -102,8 +102,14 @@ DictionaryPanel::DictionaryPanel(DesignerDocument& document, DatasetRunner runne
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(2, 2, 2, 2);
     outer->addWidget(tabs);
+    tabs->addTab(buildDatasetPage(), QStringLiteral("Наборы данных"));
+    tabs->addTab(buildVariablePage(), QStringLiteral("Переменные"));
+    tabs->addTab(buildScriptPage(), QStringLiteral("Сценарий"));
+    connect(&document_, &DesignerDocument::changed, this, &DictionaryPanel::refresh);
+    refresh();
+}
 
-    // Datasets.
+QWidget* DictionaryPanel::buildDatasetPage() {
     auto* dsPage = new QWidget;
     auto* ds = new QVBoxLayout(dsPage);
     datasets_ = new QListWidget;
@@ -150,41 +156,6 @@ DictionaryPanel::DictionaryPanel(DesignerDocument& document, DatasetRunner runne
     ds->addLayout(sqlButtons);
     ds->addWidget(message_);
     ds->addWidget(fieldList_, 1);
-    tabs->addTab(dsPage, QStringLiteral("Наборы данных"));
-
-    // Variables.
-    auto* varPage = new QWidget;
-    auto* vl = new QVBoxLayout(varPage);
-    variables_ = new QTableWidget(0, 2);
-    variables_->setObjectName(QStringLiteral("VariableTable"));
-    variables_->setAccessibleName(QStringLiteral("Переменные"));
-    variables_->setHorizontalHeaderLabels({QStringLiteral("Имя"), QStringLiteral("Выражение")});
-    variables_->horizontalHeader()->setStretchLastSection(true);
-    variables_->verticalHeader()->hide();
-    auto* varButtons = new QHBoxLayout;
-    auto* addVar = button(QStringLiteral("Добавить"), QStringLiteral("AddVariable"));
-    auto* removeVar = button(QStringLiteral("Удалить"), QStringLiteral("RemoveVariable"));
-    varButtons->addWidget(addVar);
-    varButtons->addWidget(removeVar);
-    vl->addWidget(variables_);
-    vl->addLayout(varButtons);
-    tabs->addTab(varPage, QStringLiteral("Переменные"));
-
-    // Script.
-    auto* scriptPage = new QWidget;
-    auto* sl = new QVBoxLayout(scriptPage);
-    script_ = new QPlainTextEdit;
-    script_->setObjectName(QStringLiteral("ScriptEdit"));
-    script_->setAccessibleName(QStringLiteral("Сценарий отчета"));
-    script_->setFont(QFont(QStringLiteral("Liberation Mono"), 9));
-    scriptMessage_ = new QLabel;
-    scriptMessage_->setObjectName(QStringLiteral("ScriptMessage"));
-    scriptMessage_->setWordWrap(true);
-    auto* applyScriptButton = button(QStringLiteral("Проверить и применить"), QStringLiteral("ApplyScript"));
-    sl->addWidget(script_);
-    sl->addWidget(scriptMessage_);
-    sl->addWidget(applyScriptButton);
-    tabs->addTab(scriptPage, QStringLiteral("Сценарий"));
 
     connect(datasets_, &QListWidget::currentRowChanged, this, [this](int row) {
         if (!refreshing_)
@@ -205,6 +176,26 @@ DictionaryPanel::DictionaryPanel(DesignerDocument& document, DatasetRunner runne
         applyDataset();
         checkSelectedDataset();
     });
+    return dsPage;
+}
+
+QWidget* DictionaryPanel::buildVariablePage() {
+    auto* varPage = new QWidget;
+    auto* vl = new QVBoxLayout(varPage);
+    variables_ = new QTableWidget(0, 2);
+    variables_->setObjectName(QStringLiteral("VariableTable"));
+    variables_->setAccessibleName(QStringLiteral("Переменные"));
+    variables_->setHorizontalHeaderLabels({QStringLiteral("Имя"), QStringLiteral("Выражение")});
+    variables_->horizontalHeader()->setStretchLastSection(true);
+    variables_->verticalHeader()->hide();
+    auto* varButtons = new QHBoxLayout;
+    auto* addVar = button(QStringLiteral("Добавить"), QStringLiteral("AddVariable"));
+    auto* removeVar = button(QStringLiteral("Удалить"), QStringLiteral("RemoveVariable"));
+    varButtons->addWidget(addVar);
+    varButtons->addWidget(removeVar);
+    vl->addWidget(variables_);
+    vl->addLayout(varButtons);
+
     connect(addVar, &QPushButton::clicked, this, [this] {
         QSet<QString> taken(document_.reportTemplate().variables.keyBegin(),
                             document_.reportTemplate().variables.keyEnd());
@@ -215,30 +206,49 @@ DictionaryPanel::DictionaryPanel(DesignerDocument& document, DatasetRunner runne
         if (auto* item = variables_->item(variables_->currentRow(), 0))
             document_.push(removeVariable(document_.reportTemplate(), item->data(Qt::UserRole).toString()));
     });
-    connect(variables_, &QTableWidget::cellChanged, this, [this](int row, int column) {
-        if (refreshing_)
-            return;
-        const QString old = variables_->item(row, 0)->data(Qt::UserRole).toString();
-        const QString name = variables_->item(row, 0)->text().trimmed();
-        const QString expression = variables_->item(row, 1) ? variables_->item(row, 1)->text() : QString();
-        if (column == 1) {
-            const QString error = expressionSyntaxError(expression);
-            if (!error.isEmpty() && !expression.trimmed().isEmpty())
-                variables_->item(row, 1)->setToolTip(error);
-        }
-        // A renamed variable: one step that removes the old name and sets the new.
-        const auto& t = document_.reportTemplate();
-        engine::ReportTemplate after = t;
-        after.variables.remove(old);
-        if (!name.isEmpty())
-            after.variables.insert(name, expression);
-        if (after.variables != t.variables)
-            document_.push(std::make_unique<SetDictionary>(QStringLiteral("Переменная %1").arg(name),
-                                                           Dictionary::of(t), Dictionary::of(after)));
-    });
+    connect(variables_, &QTableWidget::cellChanged, this, &DictionaryPanel::variableEdited);
+    return varPage;
+}
+
+QWidget* DictionaryPanel::buildScriptPage() {
+    auto* scriptPage = new QWidget;
+    auto* sl = new QVBoxLayout(scriptPage);
+    script_ = new QPlainTextEdit;
+    script_->setObjectName(QStringLiteral("ScriptEdit"));
+    script_->setAccessibleName(QStringLiteral("Сценарий отчета"));
+    script_->setFont(QFont(QStringLiteral("Liberation Mono"), 9));
+    scriptMessage_ = new QLabel;
+    scriptMessage_->setObjectName(QStringLiteral("ScriptMessage"));
+    scriptMessage_->setWordWrap(true);
+    auto* applyScriptButton = button(QStringLiteral("Проверить и применить"), QStringLiteral("ApplyScript"));
+    sl->addWidget(script_);
+    sl->addWidget(scriptMessage_);
+    sl->addWidget(applyScriptButton);
+
     connect(applyScriptButton, &QPushButton::clicked, this, &DictionaryPanel::applyScript);
-    connect(&document_, &DesignerDocument::changed, this, &DictionaryPanel::refresh);
-    refresh();
+    return scriptPage;
+}
+
+void DictionaryPanel::variableEdited(int row, int column) {
+    if (refreshing_)
+        return;
+    const QString old = variables_->item(row, 0)->data(Qt::UserRole).toString();
+    const QString name = variables_->item(row, 0)->text().trimmed();
+    const QString expression = variables_->item(row, 1) ? variables_->item(row, 1)->text() : QString();
+    if (column == 1) {
+        const QString error = expressionSyntaxError(expression);
+        if (!error.isEmpty() && !expression.trimmed().isEmpty())
+            variables_->item(row, 1)->setToolTip(error);
+    }
+    // A renamed variable: one step that removes the old name and sets the new.
+    const auto& t = document_.reportTemplate();
+    engine::ReportTemplate after = t;
+    after.variables.remove(old);
+    if (!name.isEmpty())
+        after.variables.insert(name, expression);
+    if (after.variables != t.variables)
+        document_.push(std::make_unique<SetDictionary>(QStringLiteral("Переменная %1").arg(name),
+                                                       Dictionary::of(t), Dictionary::of(after)));
 }
 
 std::optional<QStringList> DictionaryPanel::knownFields(const QString& dataset) const {

@@ -41,6 +41,10 @@ public:
     QString lastMessage() const;
 
 private:
+    QWidget* buildDatasetPage();
+    QWidget* buildVariablePage();
+    QWidget* buildScriptPage();
+    void variableEdited(int row, int column);
     void refresh();
     void showDataset(int index);
 
