@@ -190,29 +190,40 @@ private:
         }
     }
 
-    void axes() {
-        const qsizetype n = d_.categories.size();
+    // The value axis: from the lowest to the highest value (of the stacks, when stacked), with
+    // zero on it, in round steps.
+    struct Scale {
+        double low = 0, high = 0, step = 1;
+        double y(const QRectF& plot, double v) const {
+            return plot.bottom() - (v - low) / (high - low) * plot.height();
+        }
+    };
+
+    Scale valueScale() const {
         const bool stacked = d_.type == ChartType::StackedBar;
-        double low = 0, high = 0;
-        for (qsizetype c = 0; c < n; ++c) {
+        Scale scale;
+        for (qsizetype c = 0; c < d_.categories.size(); ++c) {
             double up = 0, down = 0;
             for (const auto& series : d_.values) {
                 const double v = series.value(c);
                 if (stacked)
                     (v >= 0 ? up : down) += v;
                 else
-                    low = std::min(low, v), high = std::max(high, v);
+                    scale.low = std::min(scale.low, v), scale.high = std::max(scale.high, v);
             }
             if (stacked)
-                low = std::min(low, down), high = std::max(high, up);
+                scale.low = std::min(scale.low, down), scale.high = std::max(scale.high, up);
         }
-        if (high - low <= 0)
-            high = low + 1; // no rows or all zero: an empty scale, no division by zero
-        const double step = niceStep(high - low, 5);
-        low = std::floor(low / step) * step;
-        high = std::ceil(high / step) * step;
+        if (scale.high - scale.low <= 0)
+            scale.high = scale.low + 1; // no rows or all zero: an empty scale, no division by zero
+        scale.step = niceStep(scale.high - scale.low, 5);
+        scale.low = std::floor(scale.low / scale.step) * scale.step;
+        scale.high = std::ceil(scale.high / scale.step) * scale.step;
+        return scale;
+    }
 
-        const double h = lineHeight(small_);
+    // The axis titles around the area; returns where the category labels start.
+    double axisTitles(double h) {
         if (!d_.yAxisTitle.isEmpty()) {
             out_.labels << label(QRectF(area_.left(), area_.top(), area_.width(), h), d_.yAxisTitle, small_,
                                  Qt::AlignLeft | Qt::AlignTop);
@@ -224,20 +235,23 @@ private:
                                  small_, Qt::AlignHCenter | Qt::AlignBottom);
             bottom -= h;
         }
+        return bottom;
+    }
+
+    // The tick labels, the grid and the two axes; returns the plot's rectangle.
+    QRectF gridAndAxes(const Scale& scale, double bottom, double h) {
         QStringList ticks;
         double tickWidth = 0;
-        for (double v = low; v <= high + step / 2; v += step) {
-            ticks << displayText(std::abs(v) < step / 1e6 ? 0.0 : v, d_.numberFormat);
+        for (double v = scale.low; v <= scale.high + scale.step / 2; v += scale.step) {
+            ticks << displayText(std::abs(v) < scale.step / 1e6 ? 0.0 : v, d_.numberFormat);
             tickWidth = std::max(tickWidth, textWidth(ticks.last(), small_));
         }
         const QRectF plot(area_.left() + tickWidth + Gap, area_.top() + h / 2,
                           std::max(1.0, area_.right() - area_.left() - tickWidth - Gap),
                           std::max(1.0, bottom - area_.top() - h / 2));
-        auto yOf = [&](double v) { return plot.bottom() - (v - low) / (high - low) * plot.height(); };
-
         QPainterPath grid;
         for (qsizetype i = 0; i < ticks.size(); ++i) {
-            const double y = yOf(low + double(i) * step);
+            const double y = scale.y(plot, scale.low + double(i) * scale.step);
             grid.moveTo(plot.left(), y);
             grid.lineTo(plot.right(), y);
             out_.labels << label(QRectF(area_.left(), y - h / 2, tickWidth, h), ticks[i], small_,
@@ -247,9 +261,18 @@ private:
         QPainterPath axis;
         axis.moveTo(plot.topLeft());
         axis.lineTo(plot.bottomLeft());
-        axis.moveTo(plot.left(), yOf(0));
-        axis.lineTo(plot.right(), yOf(0));
+        axis.moveTo(plot.left(), scale.y(plot, 0));
+        axis.lineTo(plot.right(), scale.y(plot, 0));
         out_.shapes << ChartShape{axis, {}, Qt::black, 0.75};
+        return plot;
+    }
+
+    void axes() {
+        const Scale scale = valueScale();
+        const double h = lineHeight(small_);
+        const double bottom = axisTitles(h);
+        const QRectF plot = gridAndAxes(scale, bottom, h);
+        const qsizetype n = d_.categories.size();
         if (n == 0) {
             noData(plot);
             return;
@@ -258,20 +281,29 @@ private:
         for (qsizetype c = 0; c < n; ++c)
             out_.labels << label(QRectF(plot.left() + group * double(c), bottom, group, h), d_.categories[c],
                                  small_, Qt::AlignHCenter | Qt::AlignTop);
-        const qsizetype seriesCount = d_.values.size();
-        if (d_.type == ChartType::Line) {
-            for (qsizetype s = 0; s < seriesCount; ++s) {
-                QPainterPath line, marks;
-                for (qsizetype c = 0; c < n; ++c) {
-                    const QPointF at(plot.left() + group * (double(c) + 0.5), yOf(d_.values[s].value(c)));
-                    c == 0 ? line.moveTo(at) : line.lineTo(at);
-                    marks.addRect(QRectF(at.x() - 1.5, at.y() - 1.5, 3, 3));
-                }
-                out_.shapes << ChartShape{line, {}, colorOf(s), 1.5} << ChartShape{marks, colorOf(s), {}, 0};
+        if (d_.type == ChartType::Line)
+            lines(scale, plot, group);
+        else
+            bars(scale, plot, group);
+    }
+
+    void lines(const Scale& scale, const QRectF& plot, double group) {
+        for (qsizetype s = 0; s < d_.values.size(); ++s) {
+            QPainterPath line, marks;
+            for (qsizetype c = 0; c < d_.categories.size(); ++c) {
+                const QPointF at(plot.left() + group * (double(c) + 0.5),
+                                 scale.y(plot, d_.values[s].value(c)));
+                c == 0 ? line.moveTo(at) : line.lineTo(at);
+                marks.addRect(QRectF(at.x() - 1.5, at.y() - 1.5, 3, 3));
             }
-            return;
+            out_.shapes << ChartShape{line, {}, colorOf(s), 1.5} << ChartShape{marks, colorOf(s), {}, 0};
         }
-        for (qsizetype c = 0; c < n; ++c) {
+    }
+
+    void bars(const Scale& scale, const QRectF& plot, double group) {
+        const bool stacked = d_.type == ChartType::StackedBar;
+        const qsizetype seriesCount = d_.values.size();
+        for (qsizetype c = 0; c < d_.categories.size(); ++c) {
             const double left = plot.left() + group * (double(c) + 0.15);
             const double width = group * 0.7;
             double up = 0, down = 0;
@@ -280,12 +312,14 @@ private:
                 QRectF bar;
                 if (stacked) {
                     double& base = v >= 0 ? up : down;
-                    bar = QRectF(QPointF(left, yOf(base)), QPointF(left + width, yOf(base + v))).normalized();
+                    bar = QRectF(QPointF(left, scale.y(plot, base)),
+                                 QPointF(left + width, scale.y(plot, base + v)))
+                              .normalized();
                     base += v;
                 } else {
                     const double w = width / double(seriesCount);
-                    bar = QRectF(QPointF(left + w * double(s), yOf(0)),
-                                 QPointF(left + w * double(s + 1), yOf(v)))
+                    bar = QRectF(QPointF(left + w * double(s), scale.y(plot, 0)),
+                                 QPointF(left + w * double(s + 1), scale.y(plot, v)))
                               .normalized();
                 }
                 if (bar.height() <= 0)
