@@ -669,6 +669,50 @@ private:
         pdf_.stream(number, dict, rgb, true);
     }
 
+    // Fills and strokes a path with one operator; an invalid colour leaves that part out.
+    void fillAndStroke(const QPainterPath& shape, const QColor& fill, const QColor& stroke, double width) {
+        const bool filled = fill.isValid(), stroked = stroke.isValid();
+        if (filled)
+            setFill(fill);
+        if (stroked)
+            setStroke(stroke, width);
+        if (filled || stroked) {
+            path(shape);
+            out_ += filled && stroked ? "B\n" : filled ? "f\n" : "S\n";
+        }
+    }
+
+    void drawChart(const PreparedObject& o) {
+        // A chart repeated page after page (in a page header, say) is laid out once.
+        if (chartKey_ != std::tie(o.picture, o.rect, o.font)) {
+            try {
+                chartDrawing_ = layoutChart(decodeChart(o.picture), o.rect, o.font);
+            } catch (const Error&) {
+                chartDrawing_ = {}; // a damaged chart draws nothing but its frame
+            }
+            chartKey_ = {o.picture, o.rect, o.font};
+        }
+        for (const auto& shape : chartDrawing_.shapes)
+            fillAndStroke(shape.path, shape.fill, shape.stroke, shape.width);
+        for (const auto& label : chartDrawing_.labels)
+            drawText(label);
+    }
+
+    void drawCheckBox(const PreparedObject& o) {
+        if (o.font.color.alpha() == 0)
+            return;
+        const double side = std::min(o.rect.width(), o.rect.height());
+        const QRectF box(o.rect.topLeft(), QSizeF(side, side));
+        setStroke(o.font.color, 0.75);
+        rect(box);
+        out_ += "S\n";
+        if (o.checked) {
+            point(QPointF(box.left() + side * 0.2, box.top() + side * 0.5), " m ");
+            point(QPointF(box.left() + side * 0.42, box.top() + side * 0.75), " l ");
+            point(QPointF(box.left() + side * 0.8, box.top() + side * 0.25), " l S\n");
+        }
+    }
+
     void drawObject(const PreparedObject& o) {
         if (o.fill.isValid() && o.fill.alpha() > 0 && o.kind != ObjectKind::Line &&
             o.kind != ObjectKind::RoundRect) {
@@ -702,62 +746,20 @@ private:
         case ObjectKind::RoundRect: {
             QPainterPath rounded;
             rounded.addRoundedRect(o.rect, o.radius, o.radius);
-            const bool filled = o.fill.isValid() && o.fill.alpha() > 0;
-            const bool stroked = o.frame.color.alpha() > 0;
-            if (filled)
-                setFill(o.fill);
-            if (stroked)
-                setStroke(o.frame.color, o.frame.width * PointsPerPixel);
-            if (filled || stroked) {
-                path(rounded);
-                out_ += filled && stroked ? "B\n" : filled ? "f\n" : "S\n";
-            }
+            fillAndStroke(rounded, o.fill.isValid() && o.fill.alpha() > 0 ? o.fill : QColor(),
+                          o.frame.color.alpha() > 0 ? o.frame.color : QColor(),
+                          o.frame.width * PointsPerPixel);
             return;
         }
         case ObjectKind::Picture:
             drawPicture(o);
             break;
-        case ObjectKind::Chart: {
-            // A chart repeated page after page (in a page header, say) is laid out once.
-            if (chartKey_ != std::tie(o.picture, o.rect, o.font)) {
-                try {
-                    chartDrawing_ = layoutChart(decodeChart(o.picture), o.rect, o.font);
-                } catch (const Error&) {
-                    chartDrawing_ = {}; // a damaged chart draws nothing but its frame
-                }
-                chartKey_ = {o.picture, o.rect, o.font};
-            }
-            const ChartDrawing& drawing = chartDrawing_;
-            for (const auto& shape : drawing.shapes) {
-                const bool filled = shape.fill.isValid(), stroked = shape.stroke.isValid();
-                if (filled)
-                    setFill(shape.fill);
-                if (stroked)
-                    setStroke(shape.stroke, shape.width);
-                if (filled || stroked) {
-                    path(shape.path);
-                    out_ += filled && stroked ? "B\n" : filled ? "f\n" : "S\n";
-                }
-            }
-            for (const auto& label : drawing.labels)
-                drawText(label);
+        case ObjectKind::Chart:
+            drawChart(o);
             break;
-        }
-        case ObjectKind::CheckBox: {
-            if (o.font.color.alpha() == 0)
-                return;
-            const double side = std::min(o.rect.width(), o.rect.height());
-            const QRectF box(o.rect.topLeft(), QSizeF(side, side));
-            setStroke(o.font.color, 0.75);
-            rect(box);
-            out_ += "S\n";
-            if (o.checked) {
-                point(QPointF(box.left() + side * 0.2, box.top() + side * 0.5), " m ");
-                point(QPointF(box.left() + side * 0.42, box.top() + side * 0.75), " l ");
-                point(QPointF(box.left() + side * 0.8, box.top() + side * 0.25), " l S\n");
-            }
+        case ObjectKind::CheckBox:
+            drawCheckBox(o);
             return;
-        }
         }
         drawFrame(o);
     }
