@@ -110,27 +110,24 @@ bool isSqlServerProvider(const QString& provider) {
            p.startsWith(QLatin1String("MSOLEDBSQL"));
 }
 
-ConnectionSpec sqliteSpec(const QString& path) {
+ConnectionSpec specFor(Backend backend, const char* driver, const QString& databaseName = {}) {
     ConnectionSpec target;
-    target.backend = Backend::SQLite;
-    target.driver = QStringLiteral("QSQLITE");
-    target.databaseName = path;
+    target.backend = backend;
+    target.driver = QLatin1String(driver);
+    target.databaseName = databaseName;
     return target;
+}
+
+ConnectionSpec sqliteSpec(const QString& path) {
+    return specFor(Backend::SQLite, "QSQLITE", path);
 }
 
 ConnectionSpec odbcSpec(const QString& odbc) {
-    ConnectionSpec target;
-    target.backend = Backend::SqlServer;
-    target.driver = QStringLiteral("QODBC");
-    target.databaseName = odbc;
-    return target;
+    return specFor(Backend::SqlServer, "QODBC", odbc);
 }
 
 ConnectionSpec postgresSpec() {
-    ConnectionSpec target;
-    target.backend = Backend::PostgreSQL;
-    target.driver = QStringLiteral("QPSQL");
-    return target;
+    return specFor(Backend::PostgreSQL, "QPSQL");
 }
 
 // A keyword of libpq's connection parameters; the unknown ones are passed on as options.
