@@ -115,17 +115,10 @@ DialogPanel::DialogPanel(DesignerDocument& document, QWidget* parent) : QWidget(
     pages_->setAccessibleName(QStringLiteral("Формы"));
     pages_->setMaximumHeight(70);
     auto* pageButtons = new QVBoxLayout;
-    auto button = [this](const QString& text, const QString& name, auto run) {
-        auto* b = new QPushButton(text);
-        b->setObjectName(name);
-        b->setAccessibleName(text);
-        connect(b, &QPushButton::clicked, this, run);
-        return b;
-    };
-    pageButtons->addWidget(
-        button(QStringLiteral("Добавить форму"), QStringLiteral("AddDialogPage"), [this] { addPage(); }));
-    pageButtons->addWidget(button(QStringLiteral("Удалить форму"), QStringLiteral("RemoveDialogPage"),
-                                  [this] { removePage(); }));
+    pageButtons->addWidget(commandButton(QStringLiteral("Добавить форму"), QStringLiteral("AddDialogPage"),
+                                         [this] { addPage(); }));
+    pageButtons->addWidget(commandButton(QStringLiteral("Удалить форму"), QStringLiteral("RemoveDialogPage"),
+                                         [this] { removePage(); }));
     pageButtons->addStretch();
     pageRow->addWidget(pages_, 1);
     pageRow->addLayout(pageButtons);
@@ -136,33 +129,15 @@ DialogPanel::DialogPanel(DesignerDocument& document, QWidget* parent) : QWidget(
     pageBox_->layout()->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(pageBox_);
 
-    // The palette: a button per control kind, in rows of two.
-    palette_ = new QWidget;
-    palette_->setObjectName(QStringLiteral("ControlPalette"));
-    palette_->setAccessibleName(QStringLiteral("Элементы формы"));
-    auto* grid = new QGridLayout(palette_);
-    grid->setContentsMargins(0, 0, 0, 0);
-    grid->setSpacing(2);
-    for (ControlKind kind : allControlKinds()) {
-        auto* a = new QAction(controlKindCaption(kind), this);
-        a->setObjectName(QStringLiteral("Control_") + engine::controlKindName(kind));
-        connect(a, &QAction::triggered, this, [this, kind] { addControl(kind); });
-        auto* b = new QToolButton;
-        b->setDefaultAction(a);
-        b->setObjectName(QStringLiteral("ControlButton_") + engine::controlKindName(kind));
-        b->setAccessibleName(controlKindCaption(kind));
-        b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-        const int n = grid->count();
-        grid->addWidget(b, n / 2, n % 2);
-    }
+    buildControlPalette();
     layout->addWidget(palette_);
     controls_ = new QListWidget;
     controls_->setObjectName(QStringLiteral("DialogControls"));
     controls_->setAccessibleName(QStringLiteral("Элементы формы"));
     controls_->setMinimumHeight(110);
     layout->addWidget(controls_);
-    layout->addWidget(button(QStringLiteral("Удалить элемент"), QStringLiteral("RemoveDialogControl"),
-                             [this] { removeControl(); }));
+    layout->addWidget(commandButton(QStringLiteral("Удалить элемент"), QStringLiteral("RemoveDialogControl"),
+                                    [this] { removeControl(); }));
     controlBox_ = new QWidget;
     controlBox_->setObjectName(QStringLiteral("ControlProperties"));
     controlBox_->setLayout(new QVBoxLayout);
@@ -184,6 +159,37 @@ DialogPanel::DialogPanel(DesignerDocument& document, QWidget* parent) : QWidget(
             this, [this] { refresh(); }, Qt::QueuedConnection);
     });
     refresh();
+}
+
+QPushButton* DialogPanel::commandButton(const QString& text, const QString& name,
+                                        const std::function<void()>& run) {
+    auto* b = new QPushButton(text);
+    b->setObjectName(name);
+    b->setAccessibleName(text);
+    connect(b, &QPushButton::clicked, this, run);
+    return b;
+}
+
+// The palette: a button per control kind, in rows of two.
+void DialogPanel::buildControlPalette() {
+    palette_ = new QWidget;
+    palette_->setObjectName(QStringLiteral("ControlPalette"));
+    palette_->setAccessibleName(QStringLiteral("Элементы формы"));
+    auto* grid = new QGridLayout(palette_);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setSpacing(2);
+    for (ControlKind kind : allControlKinds()) {
+        auto* a = new QAction(controlKindCaption(kind), this);
+        a->setObjectName(QStringLiteral("Control_") + engine::controlKindName(kind));
+        connect(a, &QAction::triggered, this, [this, kind] { addControl(kind); });
+        auto* b = new QToolButton;
+        b->setDefaultAction(a);
+        b->setObjectName(QStringLiteral("ControlButton_") + engine::controlKindName(kind));
+        b->setAccessibleName(controlKindCaption(kind));
+        b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        const int n = grid->count();
+        grid->addWidget(b, n / 2, n % 2);
+    }
 }
 
 void DialogPanel::change(const QString& text, const std::function<void(QList<engine::DialogPage>&)>& change) {
@@ -320,24 +326,39 @@ void DialogPanel::showControl() {
     if (page_ < 0 || control_ < 0)
         return;
     const engine::DialogControl c = document_.reportTemplate().dialogs[page_].controls[control_];
-    auto text = [&](const QString& caption, const QString& name, const QString& value,
-                    std::function<void(engine::DialogControl&, const QString&)> set) {
-        auto* edit = new QLineEdit(value);
-        connect(edit, &QLineEdit::editingFinished, this, [this, edit, set] {
-            changeControl([&](engine::DialogControl& control) { set(control, edit->text()); });
-        });
-        addField(form, caption, edit, name);
-    };
-    text(QStringLiteral("Имя"), QStringLiteral("ControlName"), c.name,
-         [](auto& control, const QString& v) { control.name = v.trimmed(); });
+    addControlText(form, QStringLiteral("Имя"), QStringLiteral("ControlName"), c.name,
+                   [](auto& control, const QString& v) { control.name = v.trimmed(); });
+    addControlGeometry(form, c.rect);
+    if (hasCaption(c.kind))
+        addControlText(form, QStringLiteral("Надпись"), QStringLiteral("ControlCaption"), c.caption,
+                       [](auto& control, const QString& v) { control.caption = v; });
+    if (c.kind != ControlKind::Label && c.kind != ControlKind::Button)
+        addControlText(form, QStringLiteral("Значение по умолчанию"), QStringLiteral("ControlDefault"),
+                       c.defaultValue, [](auto& control, const QString& v) { control.defaultValue = v; });
+    if (isList(c.kind))
+        addListSource(form, c);
+    addControlBehaviour(form, c);
+}
+
+void DialogPanel::addControlText(QFormLayout* form, const QString& caption, const QString& name,
+                                 const QString& value,
+                                 std::function<void(engine::DialogControl&, const QString&)> set) {
+    auto* edit = new QLineEdit(value);
+    connect(edit, &QLineEdit::editingFinished, this, [this, edit, set] {
+        changeControl([&](engine::DialogControl& control) { set(control, edit->text()); });
+    });
+    addField(form, caption, edit, name);
+}
+
+void DialogPanel::addControlGeometry(QFormLayout* form, const QRectF& rect) {
     const QList<std::tuple<QString, QString, double, std::function<void(QRectF&, double)>>> geometry = {
-        {QStringLiteral("Слева"), QStringLiteral("ControlX"), c.rect.x(),
+        {QStringLiteral("Слева"), QStringLiteral("ControlX"), rect.x(),
          [](QRectF& r, double v) { r.moveLeft(v); }},
-        {QStringLiteral("Сверху"), QStringLiteral("ControlY"), c.rect.y(),
+        {QStringLiteral("Сверху"), QStringLiteral("ControlY"), rect.y(),
          [](QRectF& r, double v) { r.moveTop(v); }},
-        {QStringLiteral("Ширина"), QStringLiteral("ControlWidth"), c.rect.width(),
+        {QStringLiteral("Ширина"), QStringLiteral("ControlWidth"), rect.width(),
          [](QRectF& r, double v) { r.setWidth(v); }},
-        {QStringLiteral("Высота"), QStringLiteral("ControlHeight"), c.rect.height(),
+        {QStringLiteral("Высота"), QStringLiteral("ControlHeight"), rect.height(),
          [](QRectF& r, double v) { r.setHeight(v); }},
     };
     for (const auto& [caption, name, value, set] : geometry) {
@@ -347,36 +368,37 @@ void DialogPanel::showControl() {
                 [this, apply](double v) { changeControl([&](auto& control) { apply(control.rect, v); }); });
         addField(form, caption, s, name);
     }
-    if (hasCaption(c.kind))
-        text(QStringLiteral("Надпись"), QStringLiteral("ControlCaption"), c.caption,
-             [](auto& control, const QString& v) { control.caption = v; });
-    if (c.kind != ControlKind::Label && c.kind != ControlKind::Button)
-        text(QStringLiteral("Значение по умолчанию"), QStringLiteral("ControlDefault"), c.defaultValue,
-             [](auto& control, const QString& v) { control.defaultValue = v; });
-    if (isList(c.kind)) {
-        text(QStringLiteral("Элементы (через ;)"), QStringLiteral("ControlItems"),
-             c.items.join(QStringLiteral("; ")),
-             [](auto& control, const QString& v) { control.items = splitList(v); });
-        text(QStringLiteral("Ключи (через ;)"), QStringLiteral("ControlKeys"),
-             c.keys.join(QStringLiteral("; ")),
-             [](auto& control, const QString& v) { control.keys = splitList(v); });
-        auto* dataset = new QComboBox;
-        dataset->setEditable(true);
-        dataset->addItem(QString());
-        for (const auto& d : document_.reportTemplate().datasets)
-            dataset->addItem(d.name);
-        dataset->setCurrentText(c.dataset);
-        auto setDataset = [this, dataset] {
-            changeControl([&](auto& control) { control.dataset = dataset->currentText().trimmed(); });
-        };
-        connect(dataset, &QComboBox::activated, this, setDataset);
-        connect(dataset->lineEdit(), &QLineEdit::editingFinished, this, setDataset);
-        addField(form, QStringLiteral("Набор данных списка"), dataset, QStringLiteral("ControlDataset"));
-        text(QStringLiteral("Поле ключа"), QStringLiteral("ControlKeyField"), c.keyField,
-             [](auto& control, const QString& v) { control.keyField = v.trimmed(); });
-        text(QStringLiteral("Поле надписи"), QStringLiteral("ControlCaptionField"), c.captionField,
-             [](auto& control, const QString& v) { control.captionField = v.trimmed(); });
-    }
+}
+
+// Items and keys typed in, or read from a dataset's key and caption fields.
+void DialogPanel::addListSource(QFormLayout* form, const engine::DialogControl& c) {
+    addControlText(form, QStringLiteral("Элементы (через ;)"), QStringLiteral("ControlItems"),
+                   c.items.join(QStringLiteral("; ")),
+                   [](auto& control, const QString& v) { control.items = splitList(v); });
+    addControlText(form, QStringLiteral("Ключи (через ;)"), QStringLiteral("ControlKeys"),
+                   c.keys.join(QStringLiteral("; ")),
+                   [](auto& control, const QString& v) { control.keys = splitList(v); });
+    auto* dataset = new QComboBox;
+    dataset->setEditable(true);
+    dataset->addItem(QString());
+    for (const auto& d : document_.reportTemplate().datasets)
+        dataset->addItem(d.name);
+    dataset->setCurrentText(c.dataset);
+    auto setDataset = [this, dataset] {
+        changeControl([&](auto& control) { control.dataset = dataset->currentText().trimmed(); });
+    };
+    connect(dataset, &QComboBox::activated, this, setDataset);
+    connect(dataset->lineEdit(), &QLineEdit::editingFinished, this, setDataset);
+    addField(form, QStringLiteral("Набор данных списка"), dataset, QStringLiteral("ControlDataset"));
+    addControlText(form, QStringLiteral("Поле ключа"), QStringLiteral("ControlKeyField"), c.keyField,
+                   [](auto& control, const QString& v) { control.keyField = v.trimmed(); });
+    addControlText(form, QStringLiteral("Поле надписи"), QStringLiteral("ControlCaptionField"),
+                   c.captionField,
+                   [](auto& control, const QString& v) { control.captionField = v.trimmed(); });
+}
+
+// What the control does: keys shown, the form closed by a button, the scripts.
+void DialogPanel::addControlBehaviour(QFormLayout* form, const engine::DialogControl& c) {
     if (c.kind == ControlKind::CheckListBox) {
         auto* keys = new QCheckBox;
         keys->setChecked(c.showKeys);

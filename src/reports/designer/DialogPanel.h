@@ -7,6 +7,7 @@
 
 class QFormLayout;
 class QListWidget;
+class QPushButton;
 
 namespace svod::reports::designer {
 
@@ -31,6 +32,13 @@ public:
     int currentControl() const { return control_; }
 
 private:
+    QPushButton* commandButton(const QString& text, const QString& name, const std::function<void()>& run);
+    void buildControlPalette();
+    void addControlText(QFormLayout* form, const QString& caption, const QString& name, const QString& value,
+                        std::function<void(engine::DialogControl&, const QString&)> set);
+    void addControlGeometry(QFormLayout* form, const QRectF& rect);
+    void addListSource(QFormLayout* form, const engine::DialogControl& c);
+    void addControlBehaviour(QFormLayout* form, const engine::DialogControl& c);
     void refresh();
     void showPage();
     void showControl();
