@@ -395,6 +395,9 @@ public:
         for (const auto& [key, image] : images_)
             images +=
                 "/Im" + QByteArray::number(image.index) + ' ' + QByteArray::number(image.object) + " 0 R ";
+        for (const auto& [key, form] : charts_)
+            images +=
+                "/Ch" + QByteArray::number(form.index) + ' ' + QByteArray::number(form.object) + " 0 R ";
         pdf_.object(resources_, "<< /ProcSet [/PDF /Text /ImageC] /Font << " + fonts + ">> /XObject << " +
                                     images + ">> >>");
         QByteArray kids;
@@ -682,20 +685,44 @@ private:
         }
     }
 
+    // A chart is drawn once into a form and placed by reference wherever the same chart (same data,
+    // size and font) comes again: a chart on every page costs one vector drawing, not one a page.
     void drawChart(const PreparedObject& o) {
-        // A chart repeated page after page (in a page header, say) is laid out once.
-        if (chartKey_ != std::tie(o.picture, o.rect, o.font)) {
-            try {
-                chartDrawing_ = layoutChart(decodeChart(o.picture), o.rect, o.font);
-            } catch (const Error&) {
-                chartDrawing_ = {}; // a damaged chart draws nothing but its frame
-            }
-            chartKey_ = {o.picture, o.rect, o.font};
+        const ChartKey key{o.picture, o.rect.size(), o.font};
+        auto it = charts_.find(key);
+        if (it == charts_.end())
+            it = charts_.emplace(key, writeChartForm(o)).first;
+        out_ += "q 1 0 0 1 ";
+        point(o.rect.topLeft(), " cm /Ch");
+        appendInt(out_, it->second.index);
+        out_ += " Do Q\n";
+    }
+
+    Image writeChartForm(const PreparedObject& o) {
+        ChartDrawing drawing;
+        try {
+            drawing = layoutChart(decodeChart(o.picture), QRectF(QPointF(0, 0), o.rect.size()), o.font);
+        } catch (const Error&) {
+            // a damaged chart draws nothing but its frame
         }
-        for (const auto& shape : chartDrawing_.shapes)
+        QByteArray page;
+        out_.swap(page);
+        const State pageState = state_;
+        state_ = State{};
+        for (const auto& shape : drawing.shapes)
             fillAndStroke(shape.path, shape.fill, shape.stroke, shape.width);
-        for (const auto& label : chartDrawing_.labels)
+        for (const auto& label : drawing.labels)
             drawText(label);
+        const Image form{int(charts_.size()) + 1, pdf_.reserve()};
+        QByteArray dict = "/Type /XObject /Subtype /Form /BBox [0 0 ";
+        appendNumber(dict, o.rect.width());
+        dict += ' ';
+        appendNumber(dict, o.rect.height());
+        dict += "] /Resources " + QByteArray::number(resources_) + " 0 R";
+        pdf_.stream(form.object, dict, out_, true);
+        out_.swap(page);
+        state_ = pageState;
+        return form;
     }
 
     void drawCheckBox(const PreparedObject& o) {
@@ -772,8 +799,17 @@ private:
     std::vector<int> glyphs_;
     std::vector<Run> runs_;
     std::vector<std::unique_ptr<EmbeddedFont>> fonts_;
-    std::tuple<QByteArray, QRectF, FontSpec> chartKey_;
-    ChartDrawing chartDrawing_;
+    struct ChartKey {
+        QByteArray data;
+        QSizeF size;
+        FontSpec font;
+        auto fields() const {
+            return std::make_tuple(std::cref(data), size.width(), size.height(), std::cref(font.family),
+                                   font.sizePt, font.bold, font.italic, font.underline, font.color.rgba());
+        }
+        bool operator<(const ChartKey& other) const { return fields() < other.fields(); }
+    };
+    std::map<ChartKey, Image> charts_;
     struct Face {
         QString family;
         bool bold = false, italic = false;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "db/Error.h"
+#include "engine/Chart.h"
 #include "engine/Painter.h"
 #include "engine/PdfWriter.h"
 
@@ -43,6 +44,19 @@ QString pdfText(const QString& path, QString& why) {
     p.start(tool, {QStringLiteral("-layout"), path, QStringLiteral("-")});
     p.waitForFinished(30000);
     return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+PreparedObject chartObject(const QPointF& at, const QString& title, double value) {
+    ChartData data;
+    data.title = title;
+    data.categories = {QStringLiteral("Январь"), QStringLiteral("Февраль")};
+    data.seriesTitles = {QStringLiteral("Здания")};
+    data.values = {{value, -value / 2}};
+    PreparedObject o;
+    o.kind = ObjectKind::Chart;
+    o.rect = QRectF(at, QSizeF(300, 200));
+    o.picture = encodeChart(data);
+    return o;
 }
 
 class DirectPdf : public ::testing::Test {
@@ -144,4 +158,36 @@ TEST_F(DirectPdf, RichTextAndTranslucentColoursAreLeftToThePainter) {
     PreparedPages plain;
     plain.addPage(PreparedPage{{}, false, {textCell(QRectF(10, 10, 100, 14), QStringLiteral("x"))}});
     EXPECT_THROW(writeDirectPdf(plain, path("missing/dir/x.pdf")), svod::Error);
+}
+
+TEST_F(DirectPdf, ARepeatedChartIsDrawnOnceAndPlacedOnEveryPage) {
+    PreparedPages pages;
+    // The same chart on the first and third page at other places, another on the second.
+    const PreparedObject charts[] = {chartObject(QPointF(20, 20), QStringLiteral("Остатки"), 1500),
+                                     chartObject(QPointF(20, 20), QStringLiteral("Износ"), 700),
+                                     chartObject(QPointF(40, 300), QStringLiteral("Остатки"), 1500)};
+    for (const auto& chart : charts) {
+        PreparedPage page;
+        page.objects << chart;
+        pages.addPage(page);
+    }
+    ASSERT_TRUE(writeDirectPdf(pages, path("c.pdf")));
+    QFile file(path("c.pdf"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray pdf = file.readAll();
+    EXPECT_EQ(pdf.count("/Subtype /Form"), 2);
+    EXPECT_TRUE(pdf.contains("/Ch1 ")) << "named in the resources";
+    EXPECT_TRUE(pdf.contains("/Ch2 "));
+
+    QString why;
+    const QString text = pdfText(path("c.pdf"), why);
+    if (!why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    const QStringList byPage = text.split(u'\f');
+    ASSERT_GE(byPage.size(), 3);
+    EXPECT_TRUE(byPage[0].contains(QStringLiteral("Остатки"))) << text.toStdString();
+    EXPECT_TRUE(byPage[1].contains(QStringLiteral("Износ"))) << text.toStdString();
+    EXPECT_TRUE(byPage[2].contains(QStringLiteral("Остатки"))) << text.toStdString();
+    EXPECT_TRUE(byPage[2].contains(QStringLiteral("Февраль"))) << text.toStdString();
+    EXPECT_FALSE(byPage[1].contains(QStringLiteral("Остатки"))) << text.toStdString();
 }
