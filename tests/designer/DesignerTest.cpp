@@ -580,4 +580,39 @@ TEST_F(DesignerTest, ScreenshotWithTheAddOnKinds) {
     }
 }
 
+TEST_F(DesignerTest, ChartSeriesFieldIsChosenFromTheDatasetsFields) {
+    Designer d(autosave());
+    QFile file(QStringLiteral(":/demo-reports/Остаточная стоимость по филиалам (диаграмма).frf"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    d.window->openTemplate(engine::templateFromXml(file.readAll()), QStringLiteral("диаграмма.frf"));
+    const engine::ReportTemplate before = d.model();
+    for (int i = 0; i < before.datasets.size(); ++i) { // its fields known
+        d.window->dictionary().selectDataset(i);
+        ASSERT_TRUE(d.window->dictionary().checkSelectedDataset());
+    }
+    ObjectRef chart{-1, -1};
+    for (int b = 0; b < before.bands.size() && chart.band < 0; ++b)
+        for (int i = 0; i < before.bands[b].objects.size(); ++i)
+            if (before.bands[b].objects[i].kind == engine::ObjectKind::Chart) {
+                chart = {b, i};
+                break;
+            }
+    ASSERT_GE(chart.band, 0);
+    d.window->scene().selectRefs({chart});
+    for (int i = 0; i < 3; ++i)
+        QApplication::processEvents();
+    auto* combo = d.window->findChild<QComboBox*>(QStringLiteral("PropChartSeriesField"));
+    ASSERT_TRUE(combo);
+    EXPECT_EQ(combo->accessibleName(), QStringLiteral("Поле рядов"));
+    EXPECT_GE(combo->findText(QStringLiteral("NAZVANIE")), 0) << "offers the dataset's fields";
+    combo->setCurrentIndex(combo->findText(QStringLiteral("NAZVANIE")));
+    Q_EMIT combo->activated(combo->currentIndex());
+    const auto& edited = d.model().bands[chart.band].objects[chart.index];
+    EXPECT_EQ(edited.chart.seriesField, QStringLiteral("NAZVANIE"));
+    // Saved with the template and one step to undo.
+    EXPECT_EQ(engine::templateFromXml(engine::templateToXml(d.model())), d.model());
+    d.action("EditUndo")->trigger();
+    EXPECT_EQ(d.model(), before);
+}
+
 } // namespace

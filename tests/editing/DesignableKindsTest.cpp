@@ -125,6 +125,10 @@ TEST(DesignableKindsTest, ChartPropertiesTakeTypedValues) {
     EXPECT_TRUE(setObjectProperty(o, ObjectProperty::ChartValues, QStringLiteral(" OST_VAL, ,IZN_VAL ")));
     EXPECT_EQ(o.chart.valueFields, (QStringList{QStringLiteral("OST_VAL"), QStringLiteral("IZN_VAL")}));
     EXPECT_EQ(objectProperty(o, ObjectProperty::ChartValues).toStringList(), o.chart.valueFields);
+    EXPECT_TRUE(setObjectProperty(o, ObjectProperty::ChartSeriesField, QStringLiteral(" VID ")));
+    EXPECT_EQ(o.chart.seriesField, QStringLiteral("VID"));
+    EXPECT_EQ(objectProperty(o, ObjectProperty::ChartSeriesField).toString(), QStringLiteral("VID"));
+    EXPECT_TRUE(allObjectProperties().contains(ObjectProperty::ChartSeriesField));
     EXPECT_TRUE(setObjectProperty(o, ObjectProperty::ChartLegend, false));
     EXPECT_FALSE(o.chart.legend);
     EXPECT_TRUE(propertyApplies(ObjectKind::Chart, ObjectProperty::ChartDataset));

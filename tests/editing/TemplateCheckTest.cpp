@@ -71,8 +71,12 @@ TEST(TemplateCheckTest, ChartsBoundToMissingDatasetsOrFieldsAreFlagged) {
     chart({}, {}, {});                                                              // not bound yet
     chart(QStringLiteral("NET"), QStringLiteral("KOD"), {QStringLiteral("SALDO")});
     chart(QStringLiteral("OST"), QStringLiteral("KOD"), {QStringLiteral("SALDO"), QStringLiteral("OBOROT")});
+    chart(QStringLiteral("OST"), QStringLiteral("KOD"), {QStringLiteral("SALDO")});
+    t.bands[0].objects.last().chart.seriesField = QStringLiteral("VID"); // series by a missing field
     const auto findings = checkTemplate(t, ostFields);
-    ASSERT_EQ(findings.size(), 2);
+    ASSERT_EQ(findings.size(), 3);
+    EXPECT_EQ(findings[2].object, 4);
+    EXPECT_TRUE(findings[2].message.contains(QStringLiteral("VID")));
     EXPECT_EQ(findings[0].kind, Finding::Kind::Dataset);
     EXPECT_EQ(findings[0].object, 2);
     EXPECT_TRUE(findings[0].message.contains(QStringLiteral("NET")));

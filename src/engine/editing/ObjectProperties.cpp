@@ -25,6 +25,7 @@ const QList<ObjectProperty>& allObjectProperties() {
         ObjectProperty::ChartDataset,
         ObjectProperty::ChartCategory,
         ObjectProperty::ChartValues,
+        ObjectProperty::ChartSeriesField,
         ObjectProperty::ChartSeries,
         ObjectProperty::ChartTitle,
         ObjectProperty::ChartXTitle,
@@ -91,6 +92,8 @@ QString objectPropertyCaption(ObjectProperty property) {
         return QStringLiteral("Формат значений");
     case ObjectProperty::ChartLegend:
         return QStringLiteral("Легенда");
+    case ObjectProperty::ChartSeriesField:
+        return QStringLiteral("Поле рядов");
     }
     return {};
 }
@@ -178,6 +181,8 @@ QVariant objectProperty(const TemplateObject& o, ObjectProperty property) {
         return o.chart.numberFormat;
     case ObjectProperty::ChartLegend:
         return o.chart.legend;
+    case ObjectProperty::ChartSeriesField:
+        return o.chart.seriesField;
     }
     return {};
 }
@@ -231,6 +236,9 @@ bool setChartProperty(ChartSettings& c, ObjectProperty property, const QVariant&
         return true;
     case ObjectProperty::ChartLegend:
         c.legend = value.toBool();
+        return true;
+    case ObjectProperty::ChartSeriesField:
+        c.seriesField = value.toString().trimmed();
         return true;
     default:
         return false;

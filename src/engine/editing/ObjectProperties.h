@@ -28,16 +28,17 @@ enum class ObjectProperty {
     Radius,     // double
     Picture,    // QByteArray
     // Chart
-    ChartKind,     // int of ChartType
-    ChartDataset,  // QString
-    ChartCategory, // QString: the category field
-    ChartValues,   // QStringList: one value field per series
-    ChartSeries,   // QStringList: legend texts, parallel to the values
-    ChartTitle,    // QString
-    ChartXTitle,   // QString
-    ChartYTitle,   // QString
-    ChartFormat,   // QString: the values' number format
-    ChartLegend,   // bool
+    ChartKind,        // int of ChartType
+    ChartDataset,     // QString
+    ChartCategory,    // QString: the category field
+    ChartValues,      // QStringList: one value field per series
+    ChartSeries,      // QStringList: legend texts, parallel to the values
+    ChartTitle,       // QString
+    ChartXTitle,      // QString
+    ChartYTitle,      // QString
+    ChartFormat,      // QString: the values' number format
+    ChartLegend,      // bool
+    ChartSeriesField, // QString: a series for each value of this field
 };
 
 // Every property, in the inspector's order.

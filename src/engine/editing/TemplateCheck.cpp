@@ -243,6 +243,8 @@ private:
         QStringList named = c.valueFields;
         if (!c.categoryField.isEmpty())
             named.prepend(c.categoryField);
+        if (!c.seriesField.isEmpty())
+            named << c.seriesField;
         for (const auto& f : named)
             if (!fields_[set].contains(f.toUpper()))
                 add(Finding::Kind::Field,

@@ -16,7 +16,8 @@ using engine::editing::ObjectRef;
 
 namespace {
 
-// A chart at design time: its series over three sample rows, so its kind and legend show.
+// A chart at design time: its series over three sample rows, so its kind and legend show; with a
+// series field, two sample series of its values.
 QByteArray sampleChart(engine::ChartSettings c) {
     if (c.valueFields.isEmpty())
         c.valueFields << QStringLiteral("Ряд");
@@ -25,12 +26,17 @@ QByteArray sampleChart(engine::ChartSettings c) {
     const bool category = !c.categoryField.isEmpty() && !rows.fields.contains(c.categoryField);
     if (category)
         rows.fields.prepend(c.categoryField);
-    for (int r = 0; r < 3; ++r) {
+    const bool series = !c.seriesField.isEmpty() && !rows.fields.contains(c.seriesField);
+    if (series)
+        rows.fields << c.seriesField;
+    for (int r = 0; r < (series ? 6 : 3); ++r) {
         QVariantList row;
         if (category)
-            row << QString::number(r + 1);
+            row << QString::number(r % 3 + 1);
         for (qsizetype s = 0; s < c.valueFields.size(); ++s)
             row << 3.0 + double((r + s) % 3);
+        if (series)
+            row << QStringLiteral("%1 %2").arg(c.seriesField).arg(r / 3 + 1);
         rows.rows << row;
     }
     try {

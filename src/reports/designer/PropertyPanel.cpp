@@ -43,13 +43,14 @@ QString fontText(const engine::FontSpec& f) {
 
 // The properties' editor object names: "Prop" and the property's English key.
 QString editorName(ObjectProperty p) {
-    static const char* names[] = {"Name",        "X",           "Y",          "Width",        "Height",
-                                  "Text",        "Format",      "Font",       "Frame",        "FrameWidth",
-                                  "FrameColor",  "Fill",        "Align",      "WordWrap",     "Stretch",
-                                  "Radius",      "Picture",     "ChartKind",  "ChartDataset", "ChartCategory",
-                                  "ChartValues", "ChartSeries", "ChartTitle", "ChartXTitle",  "ChartYTitle",
-                                  "ChartFormat", "ChartLegend"};
-    static_assert(std::size(names) == std::size_t(ObjectProperty::ChartLegend) + 1);
+    // clang-format off
+    static const char* names[] = {"Name", "X", "Y", "Width", "Height", "Text", "Format", "Font", "Frame",
+                                  "FrameWidth", "FrameColor", "Fill", "Align", "WordWrap", "Stretch",
+                                  "Radius", "Picture", "ChartKind", "ChartDataset", "ChartCategory",
+                                  "ChartValues", "ChartSeries", "ChartTitle", "ChartXTitle", "ChartYTitle",
+                                  "ChartFormat", "ChartLegend", "ChartSeriesField"};
+    // clang-format on
+    static_assert(std::size(names) == std::size_t(ObjectProperty::ChartSeriesField) + 1);
     return QStringLiteral("Prop") + QString::fromLatin1(names[int(p)]);
 }
 
@@ -175,7 +176,8 @@ void ObjectInspector::showObjects() {
         if (p == ObjectProperty::ChartDataset) {
             for (const auto& d : t.datasets)
                 choices << d.name;
-        } else if (p == ObjectProperty::ChartCategory && fieldsOf_) {
+        } else if ((p == ObjectProperty::ChartCategory || p == ObjectProperty::ChartSeriesField) &&
+                   fieldsOf_) {
             choices = fieldsOf_(objects[0].chart.dataset).value_or(QStringList());
         }
         addRow(shown.caption, editorFor(shown, choices), shown.name);
@@ -210,6 +212,7 @@ QWidget* ObjectInspector::editorFor(const ShownProperty& shown, const QStringLis
         return chartKindEditor(shown);
     case ObjectProperty::ChartDataset:
     case ObjectProperty::ChartCategory:
+    case ObjectProperty::ChartSeriesField:
         return choiceEditor(shown, choices);
     case ObjectProperty::Picture:
         return pictureEditor(shown);
