@@ -1,7 +1,7 @@
 // Opening a generated template of many objects in the designer to its first paint, and one drag
 // step with many objects selected, against preparing the same template with the engine.
 //
-//   designer_bench [OBJECTS=2000] [SELECTED=200]   (SELECTED=0: opening alone, for a profiler)
+//   designer_bench [OBJECTS=2000] [SELECTED=200] [RUNS=5]   (SELECTED=0: opening alone, for a profiler)
 #include <QApplication>
 #include <QElapsedTimer>
 #include <algorithm>
@@ -68,6 +68,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const int objects = argc > 1 ? std::atoi(argv[1]) : 2000;
     const int selected = argc > 2 ? std::atoi(argv[2]) : 200;
+    const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 5;
     const engine::ReportTemplate t = generate(objects);
 
     engine::RowSet rows;
@@ -78,7 +79,7 @@ int main(int argc, char** argv) {
     QList<double> prepare, open, drag, full, drop;
     QList<double> phases[3]; // window made, template opened, shown
     int painted = 0;
-    for (int run = 0; run < 5; ++run) {
+    for (int run = 0; run < runs; ++run) {
         QElapsedTimer timer;
         timer.start();
         engine::Report report;
@@ -140,9 +141,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     const double p = median(prepare), o = median(open), d = median(drag), f = median(full), r = median(drop);
-    if (painted != 5)
+    if (painted != runs)
         return 1;
-    std::printf("objects %d, selected %d (medians of 5 runs)\n", objects, selected);
+    std::printf("objects %d, selected %d (medians of %d runs)\n", objects, selected, runs);
     std::printf("prepare with the engine:      %8.1f ms\n", p);
     std::printf("designer open to first paint: %8.1f ms  (%.2fx of preparing; goal <= 1x)\n", o, o / p);
     std::printf("  of which: window %.1f, template %.1f, shown %.1f, laid out and painted %.1f ms\n",

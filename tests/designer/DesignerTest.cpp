@@ -8,12 +8,14 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 #include <QUndoStack>
 #include <gtest/gtest.h>
 
@@ -331,6 +333,7 @@ TEST_F(DesignerTest, KeyboardMovesResizesAndWalksObjects) {
 
 TEST_F(DesignerTest, ScreenshotWithADemoTemplate) {
     Designer d(autosave());
+    d.window->resize(1280, 800);
     d.window->openTemplate(demoTemplate(), QStringLiteral("Остатки по филиалам на дату.frf"));
     d.window->dictionary().selectDataset(0);
     d.window->dictionary().checkSelectedDataset();
@@ -424,12 +427,49 @@ TEST_F(DesignerTest, PaletteKindsAreDroppedOntoABand) {
     EXPECT_EQ(d.model(), t);
 }
 
+TEST_F(DesignerTest, EveryToolBarCommandIsShownAt1280By800) {
+    Designer d(autosave());
+    d.window->resize(1280, 800);
+    d.window->openTemplate(demoTemplate(), {});
+    // A long step name must not widen the bar: the undo button keeps its caption.
+    d.window->view().placeObject(engine::ObjectKind::RoundRect, d.window->scene().bandArea(2).topLeft());
+    QApplication::processEvents();
+    const auto bars = d.window->findChildren<QToolBar*>();
+    ASSERT_EQ(bars.size(), 2);
+    for (QToolBar* bar : bars) {
+        EXPECT_TRUE(bar->isVisible());
+        for (QAction* a : bar->actions()) {
+            QWidget* button = bar->widgetForAction(a);
+            ASSERT_TRUE(button) << a->objectName().toStdString();
+            EXPECT_TRUE(button->isVisible()) << a->objectName().toStdString();
+            EXPECT_TRUE(bar->rect().contains(button->geometry())) << a->objectName().toStdString();
+        }
+        // Qt hides what does not fit behind this button.
+        auto* more = bar->findChild<QWidget*>(QStringLiteral("qt_toolbar_ext_button"));
+        EXPECT_TRUE(!more || !more->isVisible()) << bar->objectName().toStdString();
+    }
+    QAction* undo = d.action("ToolUndo");
+    ASSERT_TRUE(undo);
+    EXPECT_EQ(undo->text(), QStringLiteral("Отменить"));
+    EXPECT_TRUE(undo->toolTip().startsWith(QStringLiteral("Отменить: ")));
+    const engine::ReportTemplate before = d.model();
+    undo->trigger();
+    EXPECT_NE(d.model(), before);
+    d.action("ToolRedo")->trigger();
+    EXPECT_EQ(d.model(), before);
+    // The alignment commands from the bar's menu button.
+    auto* arrange = d.window->findChild<QToolButton*>(QStringLiteral("ArrangeButton"));
+    ASSERT_TRUE(arrange && arrange->menu());
+    EXPECT_TRUE(arrange->isVisible());
+    EXPECT_TRUE(arrange->menu()->actions().contains(d.action("AlignLeft")));
+}
+
 TEST_F(DesignerTest, F6CyclesThePanelsAndTheKeyboardPlacesAndEditsObjects) {
     Designer d(autosave());
     ASSERT_TRUE(d.window->newFile());
     d.activate();
     d.window->view().setFocus();
-    const QStringList order = {QStringLiteral("Palette"),         QStringLiteral("ObjectInspector"),
+    const QStringList order = {QStringLiteral("Palette"),         QStringLiteral("PropertyPanel"),
                                QStringLiteral("DictionaryPanel"), QStringLiteral("DialogPanel"),
                                QStringLiteral("CheckList"),       QStringLiteral("DesignView")};
     for (const auto& panel : order) {

@@ -8,7 +8,7 @@
 
 namespace svod::engine::editing {
 
-// The properties of a band object that the inspector shows and edits.
+// The properties of a band object that the property panel shows and edits.
 enum class ObjectProperty {
     Name,
     X,
@@ -41,7 +41,7 @@ enum class ObjectProperty {
     ChartSeriesField, // QString: a series for each value of this field
 };
 
-// Every property, in the inspector's order.
+// Every property, in the property panel's order.
 const QList<ObjectProperty>& allObjectProperties();
 // The Russian caption of a property.
 QString objectPropertyCaption(ObjectProperty property);

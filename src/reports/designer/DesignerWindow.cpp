@@ -29,6 +29,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 #include <QUndoView>
 #include <QVBoxLayout>
 
@@ -212,7 +213,7 @@ DesignerWindow::DesignerWindow(DesignerServices services, QWidget* parent)
     scene_ = new DesignScene(*document_, this);
     view_ = new DesignView(*scene_, this);
     setCentralWidget(view_);
-    inspector_ = new ObjectInspector(*document_, *scene_);
+    properties_ = new PropertyPanel(*document_, *scene_);
     dictionary_ = new DictionaryPanel(*document_, services_.runDataset);
     checkList_ = new QListWidget;
     checkList_->setObjectName(QStringLiteral("CheckList"));
@@ -221,7 +222,7 @@ DesignerWindow::DesignerWindow(DesignerServices services, QWidget* parent)
     history->setObjectName(QStringLiteral("UndoHistory"));
     history->setAccessibleName(QStringLiteral("История изменений"));
     history->setEmptyLabel(QStringLiteral("<исходный шаблон>"));
-    dock(this, QStringLiteral("Инспектор объектов"), QStringLiteral("InspectorDock"), inspector_,
+    dock(this, QStringLiteral("Инспектор объектов"), QStringLiteral("PropertyDock"), properties_,
          Qt::RightDockWidgetArea);
     auto* dictionaryDock = dock(this, QStringLiteral("Словарь данных"), QStringLiteral("DictionaryDock"),
                                 dictionary_, Qt::LeftDockWidgetArea);
@@ -238,14 +239,14 @@ DesignerWindow::DesignerWindow(DesignerServices services, QWidget* parent)
     checkDock->raise();
     // The page gets the height; the side panels room for their editors.
     resizeDocks({checkDock}, {110}, Qt::Vertical);
-    inspector_->setMinimumWidth(320);
+    properties_->setMinimumWidth(320);
     dictionaryDock->setMinimumWidth(360);
 
     connect(document_, &DesignerDocument::changed, scene_, &DesignScene::sync);
     connect(document_, &DesignerDocument::modifiedChanged, this, &DesignerWindow::updateCaption);
     connect(document_, &DesignerDocument::fileNameChanged, this, &DesignerWindow::updateCaption);
     connect(view_, &DesignView::editTextRequested, this, &DesignerWindow::editObjectText);
-    inspector_->setFieldSource([this](const QString& dataset) { return dictionary_->knownFields(dataset); });
+    properties_->setFieldSource([this](const QString& dataset) { return dictionary_->knownFields(dataset); });
     connect(checkList_, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
         const int band = item->data(Qt::UserRole).toInt();
         const int object = item->data(Qt::UserRole + 1).toInt();
@@ -460,14 +461,28 @@ void DesignerWindow::buildViewMenu() {
                   QKeySequence(Qt::SHIFT | Qt::Key_F6), [this] { focusPanel(false); });
 }
 
-// The commands used most, on a tool bar of their own (the actions are the menus').
+// The commands used most, on a tool bar of their own in a second row, so that neither bar is cut
+// off at 1280 pixels (the actions are the menus').
 void DesignerWindow::buildCommandBar() {
+    addToolBarBreak();
     QToolBar* tools = addToolBar(QStringLiteral("Команды"));
     tools->setObjectName(QStringLiteral("Commands"));
     tools->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    for (const char* name : {"FileSave", "EditUndo", "EditRedo", "Preview", "CheckTemplate"})
+    if (auto* a = findChild<QAction*>(QStringLiteral("FileSave")))
+        tools->addAction(a);
+    addUndoButtons(tools);
+    for (const char* name : {"Preview", "CheckTemplate"})
         if (auto* a = findChild<QAction*>(QLatin1String(name)))
             tools->addAction(a);
+    if (auto* arrangeMenu = findChild<QMenu*>(QStringLiteral("ArrangeMenu"))) {
+        auto* arrangeButton = new QToolButton;
+        arrangeButton->setObjectName(QStringLiteral("ArrangeButton"));
+        arrangeButton->setText(QStringLiteral("Расположение"));
+        arrangeButton->setAccessibleName(QStringLiteral("Расположение"));
+        arrangeButton->setMenu(arrangeMenu);
+        arrangeButton->setPopupMode(QToolButton::InstantPopup);
+        tools->addWidget(arrangeButton);
+    }
     auto* zoomBox = new QComboBox;
     zoomBox->setObjectName(QStringLiteral("ZoomBox"));
     zoomBox->setAccessibleName(QStringLiteral("Масштаб"));
@@ -487,8 +502,29 @@ void DesignerWindow::buildCommandBar() {
     tools->addWidget(zoomBox);
 }
 
+// Undo and redo with short captions: the menu's actions carry the step's name, which would widen
+// the bar with every step; here the name is the tool tip.
+void DesignerWindow::addUndoButtons(QToolBar* tools) {
+    QUndoStack& stack = document_->undoStack();
+    auto* undo = tools->addAction(QStringLiteral("Отменить"), &stack, &QUndoStack::undo);
+    undo->setObjectName(QStringLiteral("ToolUndo"));
+    auto* redo = tools->addAction(QStringLiteral("Повторить"), &stack, &QUndoStack::redo);
+    redo->setObjectName(QStringLiteral("ToolRedo"));
+    const auto update = [&stack, undo, redo] {
+        undo->setEnabled(stack.canUndo());
+        redo->setEnabled(stack.canRedo());
+        undo->setToolTip(stack.canUndo() ? QStringLiteral("Отменить: ") + stack.undoText()
+                                         : QStringLiteral("Отменить"));
+        redo->setToolTip(stack.canRedo() ? QStringLiteral("Повторить: ") + stack.redoText()
+                                         : QStringLiteral("Повторить"));
+    };
+    connect(&stack, &QUndoStack::indexChanged, this, update);
+    connect(&stack, &QUndoStack::cleanChanged, this, update);
+    update();
+}
+
 QList<QWidget*> DesignerWindow::panels() const {
-    return {view_, palette_, inspector_, dictionary_, dialogPanel_, checkList_};
+    return {view_, palette_, properties_, dictionary_, dialogPanel_, checkList_};
 }
 
 void DesignerWindow::focusPanel(bool forward) {

@@ -21,7 +21,7 @@ class DesignScene;
 class DesignView;
 class DesignerDocument;
 class DialogPanel;
-class ObjectInspector;
+class PropertyPanel;
 
 // What the designer asks the user; tests answer by script.
 class DesignerPrompts {
@@ -59,7 +59,7 @@ struct DesignerServices {
     int autosaveSeconds = 60;
 };
 
-// The report designer: the page with its bands and objects, the palette, the inspector, the data
+// The report designer: the page with its bands and objects, the palette, the property panel, the data
 // dictionary, the check panel, files, preview and undo.
 class DesignerWindow final : public QMainWindow {
     Q_OBJECT
@@ -72,7 +72,7 @@ public:
     DesignerDocument& document() { return *document_; }
     DesignScene& scene() { return *scene_; }
     DesignView& view() { return *view_; }
-    ObjectInspector& inspector() { return *inspector_; }
+    PropertyPanel& properties() { return *properties_; }
     DictionaryPanel& dictionary() { return *dictionary_; }
     DialogPanel& dialogPanel() { return *dialogPanel_; }
     void setPrompts(DesignerPrompts* prompts) { prompts_ = prompts; }
@@ -135,6 +135,7 @@ private:
     void buildArrangeMenu();
     void buildViewMenu();
     void buildCommandBar();
+    void addUndoButtons(QToolBar* tools);
     QAction* addMenuAction(QMenu* menu, const QString& text, const QString& name, const QKeySequence& key,
                            const std::function<void()>& run);
     void updateCaption();
@@ -147,7 +148,7 @@ private:
     DesignerDocument* document_;
     DesignScene* scene_;
     DesignView* view_;
-    ObjectInspector* inspector_;
+    PropertyPanel* properties_;
     DictionaryPanel* dictionary_;
     QListWidget* checkList_;
     QToolBar* palette_ = nullptr;

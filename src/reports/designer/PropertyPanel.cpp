@@ -62,7 +62,7 @@ bool repeats(engine::BandKind kind) {
 
 } // namespace
 
-const QStringList& ObjectInspector::displayFormats() {
+const QStringList& PropertyPanel::displayFormats() {
     static const QStringList formats = {QString(),
                                         QStringLiteral("#0.00"),
                                         QStringLiteral("#,##0.00"),
@@ -75,17 +75,17 @@ const QStringList& ObjectInspector::displayFormats() {
     return formats;
 }
 
-ObjectInspector::ObjectInspector(DesignerDocument& document, DesignScene& scene, QWidget* parent)
+PropertyPanel::PropertyPanel(DesignerDocument& document, DesignScene& scene, QWidget* parent)
     : QWidget(parent), document_(document), scene_(scene) {
-    setObjectName(QStringLiteral("ObjectInspector"));
+    setObjectName(QStringLiteral("PropertyPanel"));
     setAccessibleName(QStringLiteral("Инспектор объектов"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(2, 2, 2, 2);
     title_ = new QLabel(this);
-    title_->setObjectName(QStringLiteral("InspectorTitle"));
+    title_->setObjectName(QStringLiteral("PropertyTitle"));
     title_->setWordWrap(true);
     table_ = new QTableWidget(0, 2, this);
-    table_->setObjectName(QStringLiteral("InspectorTable"));
+    table_->setObjectName(QStringLiteral("PropertyTable"));
     table_->setAccessibleName(QStringLiteral("Свойства"));
     table_->setHorizontalHeaderLabels({QStringLiteral("Свойство"), QStringLiteral("Значение")});
     table_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
@@ -113,7 +113,7 @@ ObjectInspector::ObjectInspector(DesignerDocument& document, DesignScene& scene,
     refresh();
 }
 
-void ObjectInspector::addRow(const QString& caption, QWidget* editor, const QString& objectName) {
+void PropertyPanel::addRow(const QString& caption, QWidget* editor, const QString& objectName) {
     const int row = table_->rowCount();
     table_->insertRow(row);
     auto* item = new QTableWidgetItem(caption);
@@ -124,7 +124,7 @@ void ObjectInspector::addRow(const QString& caption, QWidget* editor, const QStr
     table_->setCellWidget(row, 1, editor);
 }
 
-void ObjectInspector::applyObjectProperty(ObjectProperty property, const QVariant& value) {
+void PropertyPanel::applyObjectProperty(ObjectProperty property, const QVariant& value) {
     if (refreshing_)
         return;
     const auto refs = scene_.selectedRefs();
@@ -132,7 +132,7 @@ void ObjectInspector::applyObjectProperty(ObjectProperty property, const QVarian
     scene_.sync();
 }
 
-void ObjectInspector::refresh() {
+void PropertyPanel::refresh() {
     if (refreshing_)
         return;
     refreshing_ = true;
@@ -150,7 +150,7 @@ void ObjectInspector::refresh() {
     refreshing_ = false;
 }
 
-void ObjectInspector::showObjects() {
+void PropertyPanel::showObjects() {
     const auto refs = scene_.selectedRefs();
     const auto& t = document_.reportTemplate();
     QList<engine::TemplateObject> objects;
@@ -184,7 +184,7 @@ void ObjectInspector::showObjects() {
     }
 }
 
-QWidget* ObjectInspector::editorFor(const ShownProperty& shown, const QStringList& choices) {
+QWidget* PropertyPanel::editorFor(const ShownProperty& shown, const QStringList& choices) {
     switch (shown.property) {
     case ObjectProperty::X:
     case ObjectProperty::Y:
@@ -221,7 +221,7 @@ QWidget* ObjectInspector::editorFor(const ShownProperty& shown, const QStringLis
     }
 }
 
-QWidget* ObjectInspector::numberEditor(const ShownProperty& shown) {
+QWidget* PropertyPanel::numberEditor(const ShownProperty& shown) {
     const auto& [p, value, common, caption, name] = shown;
     auto* spin = new QDoubleSpinBox;
     spin->setRange(p == ObjectProperty::X || p == ObjectProperty::Y ? -10000 : 0, 10000);
@@ -236,7 +236,7 @@ QWidget* ObjectInspector::numberEditor(const ShownProperty& shown) {
     return spin;
 }
 
-QWidget* ObjectInspector::flagEditor(const ShownProperty& shown) {
+QWidget* PropertyPanel::flagEditor(const ShownProperty& shown) {
     const auto& [p, value, common, caption, name] = shown;
     auto* box = new QCheckBox;
     box->setTristate(!common);
@@ -245,7 +245,7 @@ QWidget* ObjectInspector::flagEditor(const ShownProperty& shown) {
     return box;
 }
 
-QWidget* ObjectInspector::formatEditor(const ShownProperty& shown) {
+QWidget* PropertyPanel::formatEditor(const ShownProperty& shown) {
     const auto& [p, value, common, caption, name] = shown;
     auto* combo = new QComboBox;
     combo->setEditable(true);
@@ -258,7 +258,7 @@ QWidget* ObjectInspector::formatEditor(const ShownProperty& shown) {
     return combo;
 }
 
-QWidget* ObjectInspector::fontEditor(const ShownProperty& shown) {
+QWidget* PropertyPanel::fontEditor(const ShownProperty& shown) {
     const auto& [p, value, common, caption, name] = shown;
     auto* button = new QPushButton(common ? fontText(value.value<engine::FontSpec>()) : QStringLiteral("…"));
     connect(button, &QPushButton::clicked, this, [this, value] {
@@ -283,7 +283,7 @@ QWidget* ObjectInspector::fontEditor(const ShownProperty& shown) {
     return button;
 }
 
-QWidget* ObjectInspector::colorEditor(const ShownProperty& shown) {
+QWidget* PropertyPanel::colorEditor(const ShownProperty& shown) {
     const auto& [p, value, common, caption, name] = shown;
     auto* box = new QWidget;
     auto* row = new QHBoxLayout(box);
@@ -312,7 +312,7 @@ QWidget* ObjectInspector::colorEditor(const ShownProperty& shown) {
     return box;
 }
 
-QWidget* ObjectInspector::frameSidesEditor(const ShownProperty& shown) {
+QWidget* PropertyPanel::frameSidesEditor(const ShownProperty& shown) {
     const auto& [p, value, common, caption, name] = shown;
     auto* box = new QWidget;
     auto* row = new QHBoxLayout(box);
@@ -340,7 +340,7 @@ QWidget* ObjectInspector::frameSidesEditor(const ShownProperty& shown) {
     return box;
 }
 
-QWidget* ObjectInspector::alignmentEditor(const ShownProperty& shown) {
+QWidget* PropertyPanel::alignmentEditor(const ShownProperty& shown) {
     const auto& [p, value, common, caption, name] = shown;
     auto* combo = new QComboBox;
     const QList<std::pair<int, QString>> choices = {
@@ -369,7 +369,7 @@ QWidget* ObjectInspector::alignmentEditor(const ShownProperty& shown) {
     return combo;
 }
 
-QWidget* ObjectInspector::chartKindEditor(const ShownProperty& shown) {
+QWidget* PropertyPanel::chartKindEditor(const ShownProperty& shown) {
     const auto& [p, value, common, caption, name] = shown;
     auto* combo = new QComboBox;
     if (!common)
@@ -384,7 +384,7 @@ QWidget* ObjectInspector::chartKindEditor(const ShownProperty& shown) {
     return combo;
 }
 
-QWidget* ObjectInspector::choiceEditor(const ShownProperty& shown, const QStringList& choices) {
+QWidget* PropertyPanel::choiceEditor(const ShownProperty& shown, const QStringList& choices) {
     const auto& [p, value, common, caption, name] = shown;
     auto* combo = new QComboBox;
     combo->setEditable(true);
@@ -396,7 +396,7 @@ QWidget* ObjectInspector::choiceEditor(const ShownProperty& shown, const QString
     return combo;
 }
 
-QWidget* ObjectInspector::pictureEditor(const ShownProperty& shown) {
+QWidget* PropertyPanel::pictureEditor(const ShownProperty& shown) {
     const auto& [p, value, common, caption, name] = shown;
     auto* button = new QPushButton(value.toByteArray().isEmpty() ? QStringLiteral("Загрузить…")
                                                                  : QStringLiteral("Заменить…"));
@@ -425,7 +425,7 @@ QWidget* ObjectInspector::pictureEditor(const ShownProperty& shown) {
     return button;
 }
 
-QWidget* ObjectInspector::textEditor(const ShownProperty& shown) {
+QWidget* PropertyPanel::textEditor(const ShownProperty& shown) {
     const auto& [p, value, common, caption, name] = shown;
     const QString text = value.metaType().id() == QMetaType::QStringList
                              ? value.toStringList().join(QStringLiteral(", "))
@@ -436,7 +436,7 @@ QWidget* ObjectInspector::textEditor(const ShownProperty& shown) {
     return edit;
 }
 
-void ObjectInspector::showBand(int index) {
+void PropertyPanel::showBand(int index) {
     const auto& t = document_.reportTemplate();
     if (index < 0 || index >= t.bands.size()) {
         title_->setText(QStringLiteral("Ничего не выбрано"));

@@ -16,10 +16,10 @@ class DesignerDocument;
 
 // The properties of the selection with typed editors: several selected objects show the properties
 // they share, and a change applies to all of them. With no object selected it shows the current band.
-class ObjectInspector final : public QWidget {
+class PropertyPanel final : public QWidget {
     Q_OBJECT
 public:
-    ObjectInspector(DesignerDocument& document, DesignScene& scene, QWidget* parent = nullptr);
+    PropertyPanel(DesignerDocument& document, DesignScene& scene, QWidget* parent = nullptr);
 
     // Rebuilds the editors for the selection.
     void refresh();
