@@ -22,6 +22,36 @@ QString chartCell(const PreparedObject& o) {
         .arg(QString::fromLatin1(chartPng(o).toBase64()));
 }
 
+QString pt(double v) {
+    return QString::number(v, 'f', 1) + QStringLiteral("pt");
+}
+
+// A shape as a box of its size: its outline, fill and corners as the page draws them.
+QString shapeCell(const PreparedObject& o, const QString& span) {
+    const QString pen = o.frame.color.alpha() > 0 ? pt(o.frame.width * PointsPerPixel) +
+                                                        QStringLiteral(" solid ") + htmlColor(o.frame.color)
+                                                  : QStringLiteral("none");
+    QString style;
+    if (o.kind == ObjectKind::Line) {
+        // A line runs along the longer side of its rectangle.
+        style = o.rect.width() >= o.rect.height()
+                    ? QStringLiteral("width:%1;height:0;border-top:%2;").arg(pt(o.rect.width()), pen)
+                    : QStringLiteral("width:0;height:%1;border-left:%2;").arg(pt(o.rect.height()), pen);
+    } else {
+        style = QStringLiteral("width:%1;height:%2;box-sizing:border-box;border:%3;")
+                    .arg(pt(o.rect.width()), pt(o.rect.height()), pen);
+        if (o.fill.isValid() && o.fill.alpha() > 0)
+            style += QStringLiteral("background:%1;").arg(htmlColor(o.fill));
+        if (o.kind == ObjectKind::RoundRect)
+            style += QStringLiteral("border-radius:%1;").arg(pt(o.radius));
+    }
+    const QString kind = o.kind == ObjectKind::Line        ? QStringLiteral("line")
+                         : o.kind == ObjectKind::RoundRect ? QStringLiteral("roundrect")
+                                                           : QStringLiteral("rect");
+    return QStringLiteral("<td%1 style=\"padding:0\"><div class=\"%2\" style=\"%3\"></div></td>")
+        .arg(span, kind, style);
+}
+
 } // namespace
 
 void exportHtml(const PreparedPages& pages, const QString& path) {
@@ -32,7 +62,7 @@ void exportHtml(const PreparedPages& pages, const QString& path) {
         "}\n</style>\n</head>\n<body>\n");
     for (int p = 0; p < pages.count(); ++p) {
         const PreparedPage page = pages.page(p);
-        const auto rows = rowsWithCharts(page);
+        const auto rows = rowsWithDrawings(page);
         int maxCells = 1;
         for (const auto& row : rows)
             maxCells = std::max(maxCells, int(row.size()));
@@ -40,8 +70,15 @@ void exportHtml(const PreparedPages& pages, const QString& path) {
         for (const auto& row : rows) {
             out += QStringLiteral("<tr>");
             for (const auto* o : row) {
+                const QString span = (row.size() == 1 && maxCells > 1)
+                                         ? QStringLiteral(" colspan=\"%1\"").arg(maxCells)
+                                         : QString();
                 if (o->kind == ObjectKind::Chart) {
                     out += chartCell(*o);
+                    continue;
+                }
+                if (isShape(*o)) {
+                    out += shapeCell(*o, span);
                     continue;
                 }
                 QString style = QStringLiteral("width:%1pt;font-family:'%2';font-size:%3pt;")
@@ -62,9 +99,6 @@ void exportHtml(const PreparedPages& pages, const QString& path) {
                     style += QStringLiteral("text-align:right;");
                 else if (o->alignment & Qt::AlignHCenter)
                     style += QStringLiteral("text-align:center;");
-                const QString span = (row.size() == 1 && maxCells > 1)
-                                         ? QStringLiteral(" colspan=\"%1\"").arg(maxCells)
-                                         : QString();
                 const QString text =
                     o->kind == ObjectKind::RichText
                         ? o->text
