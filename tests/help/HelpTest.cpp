@@ -63,6 +63,8 @@ TEST(HelpPages, ContentsCoverEveryPageAndEveryWindow) {
                                   "Управление программой",
                                   "Протокол ошибок",
                                   "Текст не найден",
+                                  "Ни одного",
+                                  "Поле рядов",
                                   "Упорядочить",
                                   "pr_vt.ini"};
     QString allText;
