@@ -80,7 +80,7 @@ std::pair<LaidOutBand, LaidOutBand> splitBand(const LaidOutBand& laid, double av
             }
             continue;
         }
-        const double lineH = metricsFor(item.object.font).lineSpacing();
+        const double lineH = measuresFor(item.object.font).lineSpacing;
         const int fit =
             std::clamp(int((available - rect.top() - 2 * TextPadding) / lineH), 0, int(item.lines.size()));
         LaidOutObject head = item;

@@ -82,10 +82,11 @@ void drawText(QPainter& p, const PreparedObject& o, FontCache& fonts) {
         p.save();
         p.setClipRect(o.rect);
     }
+    const double ascent = measuresFor(o.font).ascent;
     double y = block.top;
     for (qsizetype i = 0; i < block.lines.size(); ++i) {
         const double x = alignedLeft(block.inner, widths[i], o.alignment);
-        p.drawText(QPointF(x, y + fm.ascent()), block.lines[i]);
+        p.drawText(QPointF(x, y + ascent), block.lines[i]);
         y += block.lineHeight;
     }
     if (clipped)

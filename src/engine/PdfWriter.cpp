@@ -50,6 +50,32 @@ void appendNumber(QByteArray& out, double v) {
     out.append(buf, p - buf);
 }
 
+// A glyph's two bytes in a literal string: delimiters and line ends escaped, since a reader turns
+// a bare CR into LF.
+qsizetype appendGlyphCode(char* out, qsizetype n, int glyph) {
+    for (const char c : {char(glyph >> 8), char(glyph & 0xff)}) {
+        switch (c) {
+        case '(':
+        case ')':
+        case '\\':
+            out[n++] = '\\';
+            out[n++] = c;
+            break;
+        case '\r':
+            out[n++] = '\\';
+            out[n++] = 'r';
+            break;
+        case '\n':
+            out[n++] = '\\';
+            out[n++] = 'n';
+            break;
+        default:
+            out[n++] = c;
+        }
+    }
+    return n;
+}
+
 void appendInt(QByteArray& out, qint64 v) {
     char buf[24];
     out.append(buf, std::to_chars(buf, buf + sizeof buf, v).ptr - buf);
@@ -119,7 +145,7 @@ public:
             underlineThickness_ = be16(post, 10) / double(unitsPerEm_);
         }
         glyphs_.assign(0x10000, -1);
-        seen_.assign(size_t(glyphCount_), false);
+        seen_.assign(size_t(glyphCount_), 0);
     }
 
     int index() const { return index_; }
@@ -150,7 +176,7 @@ public:
     double advance(int glyph) const { return advances_[glyph] * 1000.0 / unitsPerEm_; }
     void use(int glyph, char16_t c) {
         if (!seen_[size_t(glyph)]) {
-            seen_[size_t(glyph)] = true;
+            seen_[size_t(glyph)] = 1;
             used_.emplace(quint16(glyph), c);
         }
     }
@@ -175,7 +201,7 @@ private:
     std::vector<quint16> advances_;
     std::vector<qint32> glyphs_;
     std::map<quint16, char16_t> used_;
-    std::vector<bool> seen_; // by glyph: in used_ already
+    std::vector<quint8> seen_; // by glyph: in used_ already
 };
 
 QByteArray EmbeddedFont::baseFont() const {
@@ -532,16 +558,21 @@ private:
                 state_.fontSize = size;
             }
             out_ += "1 0 0 -1 ";
-            point(QPointF(x, baseline), " Tm <");
-            static const char hex[] = "0123456789ABCDEF";
+            point(QPointF(x, baseline), " Tm (");
+            // Two raw bytes a glyph: half the hex form, to write and to compress.
+            char bytes[4 * 64];
+            qsizetype n = 0;
             for (qsizetype i = 0; i < text.size(); ++i) {
                 const int g = glyphs_[run.first + size_t(i)];
                 font.use(g, text[i].unicode());
-                const char digits[4] = {hex[(g >> 12) & 15], hex[(g >> 8) & 15], hex[(g >> 4) & 15],
-                                        hex[g & 15]};
-                out_.append(digits, 4);
+                n = appendGlyphCode(bytes, n, g);
+                if (n > qsizetype(sizeof bytes) - 4) {
+                    out_.append(bytes, n);
+                    n = 0;
+                }
             }
-            out_ += "> Tj ET\n";
+            out_.append(bytes, n);
+            out_ += ") Tj ET\n";
         } else {
             // Outlines shaped by Qt, with its substitute faces for missing characters.
             const QFont qfont = qfontFor(o.font, 72);
@@ -568,7 +599,7 @@ private:
     void drawText(const PreparedObject& o) {
         if (o.text.isEmpty() || o.font.color.alpha() == 0)
             return;
-        const QFontMetricsF& fm = metricsFor(o.font);
+        const double ascent = measuresFor(o.font).ascent;
         const TextBlock block = layoutTextBlock(o.text, o.font, o.rect, o.alignment, o.wordWrap);
         EmbeddedFont& font = fontFor(o.font);
         glyphs_.clear();
@@ -590,7 +621,7 @@ private:
             const Run& run = runs_[size_t(i)];
             const double x = alignedLeft(block.inner, run.width, o.alignment);
             if (!block.lines[i].isEmpty())
-                drawLine(o, font, block.lines[i], run, x, y + fm.ascent());
+                drawLine(o, font, block.lines[i], run, x, y + ascent);
             y += block.lineHeight;
         }
         if (clipped) {

@@ -51,7 +51,7 @@ struct Style {
     double radius = 0;
     bool operator==(const Style&) const = default;
     // Objects of one band share their family string: comparing its data pointer first is cheap.
-    bool sameAs(const Style& o) const {
+    bool sameAs(const PreparedObject& o) const {
         const bool sameFamily = (font.family.constData() == o.font.family.constData() &&
                                  font.family.size() == o.font.family.size()) ||
                                 font.family == o.font.family;
@@ -96,7 +96,40 @@ public:
         varint(quint64(b.size()));
         out_.append(b.data(), b.size());
     }
-    void string(const QString& s) { bytes(s.toUtf8()); }
+    // UTF-8 written in place: a page's texts are most of its bytes. `s` is valid UTF-16.
+    void string(QStringView s) {
+        qsizetype length = 0;
+        for (qsizetype i = 0; i < s.size(); ++i) {
+            const char16_t c = s[i].unicode();
+            if (QChar::isHighSurrogate(c) && i + 1 < s.size() && QChar::isLowSurrogate(s[i + 1].unicode()))
+                length += 4, ++i;
+            else
+                length += c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
+        }
+        varint(quint64(length));
+        const qsizetype at = out_.size();
+        out_.resize(at + length);
+        auto* p = reinterpret_cast<uchar*>(out_.data() + at);
+        for (qsizetype i = 0; i < s.size(); ++i) {
+            char32_t c = s[i].unicode();
+            if (c < 0x80) {
+                *p++ = uchar(c);
+            } else if (c < 0x800) {
+                *p++ = uchar(0xc0 | c >> 6);
+                *p++ = uchar(0x80 | (c & 0x3f));
+            } else if (QChar::isHighSurrogate(c) && i + 1 < s.size() && s[i + 1].isLowSurrogate()) {
+                c = QChar::surrogateToUcs4(char16_t(c), s[++i].unicode());
+                *p++ = uchar(0xf0 | c >> 18);
+                *p++ = uchar(0x80 | ((c >> 12) & 0x3f));
+                *p++ = uchar(0x80 | ((c >> 6) & 0x3f));
+                *p++ = uchar(0x80 | (c & 0x3f));
+            } else {
+                *p++ = uchar(0xe0 | c >> 12);
+                *p++ = uchar(0x80 | ((c >> 6) & 0x3f));
+                *p++ = uchar(0x80 | (c & 0x3f));
+            }
+        }
+    }
     void color(const QColor& c) {
         if (!c.isValid()) {
             byte(0);
@@ -280,8 +313,10 @@ bool valueInText(const PreparedObject& o) {
 } // namespace
 
 QByteArray encodePage(const PreparedPage& page) {
-    QByteArray out;
-    out.reserve(64 + page.objects.size() * 24);
+    // Written into a buffer kept from page to page and copied out at its size: thousands of pages
+    // may be kept, and a grown and shrunk block per page leaves the heap full of holes.
+    thread_local QByteArray out;
+    out.resize(0);
     Writer w(out);
     w.number(page.size.width());
     w.number(page.size.height());
@@ -292,14 +327,13 @@ QByteArray encodePage(const PreparedPage& page) {
     styleOf.reserve(page.objects.size());
     int last = -1;
     for (const auto& o : page.objects) {
-        const Style s = Style::of(o);
-        if (last < 0 || !styles[last].sameAs(s)) {
+        if (last < 0 || !styles[last].sameAs(o)) {
             last = -1;
             for (qsizetype k = 0; k < styles.size() && last < 0; ++k)
-                if (styles[k].sameAs(s))
+                if (styles[k].sameAs(o))
                     last = int(k);
             if (last < 0) {
-                styles << s;
+                styles << Style::of(o);
                 last = int(styles.size() - 1);
             }
         }
@@ -349,8 +383,10 @@ QByteArray encodePage(const PreparedPage& page) {
         if (!o.picture.isEmpty())
             w.bytes(o.picture);
     }
-    out.squeeze(); // thousands of pages may be kept
-    return out;
+    QByteArray bytes(out.constData(), out.size());
+    if (out.capacity() > (1 << 20)) // a page with a large picture
+        out = QByteArray();
+    return bytes;
 }
 
 namespace {

@@ -26,7 +26,20 @@ double screenDpi() {
 struct CachedMetrics {
     FontSpec style;
     std::unique_ptr<QFontMetricsF> metrics;
+    FontMeasures measures;
 };
+
+const CachedMetrics& cachedMetrics(const FontSpec& style) {
+    thread_local std::vector<CachedMetrics> cache;
+    for (const auto& entry : cache)
+        if (entry.style.sizePt == style.sizePt && entry.style.bold == style.bold &&
+            entry.style.italic == style.italic && entry.style.family == style.family)
+            return entry;
+    auto metrics = std::make_unique<QFontMetricsF>(qfontFor(style, screenDpi()));
+    const FontMeasures measures{metrics->ascent(), metrics->lineSpacing()};
+    cache.push_back({style, std::move(metrics), measures});
+    return cache.back();
+}
 
 } // namespace
 
@@ -42,13 +55,11 @@ QFont qfontFor(const FontSpec& style, double dpi) {
 }
 
 const QFontMetricsF& metricsFor(const FontSpec& style) {
-    thread_local std::vector<CachedMetrics> cache;
-    for (const auto& entry : cache)
-        if (entry.style.sizePt == style.sizePt && entry.style.bold == style.bold &&
-            entry.style.italic == style.italic && entry.style.family == style.family)
-            return *entry.metrics;
-    cache.push_back({style, std::make_unique<QFontMetricsF>(qfontFor(style, screenDpi()))});
-    return *cache.back().metrics;
+    return *cachedMetrics(style).metrics;
+}
+
+const FontMeasures& measuresFor(const FontSpec& style) {
+    return cachedMetrics(style).measures;
 }
 
 QStringList layoutLines(const QString& text, const FontSpec& font, double width, bool wrap) {
@@ -92,18 +103,17 @@ QStringList layoutLines(const QString& text, const FontSpec& font, double width,
 }
 
 double textHeight(int lines, const FontSpec& font) {
-    return lines * metricsFor(font).lineSpacing() + 2 * TextPadding;
+    return lines * measuresFor(font).lineSpacing + 2 * TextPadding;
 }
 
 TextBlock layoutTextBlock(const QString& text, const FontSpec& font, const QRectF& rect, int alignment,
                           bool wordWrap) {
     TextBlock block;
-    const QFontMetricsF& fm = metricsFor(font);
     block.inner = rect.adjusted(TextPadding, TextPadding, -TextPadding, -TextPadding);
     block.lines = (wordWrap || text.contains(u'\n') || text.contains(u'\r'))
                       ? layoutLines(text, font, rect.width(), wordWrap)
                       : QStringList{text};
-    block.lineHeight = fm.lineSpacing();
+    block.lineHeight = measuresFor(font).lineSpacing;
     const double height = block.lineHeight * block.lines.size();
     block.top = block.inner.top();
     if (alignment & Qt::AlignVCenter)

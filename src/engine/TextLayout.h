@@ -18,6 +18,13 @@ QFont qfontFor(const FontSpec& style, double dpi);
 
 // Metrics in points for a font; cached, so measuring many cells stays cheap.
 const QFontMetricsF& metricsFor(const FontSpec& style);
+// What every text cell asks of its font, read once: each QFontMetricsF call takes the font engine's
+// lock.
+struct FontMeasures {
+    double ascent = 0;
+    double lineSpacing = 0;
+};
+const FontMeasures& measuresFor(const FontSpec& style);
 
 // The lines a text takes in `width` points: explicit breaks always, words wrapped when `wrap`.
 QStringList layoutLines(const QString& text, const FontSpec& font, double width, bool wrap);

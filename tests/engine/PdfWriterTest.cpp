@@ -128,6 +128,32 @@ TEST_F(DirectPdf, WritesEveryPageWithReadableText) {
     EXPECT_EQ(text.count(u'\f'), 3);
 }
 
+// Glyph codes are written as raw bytes: those that read as string delimiters or line ends must
+// come back as the characters they are.
+TEST_F(DirectPdf, EveryCharacterOfAStringComesBack) {
+    QStringList lines;
+    QString line;
+    for (char16_t c = 0x21; c < 0x7f; ++c)
+        line += QChar(c);
+    for (char16_t c = 0x410; c < 0x450; ++c)
+        line += QChar(c);
+    line += QStringLiteral("Ёё№");
+    for (qsizetype i = 0; i < line.size(); i += 24)
+        lines << line.mid(i, 24);
+    PreparedPages pages;
+    PreparedPage page;
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        page.objects << textCell(QRectF(20, 20 + 16 * i, 400, 14), lines[i]);
+    pages.addPage(page);
+    ASSERT_TRUE(writeDirectPdf(pages, path("all.pdf")));
+    QString why;
+    const QString text = pdfText(path("all.pdf"), why);
+    if (!why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    for (const auto& l : lines)
+        EXPECT_TRUE(text.contains(l)) << l.toStdString() << "\n" << text.toStdString();
+}
+
 TEST_F(DirectPdf, RichTextAndTranslucentColoursAreLeftToThePainter) {
     PreparedPages rich;
     PreparedPage page;

@@ -112,3 +112,23 @@ TEST(DatasetReport, ColumnsWidenToTheirTextsWithinThePage) {
     EXPECT_NEAR(widths[0] + widths[1] + widths[2], 800, 0.01);
     EXPECT_GE(widths[2], table.columnWidth(40));
 }
+
+// Many values of one length: the widest one sets the width, wherever it is among them.
+TEST(DatasetReport, TheWidestOfManyValuesSetsTheWidth) {
+    TableData t;
+    t.columns = {{QStringLiteral("NAME"), QStringLiteral("Имя"), 3, false}};
+    t.rows << QStringList{QStringLiteral("مرحبا يا")}; // shaped all the same
+    for (int i = 0; i < 3000; ++i)
+        t.rows << QStringList{i == 345 ? QStringLiteral("ШШШШШШШШ")
+                                       : QStringLiteral("iiiiiii%1").arg(i % 10)};
+    DatasetReport table;
+    const QFontMetricsF& body = metricsFor(table.settings().body.font);
+    const QList<double> widths = table.columnWidths(t, 800);
+    ASSERT_EQ(widths.size(), 1);
+    const double padding = 8 * PointsPerPixel;
+    EXPECT_NEAR(widths[0],
+                std::max(body.horizontalAdvance(QStringLiteral("ШШШШШШШШ")),
+                         body.horizontalAdvance(QStringLiteral("مرحبا يا"))) +
+                    padding,
+                0.001);
+}

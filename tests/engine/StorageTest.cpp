@@ -225,6 +225,25 @@ TEST(PreparedPageEncoding, EveryPropertySurvivesAndPagesDecodeOneByOne) {
     EXPECT_EQ(loaded.page(0), page);
 }
 
+TEST(PreparedPageEncoding, TextsOfEveryUtf8LengthSurvive) {
+    PreparedPage page;
+    PreparedObject cell;
+    cell.font.family = QStringLiteral("Шрифт 字体");
+    for (const QString& text : {QStringLiteral("ascii ~\x7f"), QStringLiteral("Ёлка ß ©\u07ff"),
+                                QStringLiteral("漢字 \u0800 \uffff"),
+                                QStringLiteral("\U0001F600 и \U0010FFFF"), QStringLiteral("\U0001F600")}) {
+        cell.text = text;
+        page.objects << cell;
+    }
+    const PreparedPage decoded = decodePage(encodePage(page));
+    EXPECT_EQ(decoded, page);
+    // UTF-8: the emoji takes four bytes, not the six of its two halves.
+    page.objects = {page.objects.last()};
+    PreparedPage plain = page;
+    plain.objects[0].text = QStringLiteral("abcd");
+    EXPECT_EQ(encodePage(page).size(), encodePage(plain).size());
+}
+
 TEST(PreparedPageEncoding, AValueTheTextReadsAsIsStoredOnce) {
     PreparedPage page;
     PreparedObject cell;
