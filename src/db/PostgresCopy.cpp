@@ -1,12 +1,14 @@
 #include "db/PostgresCopy.h"
 
-#include <QDateTime>
-#include <charconv>
-#include <cmath>
+#include <QHash>
+#include <QRegularExpression>
+#include <QtEndian>
+#include <cstdlib>
 #include <libpq-fe.h>
 #include <memory>
 
 #include "db/Error.h"
+#include "db/PostgresValues.h"
 
 namespace svod::db {
 
@@ -16,30 +18,41 @@ struct ResultDeleter {
 };
 using Result = std::unique_ptr<PGresult, ResultDeleter>;
 
-void appendNumber(QByteArray& out, auto value) {
-    char digits[32];
-    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    out.append(digits, end - digits);
-}
-// yyyy-MM-dd without a formatted string per row: a packet has a date in every balance row.
-void appendDate(QByteArray& out, const QDate& date) {
-    int y = 0, m = 0, d = 0;
-    date.getDate(&y, &m, &d);
-    if (y < 1 || y > 9999) {
-        out.append(date.toString(Qt::ISODate).toLatin1());
-        return;
+// The types of the table's columns in the order given; empty when any is unknown.
+std::vector<pgvalues::ColumnType> columnTypes(PGconn* connection, const QString& table,
+                                              const QStringList& columns) {
+    // Only plain names: a malformed one would make to_regclass fail and abort the transaction.
+    static const QRegularExpression plainName(
+        QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*(\\.[A-Za-z_][A-Za-z0-9_]*)?$"));
+    if (!plainName.match(table).hasMatch())
+        return {};
+    const QByteArray name = table.toUtf8();
+    const char* values[1] = {name.constData()};
+    const Result result(
+        PQexecParams(connection,
+                     "select a.attname::text, a.atttypid::int8 from pg_attribute a "
+                     "where a.attrelid = to_regclass($1) and a.attnum > 0 and not a.attisdropped",
+                     1, nullptr, values, nullptr, nullptr, 0));
+    if (PQresultStatus(result.get()) != PGRES_TUPLES_OK)
+        return {};
+    QHash<QString, unsigned> oids;
+    for (int row = 0; row < PQntuples(result.get()); ++row)
+        oids.insert(QString::fromUtf8(PQgetvalue(result.get(), row, 0)),
+                    unsigned(std::strtoul(PQgetvalue(result.get(), row, 1), nullptr, 10)));
+    std::vector<pgvalues::ColumnType> types;
+    for (const QString& column : columns) {
+        const auto found = oids.constFind(column.toLower());
+        if (found == oids.cend() || pgvalues::columnTypeOf(*found) == pgvalues::ColumnType::Other)
+            return {};
+        types.push_back(pgvalues::columnTypeOf(*found));
     }
-    const char text[10] = {char('0' + y / 1000),
-                           char('0' + y / 100 % 10),
-                           char('0' + y / 10 % 10),
-                           char('0' + y % 10),
-                           '-',
-                           char('0' + m / 10),
-                           char('0' + m % 10),
-                           '-',
-                           char('0' + d / 10),
-                           char('0' + d % 10)};
-    out.append(text, sizeof text);
+    return types;
+}
+
+template <typename T> void appendBig(QByteArray& out, T value) {
+    char bytes[sizeof(T)];
+    qToBigEndian(value, bytes);
+    out.append(bytes, sizeof bytes);
 }
 } // namespace
 
@@ -47,7 +60,7 @@ PostgresCopy::PostgresCopy(PGconn* handle, const QString& table, const QStringLi
     : connection_(handle), command_((QStringLiteral("copy ") + table + QStringLiteral(" (") +
                                      columns.join(u',') + QStringLiteral(") from stdin"))
                                         .toUtf8()),
-      columns_(int(columns.size())) {}
+      columns_(int(columns.size())), types_(columnTypes(handle, table, columns)) {}
 
 PostgresCopy::~PostgresCopy() {
     if (!copying_)
@@ -61,6 +74,7 @@ void PostgresCopy::fail() {
     // As the Qt driver words a failed statement: the server's message and the SQLSTATE.
     QString message = QString::fromUtf8(PQerrorMessage(connection_));
     buffer_.clear();
+    pending_.clear();
     rows_ = 0;
     next_ = 0;
     if (copying_) {
@@ -110,47 +124,45 @@ void PostgresCopy::appendText(const QString& text) {
 void PostgresCopy::add(const QVariant& value) {
     if (next_ >= columns_)
         throw Error(QStringLiteral("Лишнее значение в строке вставки"));
-    if (next_++ > 0)
+    switch (format_) {
+    case Format::Undecided:
+        pending_.push_back(value);
+        break;
+    case Format::Text:
+        addText(value);
+        break;
+    case Format::Binary:
+        addBinary(value);
+        break;
+    }
+    ++next_;
+}
+
+void PostgresCopy::addText(const QVariant& value) {
+    if (next_ > 0)
         buffer_.append('\t');
     if (isNullValue(value)) {
         buffer_.append("\\N", 2);
         return;
     }
     switch (value.metaType().id()) {
+    case QMetaType::QString:
+        appendText(*static_cast<const QString*>(value.constData()));
+        break;
     case QMetaType::Int:
     case QMetaType::LongLong:
     case QMetaType::UInt:
-        appendNumber(buffer_, value.toLongLong());
-        break;
     case QMetaType::ULongLong:
-        appendNumber(buffer_, value.toULongLong());
-        break;
-    case QMetaType::Double: {
-        const double number = value.toDouble();
-        if (std::isnan(number))
-            buffer_.append("NaN");
-        else if (std::isinf(number))
-            buffer_.append(number > 0 ? "Infinity" : "-Infinity");
-        else
-            appendNumber(buffer_, number); // the shortest text that reads back the same double
-        break;
-    }
+    case QMetaType::Double:
     case QMetaType::Bool:
-        buffer_.append(value.toBool() ? "true" : "false");
-        break;
     case QMetaType::QDate:
-        appendDate(buffer_, *static_cast<const QDate*>(value.constData()));
-        break;
     case QMetaType::QDateTime:
-        buffer_.append(value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toLatin1());
+        pgvalues::appendPlainText(buffer_, value); // nothing to escape
         break;
     case QMetaType::QByteArray:
         // bytea in hex; the backslash doubled for the copy text
         buffer_.append("\\\\x");
         buffer_.append(value.toByteArray().toHex());
-        break;
-    case QMetaType::QString:
-        appendText(*static_cast<const QString*>(value.constData()));
         break;
     default:
         appendText(value.toString());
@@ -158,17 +170,61 @@ void PostgresCopy::add(const QVariant& value) {
     }
 }
 
+void PostgresCopy::addBinary(const QVariant& value) {
+    if (next_ == 0)
+        appendBig<qint16>(buffer_, qint16(columns_));
+    if (isNullValue(value)) {
+        appendBig<qint32>(buffer_, -1);
+        return;
+    }
+    const pgvalues::ColumnType type = types_[std::size_t(next_)];
+    if (!pgvalues::binaryFits(type, value))
+        throw DbError(
+            QStringLiteral("invalid input for column %1: \"%2\"").arg(next_ + 1).arg(value.toString()));
+    pgvalues::appendBinaryField(buffer_, type, value);
+}
+
+// The first batch decides: the binary format when every value of it goes into its column without
+// the server parsing text (a packet's columns keep their kinds from row to row), the text format
+// otherwise.
+void PostgresCopy::chooseFormat() {
+    bool binary = types_.size() == std::size_t(columns_);
+    for (std::size_t i = 0; binary && i < pending_.size(); ++i)
+        binary =
+            isNullValue(pending_[i]) || pgvalues::binaryFits(types_[i % std::size_t(columns_)], pending_[i]);
+    format_ = binary ? Format::Binary : Format::Text;
+    if (binary) {
+        static const char header[] = "PGCOPY\n\377\r\n\0\0\0\0\0\0\0\0\0";
+        buffer_.append(header, sizeof header - 1);
+        command_ += " with (format binary)";
+    }
+    std::vector<QVariant> values = std::move(pending_);
+    pending_.clear();
+    next_ = 0;
+    for (const QVariant& value : values) {
+        binary ? addBinary(value) : addText(value);
+        if (++next_ == columns_) {
+            next_ = 0;
+            if (!binary)
+                buffer_.append('\n');
+        }
+    }
+}
+
 void PostgresCopy::endRow() {
     if (next_ != columns_)
         throw Error(QStringLiteral("Неполная строка вставки"));
     next_ = 0;
-    buffer_.append('\n');
+    if (format_ == Format::Text)
+        buffer_.append('\n');
     ++rows_;
 }
 
 void PostgresCopy::flush() {
     if (rows_ == 0)
         return;
+    if (format_ == Format::Undecided)
+        chooseFormat();
     if (!copying_) {
         const Result start(PQexec(connection_, command_.constData()));
         if (PQresultStatus(start.get()) != PGRES_COPY_IN)
@@ -185,6 +241,11 @@ void PostgresCopy::finish() {
     flush();
     if (!copying_)
         return;
+    if (format_ == Format::Binary) {
+        static const char trailer[] = {'\xff', '\xff'};
+        if (PQputCopyData(connection_, trailer, sizeof trailer) != 1)
+            fail();
+    }
     copying_ = false;
     if (PQputCopyEnd(connection_, nullptr) != 1)
         fail();

@@ -1,17 +1,20 @@
 #pragma once
 
 #include <QByteArray>
+#include <vector>
 
 #include "db/BulkInsert.h"
+#include "db/PostgresValues.h"
 
 typedef struct pg_conn PGconn;
 
 namespace svod::db {
 
-// Rows sent with COPY ... FROM STDIN in the text format: the server parses plain text instead of one
-// literal per value of an EXECUTE statement. One COPY stays open from the first flush to finish(),
-// so that the server stores one batch while the next is being read instead of waiting for a
-// statement per batch.
+// Rows sent with COPY ... FROM STDIN: the server reads them instead of one literal per value of an
+// EXECUTE statement. In the binary format when the columns' types take the values as they come
+// (numbers, dates and texts of a packet): the server then parses no text at all. One COPY stays open from the
+// first flush to finish(), so that the server stores one batch while the next is being read instead of
+// waiting for a statement per batch.
 class PostgresCopy final : public BulkInsert {
 public:
     PostgresCopy(PGconn* handle, const QString& table, const QStringList& columns);
@@ -21,9 +24,14 @@ public:
     void endRow() override;
     void flush() override;
     void finish() override;
+    // Whether the rows went in the binary format (decided at the first flush).
+    bool binaryFormat() const { return format_ == Format::Binary; }
     ~PostgresCopy() override;
 
 private:
+    void addText(const QVariant& value);
+    void addBinary(const QVariant& value);
+    void chooseFormat();
     void appendText(const QString& text);
     void appendEscaped(const char* data, qsizetype size);
     [[noreturn]] void fail();
@@ -33,6 +41,9 @@ private:
     PGconn* connection_;
     QByteArray command_;
     int columns_;
+    std::vector<pgvalues::ColumnType> types_; // empty: unknown, the text format
+    enum class Format { Undecided, Text, Binary } format_ = Format::Undecided;
+    std::vector<QVariant> pending_; // the first batch's values until the format is chosen
     int next_ = 0;
     qint64 rows_ = 0;
     QByteArray buffer_;
