@@ -9,6 +9,7 @@
 #include <QTextDocument>
 #include <QVarLengthArray>
 #include <list>
+#include <optional>
 
 #include "db/Error.h"
 #include "engine/Chart.h"
@@ -23,6 +24,8 @@ namespace {
 class FontCache {
 public:
     explicit FontCache(double dpi) : dpi_(dpi) {}
+    double dpi() const { return dpi_; }
+    size_t size() const { return fonts_.size(); }
     const QFont& font(const FontSpec& style) {
         if (last_ && last_->first == style)
             return last_->second;
@@ -193,9 +196,13 @@ void paintPage(const PreparedPage& page, QPainter& painter, const QRectF& target
 }
 
 void paintObjects(const QList<PreparedObject>& objects, QPainter& painter) {
-    FontCache fonts(painter.device() ? painter.device()->logicalDpiY() : 72.0);
+    // Kept between calls: the designer paints its objects one at a time.
+    const double dpi = painter.device() ? painter.device()->logicalDpiY() : 72.0;
+    thread_local std::optional<FontCache> fonts;
+    if (!fonts || fonts->dpi() != dpi || fonts->size() > 64)
+        fonts.emplace(dpi);
     for (const auto& o : objects)
-        drawObject(painter, o, fonts);
+        drawObject(painter, o, *fonts);
 }
 
 void writePdf(const PreparedPages& pages, const QString& path) {

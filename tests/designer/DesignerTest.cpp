@@ -11,6 +11,8 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QTabWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -462,6 +464,43 @@ TEST_F(DesignerTest, EveryToolBarCommandIsShownAt1280By800) {
     ASSERT_TRUE(arrange && arrange->menu());
     EXPECT_TRUE(arrange->isVisible());
     EXPECT_TRUE(arrange->menu()->actions().contains(d.action("AlignLeft")));
+}
+
+TEST_F(DesignerTest, PanelsBehindTabsAreBuiltWhenFirstShown) {
+    Designer d(autosave());
+    engine::ReportTemplate t = demoTemplate();
+    t.variables.insert(QStringLiteral("ITOG"), QStringLiteral("[SUM([OST_VAL])]"));
+    d.window->openTemplate(t, {});
+    for (int i = 0; i < 3; ++i)
+        QApplication::processEvents();
+    EXPECT_FALSE(d.window->findChild<DialogPanel*>());
+    EXPECT_FALSE(d.window->findChild<QWidget*>(QStringLiteral("UndoHistory")));
+    EXPECT_FALSE(d.window->findChild<QWidget*>(QStringLiteral("VariableTable")));
+
+    // A dock's tab chosen: its panel is there at once with the template's state.
+    d.window->findChild<QDockWidget*>(QStringLiteral("DialogDock"))->raise();
+    d.window->findChild<QDockWidget*>(QStringLiteral("HistoryDock"))->raise();
+    for (int i = 0; i < 3; ++i)
+        QApplication::processEvents();
+    auto* dialogs = d.window->findChild<DialogPanel*>();
+    ASSERT_TRUE(dialogs);
+    EXPECT_TRUE(dialogs->isVisible());
+    EXPECT_TRUE(d.window->findChild<QWidget*>(QStringLiteral("UndoHistory")));
+    auto* tabs = d.window->findChild<QTabWidget*>(QStringLiteral("DictionaryTabs"));
+    ASSERT_TRUE(tabs);
+    d.window->findChild<QDockWidget*>(QStringLiteral("DictionaryDock"))->raise();
+    tabs->setCurrentIndex(1);
+    auto* variables = d.window->findChild<QTableWidget*>(QStringLiteral("VariableTable"));
+    ASSERT_TRUE(variables);
+    ASSERT_EQ(variables->rowCount(), t.variables.size());
+    const auto found = variables->findItems(QStringLiteral("ITOG"), Qt::MatchExactly);
+    ASSERT_EQ(found.size(), 1);
+    EXPECT_EQ(variables->item(found.first()->row(), 1)->text(), QStringLiteral("[SUM([OST_VAL])]"));
+    // Built late, it follows the document like the others.
+    engine::ReportTemplate more = d.model();
+    more.variables.insert(QStringLiteral("NOL"), QStringLiteral("0"));
+    d.window->document().replaceAsChange(more, QStringLiteral("test"));
+    EXPECT_EQ(variables->rowCount(), t.variables.size() + 1);
 }
 
 TEST_F(DesignerTest, F6CyclesThePanelsAndTheKeyboardPlacesAndEditsObjects) {

@@ -69,14 +69,14 @@ void ObjectItem::setObject(const engine::TemplateObject& object) {
     prepareGeometryChange();
     object_ = object;
     size_ = object.rect.size();
-    shown_ = shownObject(object, size_);
+    shownStale_ = true;
     update();
 }
 
 void ObjectItem::setPreviewSize(const QSizeF& size) {
     prepareGeometryChange();
     size_ = QSizeF(std::max(0.0, size.width()), std::max(0.0, size.height()));
-    shown_ = shownObject(object_, size_);
+    shownStale_ = true;
     update();
 }
 
@@ -105,6 +105,10 @@ QList<QRectF> ObjectItem::handles(double scale) const {
 
 void ObjectItem::paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) {
     (void)widget;
+    if (shownStale_) { // made when first painted: most of a long template is never in sight
+        shown_ = shownObject(object_, size_);
+        shownStale_ = false;
+    }
     engine::paintObjects({shown_}, *painter);
     const QRectF r(QPointF(0, 0), size_);
     const double scale = option->levelOfDetailFromTransform(painter->worldTransform());

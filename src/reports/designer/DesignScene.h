@@ -35,6 +35,7 @@ private:
     engine::editing::ObjectRef ref_;
     engine::TemplateObject object_;
     engine::PreparedObject shown_;
+    bool shownStale_ = true;
     QSizeF size_;
 };
 

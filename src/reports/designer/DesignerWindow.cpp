@@ -44,6 +44,7 @@
 #include "reports/designer/DesignView.h"
 #include "reports/designer/DesignerDocument.h"
 #include "reports/designer/DialogPanel.h"
+#include "reports/designer/LazyPanel.h"
 #include "reports/designer/PropertyPanel.h"
 
 namespace svod::reports::designer {
@@ -91,6 +92,12 @@ QDockWidget* dock(QMainWindow* window, const QString& title, const QString& name
     d->setAccessibleName(title);
     d->setWidget(content);
     window->addDockWidget(area, d);
+    if (auto* lazy = dynamic_cast<LazyPanel*>(content))
+        QObject::connect(d, &QDockWidget::visibilityChanged, lazy, [lazy](bool visible) {
+            if (visible) // after the dock layout has put it in place
+                QMetaObject::invokeMethod(
+                    lazy, [lazy] { lazy->buildIfInSight(); }, Qt::QueuedConnection);
+        });
     return d;
 }
 
@@ -218,17 +225,24 @@ DesignerWindow::DesignerWindow(DesignerServices services, QWidget* parent)
     checkList_ = new QListWidget;
     checkList_->setObjectName(QStringLiteral("CheckList"));
     checkList_->setAccessibleName(QStringLiteral("Проверка шаблона"));
-    auto* history = new QUndoView(&document_->undoStack());
-    history->setObjectName(QStringLiteral("UndoHistory"));
-    history->setAccessibleName(QStringLiteral("История изменений"));
-    history->setEmptyLabel(QStringLiteral("<исходный шаблон>"));
+    // Panels behind tabs are built when first shown.
+    auto* history = new LazyPanel([this] {
+        auto* view = new QUndoView(&document_->undoStack());
+        view->setObjectName(QStringLiteral("UndoHistory"));
+        view->setAccessibleName(QStringLiteral("История изменений"));
+        view->setEmptyLabel(QStringLiteral("<исходный шаблон>"));
+        return view;
+    });
     dock(this, QStringLiteral("Инспектор объектов"), QStringLiteral("PropertyDock"), properties_,
          Qt::RightDockWidgetArea);
     auto* dictionaryDock = dock(this, QStringLiteral("Словарь данных"), QStringLiteral("DictionaryDock"),
                                 dictionary_, Qt::LeftDockWidgetArea);
-    dialogPanel_ = new DialogPanel(*document_);
+    dialogHolder_ = new LazyPanel([this] {
+        dialogPanel_ = new DialogPanel(*document_);
+        return dialogPanel_;
+    });
     auto* dialogDock = dock(this, QStringLiteral("Диалоговые формы"), QStringLiteral("DialogDock"),
-                            dialogPanel_, Qt::LeftDockWidgetArea);
+                            dialogHolder_, Qt::LeftDockWidgetArea);
     tabifyDockWidget(dictionaryDock, dialogDock);
     dictionaryDock->raise();
     auto* checkDock = dock(this, QStringLiteral("Проверка шаблона"), QStringLiteral("CheckDock"), checkList_,
@@ -523,8 +537,13 @@ void DesignerWindow::addUndoButtons(QToolBar* tools) {
     update();
 }
 
-QList<QWidget*> DesignerWindow::panels() const {
-    return {view_, palette_, properties_, dictionary_, dialogPanel_, checkList_};
+DialogPanel& DesignerWindow::dialogPanel() {
+    dialogHolder_->content();
+    return *dialogPanel_;
+}
+
+QList<QWidget*> DesignerWindow::panels() {
+    return {view_, palette_, properties_, dictionary_, &dialogPanel(), checkList_};
 }
 
 void DesignerWindow::focusPanel(bool forward) {

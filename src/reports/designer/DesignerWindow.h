@@ -21,6 +21,7 @@ class DesignScene;
 class DesignView;
 class DesignerDocument;
 class DialogPanel;
+class LazyPanel;
 class PropertyPanel;
 
 // What the designer asks the user; tests answer by script.
@@ -74,7 +75,7 @@ public:
     DesignView& view() { return *view_; }
     PropertyPanel& properties() { return *properties_; }
     DictionaryPanel& dictionary() { return *dictionary_; }
-    DialogPanel& dialogPanel() { return *dialogPanel_; }
+    DialogPanel& dialogPanel(); // built on first use
     void setPrompts(DesignerPrompts* prompts) { prompts_ = prompts; }
 
     // Opens a template as the document (no question about the one open); offers an autosaved copy.
@@ -116,7 +117,7 @@ public:
     // F6 and Shift+F6: the focus to the next or previous panel (page, palette, properties,
     // dictionary, check list).
     void focusPanel(bool forward);
-    QList<QWidget*> panels() const;
+    QList<QWidget*> panels();
     // Writes the autosave copy now (the timer does it every minute while modified).
     void autosave();
     QString autosavePath() const;
@@ -153,6 +154,7 @@ private:
     QListWidget* checkList_;
     QToolBar* palette_ = nullptr;
     DialogPanel* dialogPanel_ = nullptr;
+    LazyPanel* dialogHolder_ = nullptr;
     QTimer* autosaveTimer_;
 };
 

@@ -16,11 +16,13 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "db/Error.h"
 #include "engine/editing/Operations.h"
 #include "engine/editing/TemplateCheck.h"
 #include "reports/designer/DesignerDocument.h"
+#include "reports/designer/LazyPanel.h"
 
 namespace svod::reports::designer {
 
@@ -103,8 +105,19 @@ DictionaryPanel::DictionaryPanel(DesignerDocument& document, DatasetRunner runne
     outer->setContentsMargins(2, 2, 2, 2);
     outer->addWidget(tabs);
     tabs->addTab(buildDatasetPage(), QStringLiteral("Наборы данных"));
-    tabs->addTab(buildVariablePage(), QStringLiteral("Переменные"));
-    tabs->addTab(buildScriptPage(), QStringLiteral("Сценарий"));
+    // The pages behind the first are built when first shown.
+    tabs->addTab(new LazyPanel([this] {
+                     QWidget* page = buildVariablePage();
+                     showVariables();
+                     return page;
+                 }),
+                 QStringLiteral("Переменные"));
+    tabs->addTab(new LazyPanel([this] {
+                     QWidget* page = buildScriptPage();
+                     showScript();
+                     return page;
+                 }),
+                 QStringLiteral("Сценарий"));
     connect(&document_, &DesignerDocument::changed, this, &DictionaryPanel::refresh);
     refresh();
 }
@@ -270,6 +283,17 @@ void DictionaryPanel::refresh() {
     for (const auto& d : t.datasets)
         datasets_->addItem(d.name);
     datasets_->setCurrentRow(std::min(row < 0 ? 0 : row, int(t.datasets.size()) - 1));
+    refreshing_ = false;
+    showVariables();
+    showScript();
+    showDataset(datasets_->currentRow());
+}
+
+void DictionaryPanel::showVariables() {
+    if (!variables_)
+        return;
+    const bool wasRefreshing = std::exchange(refreshing_, true);
+    const auto& t = document_.reportTemplate();
     variables_->setRowCount(0);
     for (auto it = t.variables.cbegin(); it != t.variables.cend(); ++it) {
         const int r = variables_->rowCount();
@@ -279,10 +303,12 @@ void DictionaryPanel::refresh() {
         variables_->setItem(r, 0, name);
         variables_->setItem(r, 1, new QTableWidgetItem(it.value()));
     }
-    if (script_->toPlainText() != t.script)
-        script_->setPlainText(t.script);
-    refreshing_ = false;
-    showDataset(datasets_->currentRow());
+    refreshing_ = wasRefreshing;
+}
+
+void DictionaryPanel::showScript() {
+    if (script_ && script_->toPlainText() != document_.reportTemplate().script)
+        script_->setPlainText(document_.reportTemplate().script);
 }
 
 void DictionaryPanel::selectDataset(int index) {
@@ -378,6 +404,8 @@ bool DictionaryPanel::checkSelectedDataset() {
 }
 
 void DictionaryPanel::applyScript() {
+    if (!script_)
+        return; // never shown: nothing typed
     const QString script = script_->toPlainText();
     const QString error = scriptSyntaxError(script);
     if (!error.isEmpty() && !script.trimmed().isEmpty()) {

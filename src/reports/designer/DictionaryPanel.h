@@ -46,6 +46,8 @@ private:
     QWidget* buildScriptPage();
     void variableEdited(int row, int column);
     void refresh();
+    void showVariables();
+    void showScript();
     void showDataset(int index);
 
     DesignerDocument& document_;
