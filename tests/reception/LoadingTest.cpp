@@ -179,6 +179,27 @@ TEST_P(LoadingTest, BatchesOf1001RowsAdvanceTheProgress) {
         500);
 }
 
+TEST_P(LoadingTest, OtherTemporaryTablesOfTheConnectionSurviveAReception) {
+    c().execute(c().dialect().selectTop0IntoTemp(QStringLiteral("KEPT"), QStringLiteral("INV")));
+    pickPacket(samplePacket(2));
+    ASSERT_EQ(runCommand(), QString());
+    EXPECT_TRUE(tempTablesGone());
+    EXPECT_EQ(
+        count(QStringLiteral("select count(*) from ") + c().dialect().tempTable(QStringLiteral("KEPT"))), 0);
+    if (GetParam() == db::Backend::SQLite) {
+        // Without it the temporary database is discarded whole, and the next reception starts afresh.
+        c().execute(QStringLiteral("DROP table ") + c().dialect().tempTable(QStringLiteral("KEPT")));
+        pickPacket(samplePacket(3));
+        ASSERT_EQ(runCommand(), QString());
+        EXPECT_TRUE(tempTablesGone());
+        EXPECT_EQ(count(QStringLiteral("select count(*) from temp.sqlite_master")), 0);
+        EXPECT_EQ(c().scalar(QStringLiteral("pragma temp_store")).toInt(), 1);
+        pickPacket(samplePacket(1));
+        ASSERT_EQ(runCommand(), QString());
+        EXPECT_EQ(count(QStringLiteral("select count(*) from INV where KOD_F = '01'")), 1);
+    }
+}
+
 TEST_P(LoadingTest, RefusalShowsTheProtocolsAndLeavesNothingBehind) {
     seedAcceptedData();
     SamplePacket packet = samplePacket(3);
