@@ -171,17 +171,42 @@ void PostgresCopy::addText(const QVariant& value) {
 }
 
 void PostgresCopy::addBinary(const QVariant& value) {
-    if (next_ == 0)
-        appendBig<qint16>(buffer_, qint16(columns_));
-    if (isNullValue(value)) {
-        appendBig<qint32>(buffer_, -1);
+    const bool null = isNullValue(value);
+    const pgvalues::ColumnType type = types_[std::size_t(next_)];
+    if (!null && !pgvalues::binaryFits(type, value)) {
+        switchToText();
+        addText(value);
         return;
     }
-    const pgvalues::ColumnType type = types_[std::size_t(next_)];
-    if (!pgvalues::binaryFits(type, value))
-        throw DbError(
-            QStringLiteral("invalid input for column %1: \"%2\"").arg(next_ + 1).arg(value.toString()));
-    pgvalues::appendBinaryField(buffer_, type, value);
+    if (next_ == 0) {
+        rowStart_ = buffer_.size();
+        row_.clear();
+        appendBig<qint16>(buffer_, qint16(columns_));
+    }
+    row_.push_back(value);
+    if (null)
+        appendBig<qint32>(buffer_, -1);
+    else
+        pgvalues::appendBinaryField(buffer_, type, value);
+}
+
+// A value the binary form cannot carry after a first batch that fitted (a column whose values were
+// all NULL until then): the complete rows end the binary COPY, the rest follows in the text format
+// in the same transaction.
+void PostgresCopy::switchToText() {
+    std::vector<QVariant> row = std::move(row_);
+    row_.clear();
+    row.resize(std::size_t(next_));
+    buffer_.truncate(next_ > 0 ? rowStart_ : buffer_.size());
+    flush();
+    endCopy();
+    buffer_.clear();
+    format_ = Format::Text;
+    next_ = 0;
+    for (const QVariant& value : row) {
+        addText(value);
+        ++next_;
+    }
 }
 
 // The first batch decides: the binary format when every value of it goes into its column without
@@ -196,7 +221,6 @@ void PostgresCopy::chooseFormat() {
     if (binary) {
         static const char header[] = "PGCOPY\n\377\r\n\0\0\0\0\0\0\0\0\0";
         buffer_.append(header, sizeof header - 1);
-        command_ += " with (format binary)";
     }
     std::vector<QVariant> values = std::move(pending_);
     pending_.clear();
@@ -226,7 +250,9 @@ void PostgresCopy::flush() {
     if (format_ == Format::Undecided)
         chooseFormat();
     if (!copying_) {
-        const Result start(PQexec(connection_, command_.constData()));
+        const QByteArray command =
+            format_ == Format::Binary ? command_ + QByteArrayLiteral(" with (format binary)") : command_;
+        const Result start(PQexec(connection_, command.constData()));
         if (PQresultStatus(start.get()) != PGRES_COPY_IN)
             fail();
         copying_ = true;
@@ -239,6 +265,10 @@ void PostgresCopy::flush() {
 
 void PostgresCopy::finish() {
     flush();
+    endCopy();
+}
+
+void PostgresCopy::endCopy() {
     if (!copying_)
         return;
     if (format_ == Format::Binary) {

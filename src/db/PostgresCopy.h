@@ -32,6 +32,9 @@ private:
     void addText(const QVariant& value);
     void addBinary(const QVariant& value);
     void chooseFormat();
+    void switchToText();
+    // Ends the running COPY, if any; its first error, if any, as DbError.
+    void endCopy();
     void appendText(const QString& text);
     void appendEscaped(const char* data, qsizetype size);
     [[noreturn]] void fail();
@@ -44,6 +47,8 @@ private:
     std::vector<pgvalues::ColumnType> types_; // empty: unknown, the text format
     enum class Format { Undecided, Text, Binary } format_ = Format::Undecided;
     std::vector<QVariant> pending_; // the first batch's values until the format is chosen
+    std::vector<QVariant> row_;     // the binary row being added, and where it starts in buffer_
+    qsizetype rowStart_ = 0;
     int next_ = 0;
     qint64 rows_ = 0;
     QByteArray buffer_;

@@ -148,4 +148,32 @@ TEST_F(PostgresCopyTest, TextForANumericColumnGoesInTheTextFormat) {
     EXPECT_EQ(text(QStringLiteral("N"), QStringLiteral("d")), QStringLiteral("3.2500"));
 }
 
+TEST_F(PostgresCopyTest, TextAfterABinaryBatchFollowsInTheTextFormat) {
+    // A column NULL throughout the first batch, then texts: the rows before stay, the rest follows.
+    Transaction transaction(c());
+    {
+        const auto insert = makeBulkInsert(c(), QStringLiteral("pg_temp.T"),
+                                           {QStringLiteral("S"), QStringLiteral("N"), QStringLiteral("D")});
+        const auto row = [&](const QVariantList& values) {
+            for (const QVariant& value : values)
+                insert->add(value);
+            insert->endRow();
+        };
+        row({QStringLiteral("a"), QVariant(), QDate(2005, 1, 31)});
+        insert->flush();
+        EXPECT_TRUE(dynamic_cast<PostgresCopy&>(*insert).binaryFormat());
+        row({QStringLiteral("b"), 2.5, QDate(2005, 2, 28)});
+        row({QStringLiteral("c"), QStringLiteral("12.50"), QDate(2005, 3, 31)});
+        row({QStringLiteral("d"), 7, QDate(2005, 4, 30)});
+        insert->finish();
+        EXPECT_FALSE(dynamic_cast<PostgresCopy&>(*insert).binaryFormat());
+    }
+    transaction.commit();
+    EXPECT_EQ(c().scalar(QStringLiteral(
+                             "select string_agg(S || ':' || coalesce(N::text, '-') || ':' || D::date, ',' "
+                             "order by S) from pg_temp.T"))
+                  .toString(),
+              QStringLiteral("a:-:2005-01-31,b:2.5000:2005-02-28,c:12.5000:2005-03-31,d:7.0000:2005-04-30"));
+}
+
 } // namespace
