@@ -490,10 +490,25 @@ private:
         point(a, " m ");
         point(b, " l S\n");
     }
+    // An upright rectangle as QPainterPath::addRect makes it: a move and four lines back to the start.
+    static bool isRectangle(const QPainterPath& path, int i) {
+        if (i + 4 >= path.elementCount() || !path.elementAt(i).isMoveTo())
+            return false;
+        for (int k = 1; k <= 4; ++k)
+            if (!path.elementAt(i + k).isLineTo())
+                return false;
+        const auto a = path.elementAt(i), b = path.elementAt(i + 1), c = path.elementAt(i + 2),
+                   d = path.elementAt(i + 3), e = path.elementAt(i + 4);
+        return b.y == a.y && c.x == b.x && d.y == c.y && d.x == a.x && e.x == a.x && e.y == a.y;
+    }
     void path(const QPainterPath& path) {
         for (int i = 0; i < path.elementCount(); ++i) {
             const auto e = path.elementAt(i);
-            if (e.isMoveTo()) {
+            if (isRectangle(path, i)) {
+                const auto c = path.elementAt(i + 2);
+                rect(QRectF(e.x, e.y, c.x - e.x, c.y - e.y));
+                i += 4;
+            } else if (e.isMoveTo()) {
                 point(e, " m ");
             } else if (e.isLineTo()) {
                 point(e, " l ");

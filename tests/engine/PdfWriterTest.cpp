@@ -204,6 +204,17 @@ TEST_F(DirectPdf, ARepeatedChartIsDrawnOnceAndPlacedOnEveryPage) {
     EXPECT_EQ(pdf.count("/Subtype /Form"), 2);
     EXPECT_TRUE(pdf.contains("/Ch1 ")) << "named in the resources";
     EXPECT_TRUE(pdf.contains("/Ch2 "));
+    // The form draws the bars as rectangles.
+    const qsizetype length = pdf.indexOf("/Length ", pdf.indexOf("/Subtype /Form"));
+    const qsizetype start = pdf.indexOf("stream\n", length) + 7;
+    QByteArray packed = pdf.mid(start, pdf.mid(length + 8, 10).split(' ').first().toInt());
+    const quint32 big = 1 << 20; // qUncompress wants the size first
+    packed.prepend(char(big & 0xff))
+        .prepend(char((big >> 8) & 0xff))
+        .prepend(char((big >> 16) & 0xff))
+        .prepend(char(big >> 24));
+    const QByteArray form = qUncompress(packed);
+    EXPECT_TRUE(form.contains(" re f\n")) << form.left(500).toStdString();
 
     QString why;
     const QString text = pdfText(path("c.pdf"), why);
