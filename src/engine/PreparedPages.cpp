@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QDataStream>
 #include <QFile>
+#include <QHash>
 #include <QSaveFile>
 #include <QtEndian>
 #include <cmath>
@@ -288,6 +289,37 @@ quint8 rectCode(double v, double previous, double after, bool canFollow) {
 constexpr quint8 HasText = 0x40, HasExtra = 0x80, IsChecked = 0x20;
 constexpr quint8 ExtraPicture = 1, ExtraUtf16 = 2, ExtraValueInText = 4;
 
+// The last text of each column (objects at one left edge): a cell's text is stored as the length it
+// shares with the cell above and the rest, since a column's values mostly start alike.
+class ColumnTexts {
+public:
+    const QString* above(double x) const {
+        const auto it = last_.constFind(key(x));
+        return it == last_.cend() ? nullptr : &*it;
+    }
+    void remember(double x, const QString& text) { last_.insert(key(x), text); }
+    // Shared UTF-16 units; a surrogate pair is never cut.
+    static qsizetype shared(const QString* above, const QString& text) {
+        if (!above)
+            return 0;
+        const qsizetype most = std::min(above->size(), text.size());
+        qsizetype n = 0;
+        while (n < most && (*above)[n] == text[n])
+            ++n;
+        if (n > 0 && text[n - 1].isHighSurrogate())
+            --n;
+        return n;
+    }
+
+private:
+    static quint64 key(double x) {
+        quint64 bits;
+        std::memcpy(&bits, &x, sizeof bits);
+        return bits;
+    }
+    QHash<quint64, QString> last_;
+};
+
 bool sameNumber(double a, double b) {
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
@@ -308,6 +340,44 @@ bool valueInText(const PreparedObject& o) {
     double value = 0;
     return o.valueKind != ValueKind::Text && valueOfText(o.text, o.valueKind, value) &&
            sameNumber(value, o.number);
+}
+
+} // namespace
+
+namespace {
+
+void writeText(Writer& w, ColumnTexts& columns, const PreparedObject& o, bool utf16) {
+    const qsizetype shared = ColumnTexts::shared(columns.above(o.rect.x()), o.text);
+    w.varint(quint64(shared));
+    const QStringView rest = QStringView(o.text).mid(shared);
+    if (utf16)
+        w.bytes(QByteArrayView(reinterpret_cast<const char*>(rest.utf16()), rest.size() * 2));
+    else
+        w.string(rest);
+    columns.remember(o.rect.x(), o.text);
+}
+
+QString readText(Reader& r, const ColumnTexts* columns, double x, bool utf16) {
+    QString text;
+    if (columns) {
+        const quint64 shared = r.varint();
+        const QString* above = columns->above(x);
+        if (shared > 0 && (!above || shared > quint64(above->size())))
+            damaged();
+        if (shared > 0)
+            text = above->left(qsizetype(shared));
+    }
+    const QByteArrayView b = r.bytes();
+    if (utf16) {
+        if (b.size() % 2)
+            damaged();
+        text.append(reinterpret_cast<const QChar*>(b.data()), b.size() / 2);
+    } else if (text.isEmpty()) {
+        text = QString::fromUtf8(b);
+    } else {
+        text += QString::fromUtf8(b);
+    }
+    return text;
 }
 
 } // namespace
@@ -345,6 +415,7 @@ QByteArray encodePage(const PreparedPage& page) {
 
     w.varint(quint64(page.objects.size()));
     QRectF previous;
+    ColumnTexts columns;
     for (qsizetype i = 0; i < page.objects.size(); ++i) {
         const PreparedObject& o = page.objects[i];
         const bool utf16 = !o.text.isEmpty() && !QStringView(o.text).isValidUtf16();
@@ -372,12 +443,8 @@ QByteArray encodePage(const PreparedPage& page) {
             else if (code[c] == Raw)
                 w.number(now[c]);
         previous = o.rect;
-        if (!o.text.isEmpty()) {
-            if (utf16)
-                w.bytes(QByteArrayView(reinterpret_cast<const char*>(o.text.utf16()), o.text.size() * 2));
-            else
-                w.string(o.text);
-        }
+        if (!o.text.isEmpty())
+            writeText(w, columns, o, utf16);
         if (o.valueKind != ValueKind::Text && !inText)
             w.number(o.number);
         if (!o.picture.isEmpty())
@@ -406,6 +473,10 @@ Reader pageHeader(QByteArrayView bytes, PreparedPage& page) {
 } // namespace
 
 PreparedPage decodePage(const QByteArray& bytes) {
+    return decodePage(bytes, PreparedPages::FormatVersion);
+}
+
+PreparedPage decodePage(const QByteArray& bytes, int version) {
     PreparedPage page;
     Reader r = pageHeader(bytes, page);
     const int styleCount = r.count();
@@ -422,6 +493,8 @@ PreparedPage decodePage(const QByteArray& bytes) {
     const int objects = r.count();
     page.objects.reserve(objects);
     QRectF previous;
+    ColumnTexts columns;
+    const bool sharedTexts = version >= 4;
     for (int i = 0; i < objects; ++i) {
         PreparedObject o;
         const quint8 head = r.byte();
@@ -461,14 +534,9 @@ PreparedPage decodePage(const QByteArray& bytes) {
         o.rect = QRectF(now[0], now[1], now[2], now[3]);
         previous = o.rect;
         if (head & HasText) {
-            if (extra & ExtraUtf16) {
-                const QByteArrayView b = r.bytes();
-                if (b.size() % 2)
-                    damaged();
-                o.text = QString(reinterpret_cast<const QChar*>(b.data()), b.size() / 2);
-            } else {
-                o.text = r.string();
-            }
+            o.text = readText(r, sharedTexts ? &columns : nullptr, o.rect.x(), extra & ExtraUtf16);
+            if (sharedTexts)
+                columns.remember(o.rect.x(), o.text);
         }
         if (extra & ExtraValueInText) {
             if (!valueOfText(o.text, o.valueKind, o.number))
@@ -604,9 +672,11 @@ void PreparedPages::loadFromStream(QIODevice& device) {
         } else {
             QByteArray page;
             s >> page;
-            if (s.status() == QDataStream::Ok)
-                decodePage(page); // a damaged page fails the load, not a later paint
-            pages.append(std::move(page));
+            if (s.status() != QDataStream::Ok)
+                break;
+            // A damaged page fails the load, not a later paint; older pages are stored anew.
+            const PreparedPage decoded = decodePage(page, version);
+            pages.append(version == FormatVersion ? std::move(page) : encodePage(decoded));
         }
     }
     if (s.status() != QDataStream::Ok)

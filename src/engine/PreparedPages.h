@@ -50,7 +50,9 @@ struct PreparedPage {
 // reports stay small in memory.
 class PreparedPages {
 public:
-    static constexpr int FormatVersion = 3; // 3: a value a cell's text reads as is not stored twice
+    // 3: a value a cell's text reads as is not stored twice; 4: a text shares its start with the one
+    // above it
+    static constexpr int FormatVersion = 4;
 
     int count() const { return int(pages_.size()); }
     bool isEmpty() const { return pages_.isEmpty(); }
@@ -92,5 +94,7 @@ private:
 // bytes.
 QByteArray encodePage(const PreparedPage& page);
 PreparedPage decodePage(const QByteArray& bytes);
+// A page as an .frp of `version` (2 and later) stored it.
+PreparedPage decodePage(const QByteArray& bytes, int version);
 
 } // namespace svod::engine

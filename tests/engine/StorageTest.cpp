@@ -266,15 +266,52 @@ TEST(PreparedPageEncoding, AValueTheTextReadsAsIsStoredOnce) {
     EXPECT_EQ(decoded, page);
     EXPECT_TRUE(std::signbit(decoded.objects[2].number)) << "-0 is not the 0 the text reads";
 
-    // An .frp of the version before still loads.
     PreparedPages pages;
     pages.addPage(page);
-    QByteArray frp = pages.toBytes();
-    ASSERT_EQ(frp.mid(4, 4), QByteArray("\0\0\0\3", 4));
-    frp[7] = 2;
+    EXPECT_EQ(pages.toBytes().mid(4, 4), QByteArray("\0\0\0\4", 4));
+}
+
+// A cell's text is stored as what it shares with the cell above it and the rest; .frp files of
+// the versions before, without that, still load.
+TEST(PreparedPageEncoding, ATextSharesItsStartWithTheCellAbove) {
+    PreparedPage page;
+    PreparedObject cell;
+    cell.rect = QRectF(10, 0, 50, 12);
+    for (const QString& text :
+         {QStringLiteral("Текст 1234-1"), QStringLiteral("Текст 1235-1"), QStringLiteral("Текст"),
+          QStringLiteral("Текст 1235-1"), QStringLiteral("x\U0001F600"), QStringLiteral("x\U0001F601")}) {
+        cell.text = text;
+        page.objects << cell;
+        cell.rect.translate(0, 12);
+    }
+    PreparedObject beside = cell; // another column: nothing shared
+    beside.rect.moveLeft(60);
+    beside.text = QStringLiteral("Текст 1234-1");
+    page.objects << beside;
+    const QByteArray bytes = encodePage(page);
+    EXPECT_EQ(decodePage(bytes), page);
+    EXPECT_TRUE(bytes.contains(QByteArray("\x09\x03"
+                                          "5-1")))
+        << "nine characters shared, three written";
+    EXPECT_EQ(bytes.count(QStringLiteral("Текст 1234-1").toUtf8()), 2);
+
+    // The same page as version 3 wrote it: the texts whole, without the shared length.
+    PreparedPage one;
+    PreparedObject alone;
+    alone.text = QStringLiteral("Текст 1-2");
+    one.objects << alone;
+    QByteArray v3 = encodePage(one);
+    const QByteArray text = '\0' + QByteArray(1, char(alone.text.toUtf8().size())) + alone.text.toUtf8();
+    ASSERT_TRUE(v3.endsWith(text));
+    v3.remove(v3.size() - text.size(), 1);
+    QByteArray frp;
+    QDataStream s(&frp, QIODevice::WriteOnly);
+    s.setVersion(QDataStream::Qt_6_4);
+    s << quint32(0x53465250) << qint32(3) << qint32(1) << v3;
     PreparedPages older;
     older.fromBytes(frp);
-    EXPECT_EQ(older.page(0), page);
+    EXPECT_EQ(older.page(0), one);
+    EXPECT_EQ(older.toBytes().mid(4, 4), QByteArray("\0\0\0\4", 4)); // stored anew
 }
 
 TEST(PreparedPageEncoding, DamagedPagesAreRefused) {
