@@ -8,7 +8,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-declarative-dev libgl-dev
   libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-odbc
-  zlib1g-dev libxlsxwriter-dev unixodbc-dev tdsodbc libsqlite3-dev libpq-dev
+  zlib1g-dev libdeflate-dev libxlsxwriter-dev unixodbc-dev tdsodbc libsqlite3-dev libpq-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   postgresql-15 sqlite3 fonts-liberation2 clang unzip qt6-translations-l10n
   dpkg-dev file

@@ -7,11 +7,11 @@
 #include <QtEndian>
 #include <charconv>
 #include <cmath>
+#include <libdeflate.h>
 #include <map>
 #include <set>
 #include <tuple>
 #include <vector>
-#include <zlib.h>
 
 #include "db/Error.h"
 #include "engine/Chart.h"
@@ -81,33 +81,29 @@ void appendInt(QByteArray& out, qint64 v) {
     out.append(buf, std::to_chars(buf, buf + sizeof buf, v).ptr - buf);
 }
 
-// Compresses stream after stream with one zlib state: setting one up for every page costs more
-// than compressing the page.
+// Compresses stream after stream with one compressor: setting one up for every page costs more
+// than compressing the page. libdeflate at its fastest level takes about half zlib's time.
 class Deflater {
 public:
-    Deflater() {
-        if (deflateInit(&z_, Z_BEST_SPEED) != Z_OK)
+    Deflater() : compressor_(libdeflate_alloc_compressor(1)) {
+        if (!compressor_)
             throw Error(QStringLiteral("Не удалось сжать страницу PDF"));
     }
-    ~Deflater() { deflateEnd(&z_); }
+    ~Deflater() { libdeflate_free_compressor(compressor_); }
     Deflater(const Deflater&) = delete;
     Deflater& operator=(const Deflater&) = delete;
 
     void compress(const QByteArray& data, QByteArray& out) {
-        out.resize(qsizetype(deflateBound(&z_, uLong(data.size()))));
-        z_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.constData()));
-        z_.avail_in = uInt(data.size());
-        z_.next_out = reinterpret_cast<Bytef*>(out.data());
-        z_.avail_out = uInt(out.size());
-        const int result = deflate(&z_, Z_FINISH);
-        out.truncate(qsizetype(z_.total_out));
-        deflateReset(&z_);
-        if (result != Z_STREAM_END)
+        out.resize(qsizetype(libdeflate_zlib_compress_bound(compressor_, size_t(data.size()))));
+        const size_t written = libdeflate_zlib_compress(compressor_, data.constData(), size_t(data.size()),
+                                                        out.data(), size_t(out.size()));
+        if (written == 0)
             throw Error(QStringLiteral("Не удалось сжать страницу PDF"));
+        out.truncate(qsizetype(written));
     }
 
 private:
-    z_stream z_{};
+    libdeflate_compressor* compressor_;
 };
 
 // One TrueType face: its glyphs and advances, and the glyphs a document used, embedded as a subset.
