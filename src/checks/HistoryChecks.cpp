@@ -51,19 +51,26 @@ QString runningTurnovers(const QString& source, const QString& rows) {
 // The depreciation rows of plane `plane` (one pass over TEMP2) with the turnovers of plane
 // `turnoverPlane` up to their date and the accepted balance OPENING before `from`, looked up once
 // per item of the packet: rows of other items never pass the join with TEMP1 that ends the check.
+// Only rows that can fall below `threshold` come out: OPENING + TURNOVER - SALDO < threshold needs
+// TURNOVER - SALDO below threshold minus the packet's lowest opening, which leaves out nearly every
+// row before the openings are joined.
 QString depreciationWithTurnovers(const db::Dialect& d, const QString& turnoverPlane, const QString& plane,
-                                  const DateValue& from) {
+                                  const DateValue& from, const QString& threshold) {
     const QString source = QStringLiteral("select B.ID,B.DD,case when B.TYP='") + turnoverPlane +
                            QStringLiteral("' then B.DELTA end as DELTA,case when B.TYP='") + plane +
                            QStringLiteral("' then 1 else 0 end as KEEP,B.TYP,B.SALDO from ") + temp2(d) +
                            QStringLiteral(" B where B.TYP in ('") + turnoverPlane + QStringLiteral("','") +
                            plane + QStringLiteral("')");
+    const QString opening = d.ostat(QStringLiteral("I.ID"), from, turnoverPlane.toInt());
+    const QString items =
+        QStringLiteral(" from (select distinct ID from ") + temp1(d) + QStringLiteral(") I");
     return QStringLiteral("(select W.ID,W.DD,W.TYP,W.SALDO,W.TURNOVER,O.OPENING from ") +
            runningTurnovers(source, QStringLiteral("R.ID,R.DD,R.TYP,R.SALDO,R.KEEP")) +
-           QStringLiteral(" left join (select I.ID,") +
-           d.ostat(QStringLiteral("I.ID"), from, turnoverPlane.toInt()) +
-           QStringLiteral(" as OPENING from (select distinct ID from ") + temp1(d) +
-           QStringLiteral(") I) O on O.ID = W.ID where W.KEEP = 1)");
+           QStringLiteral(" left join (select I.ID,") + opening + QStringLiteral(" as OPENING") + items +
+           QStringLiteral(
+               ") O on O.ID = W.ID where W.KEEP = 1 and coalesce(W.TURNOVER,0) - coalesce(W.SALDO,0) < ") +
+           threshold + QStringLiteral(" - (select coalesce(min(") + opening + QStringLiteral("),0)") + items +
+           QStringLiteral("))");
 }
 
 // The packet's items with the turnovers of plane `turnoverPlane` up to their BEG_DATE.
@@ -145,8 +152,9 @@ QString negativeOstst(const db::Dialect& d, const DateValue& currencyFrom, const
                            d.isnull(QStringLiteral("A.SALDO"), QStringLiteral("0"), true) +
                            QStringLiteral(" AS NAKOPL ");
     const bool onePass = isPostgres(d);
-    const auto rows = [&](const QString& turnoverPlane, const QString& plane, const DateValue& from) {
-        return onePass ? depreciationWithTurnovers(d, turnoverPlane, plane, from) : temp2(d);
+    const auto rows = [&](const QString& turnoverPlane, const QString& plane, const DateValue& from,
+                          const QString& threshold) {
+        return onePass ? depreciationWithTurnovers(d, turnoverPlane, plane, from, threshold) : temp2(d);
     };
     const auto opening = [&](const DateValue& from, int plane) {
         return onePass ? d.isnull(QStringLiteral("A.OPENING"), QStringLiteral("0"), true)
@@ -162,7 +170,8 @@ QString negativeOstst(const db::Dialect& d, const DateValue& currencyFrom, const
                "F.BST,F.NAKOPL,(F.BST - F.NAKOPL) as OST from (       Select A.ID,A.DD,A.TYP,        ") +
            opening(currencyFrom, 1) + QStringLiteral(" ") + QStringLiteral("       +") +
            turnovers(QStringLiteral("1")) + QStringLiteral(" AS BST, ") + nakopl +
-           QStringLiteral("      from ") + rows(QStringLiteral("1"), QStringLiteral("2"), currencyFrom) +
+           QStringLiteral("      from ") +
+           rows(QStringLiteral("1"), QStringLiteral("2"), currencyFrom, currencyThreshold) +
            QStringLiteral(" A Where TYP='2' ) F where (") +
            d.exactAmount(QStringLiteral("F.BST - F.NAKOPL")) + QStringLiteral(") < ") + currencyThreshold +
            QStringLiteral("      Union all ") +
@@ -170,7 +179,8 @@ QString negativeOstst(const db::Dialect& d, const DateValue& currencyFrom, const
            QStringLiteral("      Select A.ID,A.DD,A.TYP, ") + QStringLiteral("       ") +
            opening(roublesFrom, 3) + QStringLiteral(" ") + QStringLiteral("       +") +
            turnovers(QStringLiteral("3")) + QStringLiteral(" AS BST, ") + nakopl +
-           QStringLiteral("      from ") + rows(QStringLiteral("3"), QStringLiteral("4"), roublesFrom) +
+           QStringLiteral("      from ") +
+           rows(QStringLiteral("3"), QStringLiteral("4"), roublesFrom, roublesThreshold) +
            QStringLiteral(" A Where TYP='4' ) G where (") +
            d.exactAmount(QStringLiteral("G.BST - G.NAKOPL")) + QStringLiteral(") < ") + roublesThreshold +
            QStringLiteral("     ) MAIN ") + QStringLiteral("left join ") + temp1(d) +

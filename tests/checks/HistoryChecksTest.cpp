@@ -264,6 +264,30 @@ TEST_P(HistoryChecksTest, NegativeResidualValue) {
                                  QStringLiteral("РСБУ 31.01.2005 300,00 300,50 -0,50 RUB")}));
 }
 
+// Accepted balances of different signs: each row is judged against its own item's opening, whatever
+// the packet's lowest opening is.
+TEST_P(HistoryChecksTest, NegativeResidualValueAgainstEachItemsOwnOpening) {
+    const auto depreciated = [this](const char* id, double opening, double turnover, double depreciation) {
+        const QString key = QString::fromLatin1(id);
+        item(key, QDate(2004, 1, 1));
+        if (opening != 0)
+            accepted(key, QStringLiteral("1"), QDate(2004, 12, 31), opening);
+        balance(key, QStringLiteral("1"), QDate(2005, 1, 31), opening + turnover, turnover);
+        balance(key, QStringLiteral("2"), QDate(2005, 1, 31), depreciation, 0);
+    };
+    depreciated("LOW", -100, 50, 0);       // -50: below zero
+    depreciated("HIGH", 500, 0, 400);      // 100 left
+    depreciated("HIGH_OVER", 500, 0, 600); // -100
+    depreciated("NONE", 0, 0, 0.01);       // -0.01
+    depreciated("EVEN", 0, 70, 70);        // exactly 0
+    checks().CheckHasNegativeOSTST();
+    ASSERT_EQ(store_.count(), 1);
+    EXPECT_EQ(cells(0),
+              QStringList({QStringLiteral("HIGH_OVER"), QStringLiteral("LOW"), QStringLiteral("NONE")}));
+    EXPECT_EQ(cells(0, 11),
+              QStringList({QStringLiteral("-0,01"), QStringLiteral("-100,00"), QStringLiteral("-50,00")}));
+}
+
 TEST_P(HistoryChecksTest, CheckModeOneJudgesOnlyTheLatestRow) {
     item(QStringLiteral("RECOVERED"), QDate(2004, 1, 1));
     balance(QStringLiteral("RECOVERED"), QStringLiteral("1"), QDate(2005, 1, 31), 100, 100);
