@@ -495,6 +495,8 @@ void DesignerWindow::buildCommandBar() {
         arrangeButton->setAccessibleName(QStringLiteral("Расположение"));
         arrangeButton->setMenu(arrangeMenu);
         arrangeButton->setPopupMode(QToolButton::InstantPopup);
+        // Room for the menu arrow, which the style draws over the caption's end otherwise.
+        arrangeButton->setStyleSheet(QStringLiteral("QToolButton { padding-right: 14px; }"));
         tools->addWidget(arrangeButton);
     }
     auto* zoomBox = new QComboBox;

@@ -302,8 +302,10 @@ QWidget* PropertyPanel::colorEditor(const ShownProperty& shown) {
     });
     row->addWidget(button, 1);
     if (p == ObjectProperty::Fill) {
-        auto* none = new QPushButton(QStringLiteral("Без заливки"));
+        // A short caption: the value column is too narrow for both buttons at full length.
+        auto* none = new QPushButton(QStringLiteral("Нет"));
         none->setObjectName(name + QStringLiteral("None"));
+        none->setToolTip(QStringLiteral("Без заливки"));
         none->setAccessibleName(QStringLiteral("Без заливки"));
         connect(none, &QPushButton::clicked, this,
                 [this] { applyObjectProperty(ObjectProperty::Fill, QColor()); });
