@@ -418,8 +418,9 @@ public:
             images +=
                 "/Im" + QByteArray::number(image.index) + ' ' + QByteArray::number(image.object) + " 0 R ";
         for (const auto& [key, form] : charts_)
-            images +=
-                "/Ch" + QByteArray::number(form.index) + ' ' + QByteArray::number(form.object) + " 0 R ";
+            if (form.object)
+                images +=
+                    "/Ch" + QByteArray::number(form.index) + ' ' + QByteArray::number(form.object) + " 0 R ";
         pdf_.object(resources_, "<< /ProcSet [/PDF /Text /ImageC] /Font << " + fonts + ">> /XObject << " +
                                     images + ">> >>");
         QByteArray kids;
@@ -727,35 +728,52 @@ private:
         }
     }
 
-    // A chart is drawn once into a form and placed by reference wherever the same chart (same data,
-    // size and font) comes again: a chart on every page costs one vector drawing, not one a page.
+    // A chart met for the first time is drawn in the page: most reports have a chart of their own
+    // on every page, and a stream less to compress is a third of a page's time. A chart met again
+    // (same data, size and font) is drawn once into a form and placed by reference from then on.
     void drawChart(const PreparedObject& o) {
         const ChartKey key{o.picture, o.rect.size(), o.font};
         auto it = charts_.find(key);
-        if (it == charts_.end())
-            it = charts_.emplace(key, writeChartForm(o)).first;
+        if (it == charts_.end()) {
+            charts_.emplace(key, Image{});
+            out_ += "q 1 0 0 1 ";
+            point(o.rect.topLeft(), " cm 0 0 ");
+            point(QPointF(o.rect.width(), o.rect.height()), " re W n\n");
+            const State pageState = state_; // inside q: the page's colours and font hold
+            drawChartContents(o);
+            out_ += "Q\n";
+            state_ = pageState;
+            return;
+        }
+        if (!it->second.object)
+            it->second = writeChartForm(o);
         out_ += "q 1 0 0 1 ";
         point(o.rect.topLeft(), " cm /Ch");
         appendInt(out_, it->second.index);
         out_ += " Do Q\n";
     }
 
-    Image writeChartForm(const PreparedObject& o) {
+    // The chart's shapes and labels in its own coordinates, from (0, 0).
+    void drawChartContents(const PreparedObject& o) {
         ChartDrawing drawing;
         try {
             drawing = layoutChart(decodeChart(o.picture), QRectF(QPointF(0, 0), o.rect.size()), o.font);
         } catch (const Error&) {
             // a damaged chart draws nothing but its frame
         }
-        QByteArray page;
-        out_.swap(page);
-        const State pageState = state_;
-        state_ = State{};
         for (const auto& shape : drawing.shapes)
             fillAndStroke(shape.path, shape.fill, shape.stroke, shape.width);
         for (const auto& label : drawing.labels)
             drawText(label);
-        const Image form{int(charts_.size()) + 1, pdf_.reserve()};
+    }
+
+    Image writeChartForm(const PreparedObject& o) {
+        QByteArray page;
+        out_.swap(page);
+        const State pageState = state_;
+        state_ = State{};
+        drawChartContents(o);
+        const Image form{++chartForms_, pdf_.reserve()};
         QByteArray dict = "/Type /XObject /Subtype /Form /BBox [0 0 ";
         appendNumber(dict, o.rect.width());
         dict += ' ';
@@ -851,7 +869,8 @@ private:
         }
         bool operator<(const ChartKey& other) const { return fields() < other.fields(); }
     };
-    std::map<ChartKey, Image> charts_;
+    std::map<ChartKey, Image> charts_; // no object: drawn once in its page so far
+    int chartForms_ = 0;
     struct Face {
         QString family;
         bool bold = false, italic = false;

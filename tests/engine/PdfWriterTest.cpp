@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include "db/Error.h"
@@ -64,6 +65,24 @@ protected:
     QString path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
     QTemporaryDir dir;
 };
+
+// Every flate stream of a file, uncompressed, in file order.
+QList<QByteArray> pdfStreams(const QByteArray& pdf) {
+    QList<QByteArray> streams;
+    for (qsizetype at = pdf.indexOf("/FlateDecode /Length "); at >= 0;
+         at = pdf.indexOf("/FlateDecode /Length ", at + 1)) {
+        const qsizetype length = at + 21;
+        const qsizetype start = pdf.indexOf("stream\n", length) + 7;
+        QByteArray packed = pdf.mid(start, pdf.mid(length, 10).split(' ').first().toInt());
+        const quint32 big = 1 << 20; // qUncompress wants the size first
+        packed.prepend(char(big & 0xff))
+            .prepend(char((big >> 8) & 0xff))
+            .prepend(char((big >> 16) & 0xff))
+            .prepend(char(big >> 24));
+        streams << qUncompress(packed);
+    }
+    return streams;
+}
 
 } // namespace
 
@@ -186,12 +205,13 @@ TEST_F(DirectPdf, RichTextAndTranslucentColoursAreLeftToThePainter) {
     EXPECT_THROW(writeDirectPdf(plain, path("missing/dir/x.pdf")), svod::Error);
 }
 
-TEST_F(DirectPdf, ARepeatedChartIsDrawnOnceAndPlacedOnEveryPage) {
+TEST_F(DirectPdf, AChartMetOnceIsDrawnInItsPageARepeatedOneOnceIntoAForm) {
     PreparedPages pages;
-    // The same chart on the first and third page at other places, another on the second.
+    // The same chart on the first, third and fourth page at other places, another on the second.
     const PreparedObject charts[] = {chartObject(QPointF(20, 20), QStringLiteral("Остатки"), 1500),
                                      chartObject(QPointF(20, 20), QStringLiteral("Износ"), 700),
-                                     chartObject(QPointF(40, 300), QStringLiteral("Остатки"), 1500)};
+                                     chartObject(QPointF(40, 300), QStringLiteral("Остатки"), 1500),
+                                     chartObject(QPointF(60, 100), QStringLiteral("Остатки"), 1500)};
     for (const auto& chart : charts) {
         PreparedPage page;
         page.objects << chart;
@@ -201,20 +221,27 @@ TEST_F(DirectPdf, ARepeatedChartIsDrawnOnceAndPlacedOnEveryPage) {
     QFile file(path("c.pdf"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray pdf = file.readAll();
-    EXPECT_EQ(pdf.count("/Subtype /Form"), 2);
+    EXPECT_EQ(pdf.count("/Subtype /Form"), 1);
     EXPECT_TRUE(pdf.contains("/Ch1 ")) << "named in the resources";
-    EXPECT_TRUE(pdf.contains("/Ch2 "));
-    // The form draws the bars as rectangles.
-    const qsizetype length = pdf.indexOf("/Length ", pdf.indexOf("/Subtype /Form"));
-    const qsizetype start = pdf.indexOf("stream\n", length) + 7;
-    QByteArray packed = pdf.mid(start, pdf.mid(length + 8, 10).split(' ').first().toInt());
-    const quint32 big = 1 << 20; // qUncompress wants the size first
-    packed.prepend(char(big & 0xff))
-        .prepend(char((big >> 8) & 0xff))
-        .prepend(char((big >> 16) & 0xff))
-        .prepend(char(big >> 24));
-    const QByteArray form = qUncompress(packed);
-    EXPECT_TRUE(form.contains(" re f\n")) << form.left(500).toStdString();
+    EXPECT_FALSE(pdf.contains("/Ch2 "));
+    QList<QByteArray> pageStreams, formStreams;
+    const QList<QByteArray> streams = pdfStreams(pdf);
+    for (const auto& stream : streams)
+        (stream.startsWith("1 0 0 -1 0 ") ? pageStreams : formStreams) << stream;
+    ASSERT_EQ(pageStreams.size(), 4);
+    // The first two pages draw their charts themselves, clipped to the chart's rectangle, the bars
+    // as rectangles; the later two place the form.
+    for (int p : {0, 1}) {
+        EXPECT_TRUE(pageStreams[p].contains("q 1 0 0 1 20 20 cm 0 0 ")) << pageStreams[p].toStdString();
+        EXPECT_TRUE(pageStreams[p].contains(" re W n\n"));
+        EXPECT_TRUE(pageStreams[p].contains(" re f\n"));
+        EXPECT_FALSE(pageStreams[p].contains(" Do "));
+    }
+    EXPECT_TRUE(pageStreams[2].contains("q 1 0 0 1 40 300 cm /Ch1 Do Q")) << pageStreams[2].toStdString();
+    EXPECT_TRUE(pageStreams[3].contains("q 1 0 0 1 60 100 cm /Ch1 Do Q")) << pageStreams[3].toStdString();
+    ASSERT_FALSE(formStreams.isEmpty());
+    EXPECT_TRUE(std::any_of(formStreams.begin(), formStreams.end(),
+                            [](const QByteArray& s) { return s.contains(" re f\n"); }));
 
     QString why;
     const QString text = pdfText(path("c.pdf"), why);
@@ -226,5 +253,6 @@ TEST_F(DirectPdf, ARepeatedChartIsDrawnOnceAndPlacedOnEveryPage) {
     EXPECT_TRUE(byPage[1].contains(QStringLiteral("Износ"))) << text.toStdString();
     EXPECT_TRUE(byPage[2].contains(QStringLiteral("Остатки"))) << text.toStdString();
     EXPECT_TRUE(byPage[2].contains(QStringLiteral("Февраль"))) << text.toStdString();
+    EXPECT_TRUE(byPage[3].contains(QStringLiteral("Остатки"))) << text.toStdString();
     EXPECT_FALSE(byPage[1].contains(QStringLiteral("Остатки"))) << text.toStdString();
 }
