@@ -2,11 +2,13 @@
 
 #include <QDataStream>
 #include <QDate>
+#include <QHash>
 #include <QIODevice>
 #include <QPainter>
 #include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "db/Error.h"
 #include "engine/Painter.h"
@@ -52,8 +54,28 @@ PreparedObject label(const QRectF& rect, const QString& text, const FontSpec& fo
     return o;
 }
 
+// The same labels (months, series titles, axis numbers) come back chart after chart: each is shaped
+// once a font, not once a chart.
 double textWidth(const QString& text, const FontSpec& font) {
-    return metricsFor(font).horizontalAdvance(text) + 2 * TextPadding;
+    struct Widths {
+        FontSpec style;
+        QHash<QString, double> byText;
+    };
+    thread_local std::vector<Widths> cache;
+    auto it = std::find_if(cache.begin(), cache.end(), [&](const Widths& w) {
+        return w.style.sizePt == font.sizePt && w.style.bold == font.bold && w.style.italic == font.italic &&
+               w.style.family == font.family;
+    });
+    if (it == cache.end())
+        it = cache.insert(cache.end(), Widths{font, {}});
+    QHash<QString, double>& widths = it->byText;
+    if (const auto found = widths.constFind(text); found != widths.cend())
+        return *found;
+    if (widths.size() >= 4096) // a report of ever new numbers does not grow it without end
+        widths.clear();
+    const double width = metricsFor(font).horizontalAdvance(text) + 2 * TextPadding;
+    widths.insert(text, width);
+    return width;
 }
 
 double lineHeight(const FontSpec& font) {
@@ -300,9 +322,11 @@ private:
         }
     }
 
+    // One path a series: its bars never overlap, and a colour set once draws them all.
     void bars(const Scale& scale, const QRectF& plot, double group) {
         const bool stacked = d_.type == ChartType::StackedBar;
         const qsizetype seriesCount = d_.values.size();
+        QList<QPainterPath> paths(seriesCount);
         for (qsizetype c = 0; c < d_.categories.size(); ++c) {
             const double left = plot.left() + group * (double(c) + 0.15);
             const double width = group * 0.7;
@@ -322,13 +346,13 @@ private:
                                  QPointF(left + w * double(s + 1), scale.y(plot, v)))
                               .normalized();
                 }
-                if (bar.height() <= 0)
-                    continue;
-                QPainterPath path;
-                path.addRect(bar);
-                out_.shapes << ChartShape{path, colorOf(s), {}, 0};
+                if (bar.height() > 0)
+                    paths[s].addRect(bar);
             }
         }
+        for (qsizetype s = 0; s < seriesCount; ++s)
+            if (!paths[s].isEmpty())
+                out_.shapes << ChartShape{paths[s], colorOf(s), {}, 0};
     }
 
     const ChartData& d_;

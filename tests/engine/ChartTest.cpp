@@ -55,13 +55,15 @@ QStringList labelTexts(const ChartDrawing& d) {
     return texts;
 }
 
-// Shapes filled with the colour of the first series (bars, slices).
+// The outlines filled with the colour of the first series (bars, slices): a series draws all its
+// bars as one shape.
 QList<QRectF> filledWithFirstColour(const ChartDrawing& d) {
     QList<QRectF> rects;
     const QColor first = d.shapes.isEmpty() ? QColor() : QColor(0x4e, 0x79, 0xa7);
     for (const auto& shape : d.shapes)
         if (shape.fill == first)
-            rects << shape.path.boundingRect();
+            for (const QPolygonF& outline : shape.path.toSubpathPolygons())
+                rects << outline.boundingRect();
     return rects;
 }
 
