@@ -6,7 +6,9 @@
 #include <QIODevice>
 #include <QPainter>
 #include <QRegularExpression>
+#include <QtEndian>
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <vector>
 
@@ -407,15 +409,90 @@ QByteArray encodeChart(const ChartData& d) {
     return bytes;
 }
 
+namespace {
+
+// Reads what encodeChart's QDataStream wrote (big-endian, Qt 6.4 layout) straight from the bytes: a
+// report with a chart on every page decodes one a page, and a QBuffer costs a virtual call a value.
+class ChartReader {
+public:
+    explicit ChartReader(const QByteArray& bytes) : p_(bytes.constData()), end_(p_ + bytes.size()) {}
+    bool ok() const { return ok_ && p_ == end_; }
+
+    quint8 byte() { return need(1) ? quint8(*p_++) : 0; }
+    quint32 u32() {
+        if (!need(4))
+            return 0;
+        const quint32 v = qFromBigEndian<quint32>(p_);
+        p_ += 4;
+        return v;
+    }
+    QString string() {
+        const quint32 bytes = u32();
+        if (bytes == 0xffffffff)
+            return QString();
+        if (bytes % 2 || !need(bytes))
+            return fail(), QString();
+        QString s(qsizetype(bytes / 2), Qt::Uninitialized);
+        qFromBigEndian<char16_t>(p_, s.size(), s.data());
+        p_ += bytes;
+        return s;
+    }
+    // A list's length, no more than the bytes left could hold.
+    qsizetype count(qsizetype itemBytes) {
+        const quint32 n = u32();
+        if (n >= 0xfffffffe || qsizetype(n) * itemBytes > end_ - p_)
+            return fail(), 0;
+        return qsizetype(n);
+    }
+    QStringList strings() {
+        QStringList list(count(4));
+        for (auto& s : list)
+            s = string();
+        return list;
+    }
+    QList<double> doubles() {
+        QList<double> list(count(8));
+        for (double& v : list) {
+            v = std::bit_cast<double>(qFromBigEndian<quint64>(p_));
+            p_ += 8;
+        }
+        return list;
+    }
+
+private:
+    bool need(qsizetype n) {
+        if (ok_ && end_ - p_ >= n)
+            return true;
+        return fail(), false;
+    }
+    void fail() {
+        ok_ = false;
+        p_ = end_;
+    }
+
+    const char* p_;
+    const char* end_;
+    bool ok_ = true;
+};
+
+} // namespace
+
 ChartData decodeChart(const QByteArray& bytes) {
     ChartData d;
-    QDataStream s(bytes);
-    s.setVersion(QDataStream::Qt_6_4);
-    quint8 format = 0;
-    qint32 type = 0;
-    s >> format >> type >> d.title >> d.xAxisTitle >> d.yAxisTitle >> d.numberFormat >> d.legend >>
-        d.categories >> d.seriesTitles >> d.values;
-    if (s.status() != QDataStream::Ok || format != ChartFormat || type < 0 || type > int(ChartType::Pie))
+    ChartReader in(bytes);
+    const quint8 format = in.byte();
+    const qint32 type = qint32(in.u32());
+    d.title = in.string();
+    d.xAxisTitle = in.string();
+    d.yAxisTitle = in.string();
+    d.numberFormat = in.string();
+    d.legend = in.byte() != 0;
+    d.categories = in.strings();
+    d.seriesTitles = in.strings();
+    d.values.resize(in.count(4));
+    for (auto& series : d.values)
+        series = in.doubles();
+    if (!in.ok() || format != ChartFormat || type < 0 || type > int(ChartType::Pie))
         throw Error(QStringLiteral("Файл отчета поврежден: неверные данные диаграммы"));
     d.type = ChartType(type);
     return d;

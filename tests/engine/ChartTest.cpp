@@ -81,6 +81,32 @@ TEST(ChartData, TakesOneCategoryPerRowAndOneSeriesPerField) {
     EXPECT_EQ(decodeChart(encodeChart(d)), d);
 }
 
+TEST(ChartData, BytesComeBackAsTheyWereAndDamagedOnesAreRefused) {
+    ChartData d;
+    d.type = ChartType::StackedBar;
+    d.title = QStringLiteral("Структура «по категориям» 𝄞");
+    d.yAxisTitle = QStringLiteral(""); // empty, the others null
+    d.numberFormat = QStringLiteral("#,##0.00");
+    d.legend = false;
+    d.categories = {QStringLiteral("Январь"), QString(), QStringLiteral("Март")};
+    d.seriesTitles = {QStringLiteral("Здания"), QStringLiteral("Машины")};
+    d.values = {{1.5, -2e9, 0}, {std::nextafter(1.0, 2.0), -0.0, 1e-300}};
+    const QByteArray bytes = encodeChart(d);
+    const ChartData back = decodeChart(bytes);
+    EXPECT_EQ(back, d);
+    EXPECT_TRUE(back.xAxisTitle.isNull());
+    EXPECT_FALSE(back.yAxisTitle.isNull());
+    EXPECT_TRUE(std::signbit(back.values[1][1]));
+    // Cut anywhere, or with bytes after its end, the chart is damaged.
+    for (qsizetype n = 0; n < bytes.size(); ++n)
+        EXPECT_THROW(decodeChart(bytes.left(n)), Error) << n;
+    EXPECT_THROW(decodeChart(bytes + '\0'), Error);
+    QByteArray huge = encodeChart(ChartData{});
+    huge.chop(4); // the series count
+    huge += QByteArray("\x7f\xff\xff\xff", 4);
+    EXPECT_THROW(decodeChart(huge), Error) << "a count the bytes cannot hold";
+}
+
 TEST(ChartData, AMissingFieldIsNamed) {
     ChartSettings s = settings(ChartType::Bar);
     s.valueFields << QStringLiteral("NO_SUCH");
