@@ -10,6 +10,7 @@
 #include <libdeflate.h>
 #include <map>
 #include <set>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -27,8 +28,9 @@ using truetype::be16;
 // Thrown inside the writer when the pages need the painter; never leaves this file.
 struct NeedsPainter {};
 
-// Thousandths of a point are finer than any printer.
-void appendNumber(QByteArray& out, double v) {
+// Thousandths of a point are finer than any printer. `Out` is a QByteArray (dictionaries) or a
+// Content (page and chart drawings).
+template <class Out> void appendNumber(Out& out, double v) {
     qint64 m = qRound64(std::clamp(v, -1e7, 1e7) * 1000);
     char buf[32];
     char* p = buf;
@@ -76,7 +78,7 @@ qsizetype appendGlyphCode(char* out, qsizetype n, int glyph) {
     return n;
 }
 
-void appendInt(QByteArray& out, qint64 v) {
+template <class Out> void appendInt(Out& out, qint64 v) {
     char buf[24];
     out.append(buf, std::to_chars(buf, buf + sizeof buf, v).ptr - buf);
 }
@@ -93,7 +95,7 @@ public:
     Deflater(const Deflater&) = delete;
     Deflater& operator=(const Deflater&) = delete;
 
-    void compress(const QByteArray& data, QByteArray& out) {
+    void compress(QByteArrayView data, QByteArray& out) {
         out.resize(qsizetype(libdeflate_zlib_compress_bound(compressor_, size_t(data.size()))));
         const size_t written = libdeflate_zlib_compress(compressor_, data.constData(), size_t(data.size()),
                                                         out.data(), size_t(out.size()));
@@ -265,10 +267,10 @@ public:
         buffer_ += "\nendobj\n";
         flushIfLarge();
     }
-    void stream(int number, const QByteArray& dict, const QByteArray& data, bool compress) {
+    void stream(int number, const QByteArray& dict, QByteArrayView data, bool compress) {
         if (compress)
             deflater_.compress(data, compressed_);
-        const QByteArray& bytes = compress ? compressed_ : data;
+        const QByteArrayView bytes = compress ? QByteArrayView(compressed_) : data;
         begin(number);
         buffer_ += "<< ";
         buffer_ += dict;
@@ -277,7 +279,7 @@ public:
         buffer_ += " /Length ";
         appendInt(buffer_, bytes.size());
         buffer_ += " >>\nstream\n";
-        buffer_ += bytes;
+        buffer_.append(bytes);
         buffer_ += "\nendstream\nendobj\n";
         flushIfLarge();
     }
@@ -363,7 +365,7 @@ template <class Write> void EmbeddedFont::write(Write& pdf) const {
 }
 
 // A colour as PDF operands; translucent colours are the painter's.
-bool appendColor(QByteArray& out, const QColor& color) {
+template <class Out> bool appendColor(Out& out, const QColor& color) {
     if (color.alpha() != 255)
         throw NeedsPainter{};
     const QColor rgb = color.toRgb();
@@ -374,6 +376,10 @@ bool appendColor(QByteArray& out, const QColor& color) {
     appendNumber(out, rgb.blueF());
     return true;
 }
+
+// A drawing's operators: a page appends thousands of short pieces, which a std::string takes inline
+// where QByteArray goes through its general insert.
+using Content = std::string;
 
 // Everything drawn on the pages: fonts and images are shared by all pages through one resource
 // dictionary.
@@ -388,7 +394,7 @@ public:
 
     void addPage(const PreparedPage& page) {
         const QSizeF size = page.orientedSize();
-        out_.resize(0);
+        out_.clear(); // keeps the capacity
         out_ += "1 0 0 -1 0 ";
         appendNumber(out_, size.height());
         out_ += " cm 2 J 2 j\n";
@@ -396,7 +402,7 @@ public:
         for (const auto& o : page.objects)
             drawObject(o);
         const int content = pdf_.reserve(), number = pdf_.reserve();
-        pdf_.stream(content, {}, out_, true);
+        pdf_.stream(content, {}, QByteArrayView(out_.data(), qsizetype(out_.size())), true);
         QByteArray dict = "<< /Type /Page /Parent " + QByteArray::number(pagesNode_) + " 0 R /MediaBox [0 0 ";
         appendNumber(dict, size.width());
         dict += ' ';
@@ -768,7 +774,7 @@ private:
     }
 
     Image writeChartForm(const PreparedObject& o) {
-        QByteArray page;
+        Content page;
         out_.swap(page);
         const State pageState = state_;
         state_ = State{};
@@ -779,7 +785,7 @@ private:
         dict += ' ';
         appendNumber(dict, o.rect.height());
         dict += "] /Resources " + QByteArray::number(resources_) + " 0 R";
-        pdf_.stream(form.object, dict, out_, true);
+        pdf_.stream(form.object, dict, QByteArrayView(out_.data(), qsizetype(out_.size())), true);
         out_.swap(page);
         state_ = pageState;
         return form;
@@ -854,7 +860,7 @@ private:
     PdfFile pdf_;
     int catalog_ = 0, pagesNode_ = 0, resources_ = 0, info_ = 0;
     std::vector<int> kids_;
-    QByteArray out_;
+    Content out_;
     State state_;
     std::vector<int> glyphs_;
     std::vector<Run> runs_;
