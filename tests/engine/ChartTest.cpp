@@ -1,3 +1,4 @@
+#include <QDataStream>
 #include <QFile>
 #include <QTemporaryDir>
 #include <cmath>
@@ -92,6 +93,13 @@ TEST(ChartData, BytesComeBackAsTheyWereAndDamagedOnesAreRefused) {
     d.seriesTitles = {QStringLiteral("Здания"), QStringLiteral("Машины")};
     d.values = {{1.5, -2e9, 0}, {std::nextafter(1.0, 2.0), -0.0, 1e-300}};
     const QByteArray bytes = encodeChart(d);
+    // Prepared reports saved before keep the bytes QDataStream wrote: the same bytes still.
+    QByteArray streamed;
+    QDataStream s(&streamed, QIODevice::WriteOnly);
+    s.setVersion(QDataStream::Qt_6_4);
+    s << quint8(1) << qint32(d.type) << d.title << d.xAxisTitle << d.yAxisTitle << d.numberFormat << d.legend
+      << d.categories << d.seriesTitles << d.values;
+    EXPECT_EQ(bytes, streamed);
     const ChartData back = decodeChart(bytes);
     EXPECT_EQ(back, d);
     EXPECT_TRUE(back.xAxisTitle.isNull());
