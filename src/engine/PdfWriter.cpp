@@ -12,6 +12,7 @@
 #include <set>
 #include <string>
 #include <tuple>
+#include <unordered_map>
 #include <vector>
 
 #include "db/Error.h"
@@ -560,21 +561,29 @@ private:
         return run;
     }
 
+    void beginText(const EmbeddedFont& font, double size) {
+        out_ += "BT ";
+        if (state_.font != font.index() || state_.fontSize != size) {
+            out_ += "/F";
+            appendInt(out_, font.index());
+            out_ += ' ';
+            appendNumber(out_, size);
+            out_ += " Tf ";
+            state_.font = font.index();
+            state_.fontSize = size;
+        }
+    }
+
+    // The operators a line draws after its font is set, from lineStart_ on; npos when drawn as
+    // outlines.
     void drawLine(const PreparedObject& o, EmbeddedFont& font, const QString& text, const Run& run, double x,
                   double baseline) {
         const double size = o.font.sizePt;
         double width = run.width;
+        lineStart_ = std::string::npos;
         if (run.glyphs) {
-            out_ += "BT ";
-            if (state_.font != font.index() || state_.fontSize != size) {
-                out_ += "/F";
-                appendInt(out_, font.index());
-                out_ += ' ';
-                appendNumber(out_, size);
-                out_ += " Tf ";
-                state_.font = font.index();
-                state_.fontSize = size;
-            }
+            beginText(font, size);
+            lineStart_ = out_.size();
             out_ += "1 0 0 -1 ";
             point(QPointF(x, baseline), " Tm (");
             // Two raw bytes a glyph: half the hex form, to write and to compress.
@@ -614,9 +623,47 @@ private:
         }
     }
 
-    void drawText(const PreparedObject& o) {
+    // A chart's labels (months, series titles, axis numbers) come back at the same places chart after
+    // chart: a label's line is laid out and written once, then copied.
+    struct LabelKey {
+        QString text, family;
+        double x = 0, y = 0, width = 0, height = 0, size = 0;
+        int alignment = 0;
+        bool bold = false, italic = false, underline = false, wrap = false;
+        bool operator==(const LabelKey&) const = default;
+    };
+    struct LabelKeyHash {
+        size_t operator()(const LabelKey& k) const {
+            return qHashMulti(0, k.text, k.x, k.y, k.width, k.height, k.size, k.alignment);
+        }
+    };
+    static LabelKey labelKey(const PreparedObject& o) {
+        return {o.text,        o.font.family, o.rect.x(),  o.rect.y(),    o.rect.width(),   o.rect.height(),
+                o.font.sizePt, o.alignment,   o.font.bold, o.font.italic, o.font.underline, o.wordWrap};
+    }
+
+    void drawLabel(const PreparedObject& o) {
         if (o.text.isEmpty() || o.font.color.alpha() == 0)
             return;
+        LabelKey key = labelKey(o);
+        if (const auto it = labels_.find(key); it != labels_.end()) {
+            EmbeddedFont& font = fontFor(o.font);
+            setFill(o.font.color);
+            beginText(font, o.font.sizePt);
+            out_ += it->second;
+            return;
+        }
+        if (drawText(o) && lineStart_ != std::string::npos) {
+            if (labels_.size() >= 4096) // a report of ever new labels does not grow it without end
+                labels_.clear();
+            labels_.emplace(std::move(key), out_.substr(lineStart_));
+        }
+    }
+
+    // Returns whether the text took one line, unclipped: the one kind of label kept for again.
+    bool drawText(const PreparedObject& o) {
+        if (o.text.isEmpty() || o.font.color.alpha() == 0)
+            return false;
         const double ascent = measuresFor(o.font).ascent;
         const TextBlock block = layoutTextBlock(o.text, o.font, o.rect, o.alignment, o.wordWrap);
         EmbeddedFont& font = fontFor(o.font);
@@ -646,6 +693,7 @@ private:
             out_ += "Q\n";
             state_ = outside;
         }
+        return !clipped && block.lines.size() == 1 && !block.lines[0].isEmpty();
     }
 
     void drawFrame(const PreparedObject& o) {
@@ -770,7 +818,7 @@ private:
         for (const auto& shape : drawing.shapes)
             fillAndStroke(shape.path, shape.fill, shape.stroke, shape.width);
         for (const auto& label : drawing.labels)
-            drawText(label);
+            drawLabel(label);
     }
 
     Image writeChartForm(const PreparedObject& o) {
@@ -864,6 +912,8 @@ private:
     State state_;
     std::vector<int> glyphs_;
     std::vector<Run> runs_;
+    size_t lineStart_ = std::string::npos;
+    std::unordered_map<LabelKey, std::string, LabelKeyHash> labels_;
     std::vector<std::unique_ptr<EmbeddedFont>> fonts_;
     struct ChartKey {
         QByteArray data;

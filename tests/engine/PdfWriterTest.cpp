@@ -256,3 +256,38 @@ TEST_F(DirectPdf, AChartMetOnceIsDrawnInItsPageARepeatedOneOnceIntoAForm) {
     EXPECT_TRUE(byPage[3].contains(QStringLiteral("Остатки"))) << text.toStdString();
     EXPECT_FALSE(byPage[1].contains(QStringLiteral("Остатки"))) << text.toStdString();
 }
+
+TEST_F(DirectPdf, ChartLabelsDrawnBeforeComeBackInTheirOwnColour) {
+    // Three charts of their own with the same months and series at the same places; the third in red.
+    PreparedPages pages;
+    PreparedObject red = chartObject(QPointF(20, 20), QStringLiteral("Износ"), 300);
+    red.font.color = Qt::red;
+    for (const auto& chart : {chartObject(QPointF(20, 20), QStringLiteral("Остатки"), 1500),
+                              chartObject(QPointF(20, 20), QStringLiteral("Износ"), 700), red}) {
+        PreparedPage page;
+        page.objects << chart;
+        pages.addPage(page);
+    }
+    ASSERT_TRUE(writeDirectPdf(pages, path("l.pdf")));
+    QFile file(path("l.pdf"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QList<QByteArray> pageStreams;
+    for (const auto& stream : pdfStreams(file.readAll()))
+        if (stream.startsWith("1 0 0 -1 0 "))
+            pageStreams << stream;
+    ASSERT_EQ(pageStreams.size(), 3);
+    EXPECT_FALSE(pageStreams[1].contains("1 0 0 rg"));
+    EXPECT_TRUE(pageStreams[2].contains("1 0 0 rg\nBT")) << pageStreams[2].toStdString();
+
+    QString why;
+    const QString text = pdfText(path("l.pdf"), why);
+    if (!why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    const QStringList byPage = text.split(u'\f');
+    ASSERT_GE(byPage.size(), 3);
+    for (int p = 0; p < 3; ++p)
+        for (const QString& label :
+             {QStringLiteral("Январь"), QStringLiteral("Февраль"), QStringLiteral("Здания")})
+            EXPECT_TRUE(byPage[p].contains(label)) << p << ' ' << text.toStdString();
+    EXPECT_TRUE(byPage[2].contains(QStringLiteral("Износ")));
+}
