@@ -171,9 +171,7 @@ private:
         const double left = area_.right() - width;
         double y = area_.top();
         for (qsizetype i = 0; i < entries.size() && y + h <= area_.bottom() + 0.01; ++i, y += h) {
-            QPainterPath box;
-            box.addRect(QRectF(left, y + h * 0.25, h * 0.5, h * 0.5));
-            out_.shapes << ChartShape{box, colorOf(i), {}, 0};
+            out_.shapes << ChartShape{{}, colorOf(i), {}, 0, {QRectF(left, y + h * 0.25, h * 0.5, h * 0.5)}};
             out_.labels << label(QRectF(left + h * 0.6, y, width - h * 0.6, h), entries[i], small_,
                                  Qt::AlignLeft | Qt::AlignVCenter);
         }
@@ -194,7 +192,7 @@ private:
         QPainterPath outline;
         outline.addEllipse(circle);
         if (total <= 0) {
-            out_.shapes << ChartShape{outline, {}, Qt::gray, 0.75};
+            out_.shapes << ChartShape{outline, {}, Qt::gray, 0.75, {}};
             noData(circle);
             return;
         }
@@ -207,7 +205,7 @@ private:
             slice.moveTo(circle.center());
             slice.arcTo(circle, angle, sweep);
             slice.closeSubpath();
-            out_.shapes << ChartShape{slice, colorOf(i), Qt::white, 0.75};
+            out_.shapes << ChartShape{slice, colorOf(i), Qt::white, 0.75, {}};
             const double mid = (angle + sweep / 2) * M_PI / 180.0;
             const QPointF at(circle.center().x() + std::cos(mid) * side * 0.33,
                              circle.center().y() - std::sin(mid) * side * 0.33);
@@ -287,13 +285,13 @@ private:
             out_.labels << label(QRectF(area_.left(), y - h / 2, tickWidth, h), ticks[i], small_,
                                  Qt::AlignRight | Qt::AlignVCenter);
         }
-        out_.shapes << ChartShape{grid, {}, QColor(0xd0, 0xd0, 0xd0), 0.5};
+        out_.shapes << ChartShape{grid, {}, QColor(0xd0, 0xd0, 0xd0), 0.5, {}};
         QPainterPath axis;
         axis.moveTo(plot.topLeft());
         axis.lineTo(plot.bottomLeft());
         axis.moveTo(plot.left(), scale.y(plot, 0));
         axis.lineTo(plot.right(), scale.y(plot, 0));
-        out_.shapes << ChartShape{axis, {}, Qt::black, 0.75};
+        out_.shapes << ChartShape{axis, {}, Qt::black, 0.75, {}};
         return plot;
     }
 
@@ -326,7 +324,8 @@ private:
                 c == 0 ? line.moveTo(at) : line.lineTo(at);
                 marks.addRect(QRectF(at.x() - 1.5, at.y() - 1.5, 3, 3));
             }
-            out_.shapes << ChartShape{line, {}, colorOf(s), 1.5} << ChartShape{marks, colorOf(s), {}, 0};
+            out_.shapes << ChartShape{line, {}, colorOf(s), 1.5, {}}
+                        << ChartShape{marks, colorOf(s), {}, 0, {}};
         }
     }
 
@@ -334,9 +333,9 @@ private:
     void bars(const Scale& scale, const QRectF& plot, double group) {
         const bool stacked = d_.type == ChartType::StackedBar;
         const qsizetype seriesCount = d_.values.size();
-        QList<QPainterPath> paths(seriesCount);
-        for (auto& path : paths)
-            path.reserve(int(d_.categories.size()) * 5); // a move and four lines a bar
+        QList<QList<QRectF>> rects(seriesCount);
+        for (auto& list : rects)
+            list.reserve(d_.categories.size());
         for (qsizetype c = 0; c < d_.categories.size(); ++c) {
             const double left = plot.left() + group * (double(c) + 0.15);
             const double width = group * 0.7;
@@ -357,12 +356,12 @@ private:
                               .normalized();
                 }
                 if (bar.height() > 0)
-                    paths[s].addRect(bar);
+                    rects[s] << bar;
             }
         }
         for (qsizetype s = 0; s < seriesCount; ++s)
-            if (!paths[s].isEmpty())
-                out_.shapes << ChartShape{paths[s], colorOf(s), {}, 0};
+            if (!rects[s].isEmpty())
+                out_.shapes << ChartShape{{}, colorOf(s), {}, 0, rects[s]};
     }
 
     const ChartData& d_;
@@ -569,7 +568,10 @@ void paintChartShapes(QPainter& p, const ChartDrawing& drawing) {
             p.setPen(Qt::NoPen);
         }
         p.setBrush(shape.fill.isValid() ? QBrush(shape.fill) : QBrush(Qt::NoBrush));
-        p.drawPath(shape.path);
+        if (!shape.rects.isEmpty())
+            p.drawRects(shape.rects.constData(), int(shape.rects.size()));
+        if (!shape.path.isEmpty())
+            p.drawPath(shape.path);
     }
     p.restore();
 }

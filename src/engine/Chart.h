@@ -29,6 +29,7 @@ struct ChartShape {
     QColor fill;   // invalid: not filled
     QColor stroke; // invalid: not stroked
     double width = 0.75;
+    QList<QRectF> rects; // upright rectangles of the same shape (bars): no path to build and read back
 };
 
 // What a chart draws in `rect` (points): shapes first, then the texts as text objects, so every

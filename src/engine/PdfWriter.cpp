@@ -770,13 +770,16 @@ private:
     }
 
     // Fills and strokes a path with one operator; an invalid colour leaves that part out.
-    void fillAndStroke(const QPainterPath& shape, const QColor& fill, const QColor& stroke, double width) {
+    void fillAndStroke(const QPainterPath& shape, const QColor& fill, const QColor& stroke, double width,
+                       const QList<QRectF>& rects = {}) {
         const bool filled = fill.isValid(), stroked = stroke.isValid();
         if (filled)
             setFill(fill);
         if (stroked)
             setStroke(stroke, width);
         if (filled || stroked) {
+            for (const QRectF& r : rects)
+                rect(r);
             path(shape);
             out_ += filled && stroked ? "B\n" : filled ? "f\n" : "S\n";
         }
@@ -816,7 +819,7 @@ private:
             // a damaged chart draws nothing but its frame
         }
         for (const auto& shape : drawing.shapes)
-            fillAndStroke(shape.path, shape.fill, shape.stroke, shape.width);
+            fillAndStroke(shape.path, shape.fill, shape.stroke, shape.width, shape.rects);
         for (const auto& label : drawing.labels)
             drawLabel(label);
     }

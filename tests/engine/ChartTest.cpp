@@ -36,9 +36,17 @@ ChartSettings settings(ChartType type) {
     return s;
 }
 
+// Bars are rectangles beside the path.
+QRectF boundsOf(const ChartShape& shape) {
+    QRectF r = shape.path.boundingRect();
+    for (const QRectF& bar : shape.rects)
+        r = r.isNull() ? bar : r | bar;
+    return r;
+}
+
 bool finite(const ChartDrawing& d) {
     for (const auto& shape : d.shapes) {
-        const QRectF r = shape.path.boundingRect();
+        const QRectF r = boundsOf(shape);
         if (!std::isfinite(r.x()) || !std::isfinite(r.y()) || !std::isfinite(r.width()) ||
             !std::isfinite(r.height()))
             return false;
@@ -62,9 +70,11 @@ QList<QRectF> filledWithFirstColour(const ChartDrawing& d) {
     QList<QRectF> rects;
     const QColor first = d.shapes.isEmpty() ? QColor() : QColor(0x4e, 0x79, 0xa7);
     for (const auto& shape : d.shapes)
-        if (shape.fill == first)
+        if (shape.fill == first) {
             for (const QPolygonF& outline : shape.path.toSubpathPolygons())
                 rects << outline.boundingRect();
+            rects << shape.rects;
+        }
     return rects;
 }
 
@@ -166,7 +176,7 @@ TEST(ChartLayout, StackedBarsAddUp) {
     s.legend = false;
     const ChartDrawing d = layoutChart(chartData(s, rowsOf({{QStringLiteral("01"), 30, 10}})), Area, {});
     ASSERT_EQ(d.shapes.size(), 2 + 2) << "grid, axes and two stacked parts";
-    const QRectF lower = d.shapes[2].path.boundingRect(), upper = d.shapes[3].path.boundingRect();
+    const QRectF lower = boundsOf(d.shapes[2]), upper = boundsOf(d.shapes[3]);
     EXPECT_NEAR(lower.top(), upper.bottom(), 0.01);
     EXPECT_NEAR(lower.height(), 3 * upper.height(), 0.01);
 }
