@@ -449,6 +449,7 @@ TEST_F(DesignerTest, EveryToolBarCommandIsShownAt1280By800) {
         // Qt hides what does not fit behind this button.
         auto* more = bar->findChild<QWidget*>(QStringLiteral("qt_toolbar_ext_button"));
         EXPECT_TRUE(!more || !more->isVisible()) << bar->objectName().toStdString();
+        EXPECT_TRUE(!more || !more->accessibleName().isEmpty()) << bar->objectName().toStdString();
     }
     QAction* undo = d.action("ToolUndo");
     ASSERT_TRUE(undo);

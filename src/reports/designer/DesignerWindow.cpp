@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -294,6 +295,10 @@ void DesignerWindow::buildActions() {
     buildArrangeMenu();
     buildViewMenu();
     buildCommandBar();
+    // Qt's own overflow button of a bar has no name; screen readers list it even while hidden.
+    for (auto* bar : findChildren<QToolBar*>())
+        if (auto* more = bar->findChild<QWidget*>(QStringLiteral("qt_toolbar_ext_button")))
+            more->setAccessibleName(QStringLiteral("Другие команды"));
 }
 
 QAction* DesignerWindow::addMenuAction(QMenu* menu, const QString& text, const QString& name,
@@ -503,6 +508,7 @@ void DesignerWindow::buildCommandBar() {
     zoomBox->setObjectName(QStringLiteral("ZoomBox"));
     zoomBox->setAccessibleName(QStringLiteral("Масштаб"));
     zoomBox->setEditable(true);
+    zoomBox->lineEdit()->setAccessibleName(QStringLiteral("Масштаб"));
     for (int percent : {25, 50, 75, 100, 150, 200, 400})
         zoomBox->addItem(QStringLiteral("%1 %").arg(percent));
     zoomBox->setCurrentText(QStringLiteral("100 %"));
