@@ -254,7 +254,7 @@ DesignerWindow::DesignerWindow(DesignerServices services, QWidget* parent)
     checkDock->raise();
     // The page gets the height; the side panels room for their editors.
     resizeDocks({checkDock}, {110}, Qt::Vertical);
-    properties_->setMinimumWidth(320);
+    properties_->setMinimumWidth(350); // the widest choice, "Столбцы с накоплением", shown whole
     dictionaryDock->setMinimumWidth(360);
 
     connect(document_, &DesignerDocument::changed, scene_, &DesignScene::sync);
