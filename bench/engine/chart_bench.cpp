@@ -1,6 +1,6 @@
 // A report of one page per row with a chart on every page, prepared and written to PDF, against the
 // same report without its chart, in the same run:
-// chart_bench PAGES OUT_DIR [--charts-only]
+// chart_bench PAGES OUT_DIR [--charts-only | --distinct-only]
 // Prints each kind's pages, seconds and pages per second (the fastest of five runs), and the ratio
 // of the speeds; also the same with a different chart on every page.
 #include <QDir>
@@ -146,6 +146,10 @@ int main(int argc, char** argv) {
     // Alone, for the peak memory of the run with charts.
     if (args.contains(QStringLiteral("--charts-only"))) {
         print("with_charts", run(true, pages, out.filePath(QStringLiteral("charts.pdf"))));
+        return 0;
+    }
+    if (args.contains(QStringLiteral("--distinct-only"))) { // for a profiler
+        print("with_distinct_charts", runDistinct(pages, out.filePath(QStringLiteral("distinct.pdf"))));
         return 0;
     }
     // Each kind five times in turn, the fastest kept: the machine is shared.

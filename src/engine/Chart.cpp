@@ -130,10 +130,43 @@ void pivot(ChartData& d, const RowSet& rows, int category, int series, int value
     }
 }
 
+// The value axis: from the lowest to the highest value (of the stacks, when stacked), with zero on
+// it, in round steps.
+struct Scale {
+    double low = 0, high = 0, step = 1;
+    double y(const QRectF& plot, double v) const {
+        return plot.bottom() - (v - low) / (high - low) * plot.height();
+    }
+};
+
+Scale valueScale(const ChartData& d) {
+    const bool stacked = d.type == ChartType::StackedBar;
+    Scale scale;
+    for (qsizetype c = 0; c < d.categories.size(); ++c) {
+        double up = 0, down = 0;
+        for (const auto& series : d.values) {
+            const double v = series.value(c);
+            if (stacked)
+                (v >= 0 ? up : down) += v;
+            else
+                scale.low = std::min(scale.low, v), scale.high = std::max(scale.high, v);
+        }
+        if (stacked)
+            scale.low = std::min(scale.low, down), scale.high = std::max(scale.high, up);
+    }
+    if (scale.high - scale.low <= 0)
+        scale.high = scale.low + 1; // no rows or all zero: an empty scale, no division by zero
+    scale.step = niceStep(scale.high - scale.low, 5);
+    scale.low = std::floor(scale.low / scale.step) * scale.step;
+    scale.high = std::ceil(scale.high / scale.step) * scale.step;
+    return scale;
+}
+
 class ChartLayout {
 public:
-    ChartLayout(const ChartData& data, const QRectF& rect, const FontSpec& font)
-        : d_(data), area_(rect.adjusted(Gap, Gap, -Gap, -Gap)), font_(font) {
+    ChartLayout(const ChartData& data, const QRectF& rect, const FontSpec& font, ChartParts parts)
+        : d_(data), area_(rect.adjusted(Gap, Gap, -Gap, -Gap)), font_(font),
+          frame_(parts == ChartParts::All) {
         small_ = font;
         titleFont_ = font;
         titleFont_.bold = true;
@@ -146,18 +179,21 @@ public:
         out_.labels.reserve(parts + 16);
         out_.shapes.reserve(parts + 4);
         if (!d_.title.isEmpty()) {
-            out_.labels << label(QRectF(area_.left(), area_.top(), area_.width(), lineHeight(titleFont_)),
-                                 d_.title, titleFont_, Qt::AlignHCenter | Qt::AlignTop);
+            if (frame_)
+                out_.labels << label(QRectF(area_.left(), area_.top(), area_.width(), lineHeight(titleFont_)),
+                                     d_.title, titleFont_, Qt::AlignHCenter | Qt::AlignTop);
             area_.setTop(area_.top() + lineHeight(titleFont_) + Gap);
         }
         const bool pie = d_.type == ChartType::Pie;
         const QStringList entries = pie ? d_.categories : d_.seriesTitles;
         if (d_.legend && !entries.isEmpty())
             legend(entries);
-        if (pie)
+        if (pie) {
+            frameEnds();
             this->pie();
-        else
+        } else {
             axes();
+        }
         return std::move(out_);
     }
 
@@ -170,7 +206,7 @@ private:
         width = std::min(width + h, area_.width() / 3);
         const double left = area_.right() - width;
         double y = area_.top();
-        for (qsizetype i = 0; i < entries.size() && y + h <= area_.bottom() + 0.01; ++i, y += h) {
+        for (qsizetype i = 0; frame_ && i < entries.size() && y + h <= area_.bottom() + 0.01; ++i, y += h) {
             out_.shapes << ChartShape{{}, colorOf(i), {}, 0, {QRectF(left, y + h * 0.25, h * 0.5, h * 0.5)}};
             out_.labels << label(QRectF(left + h * 0.6, y, width - h * 0.6, h), entries[i], small_,
                                  Qt::AlignLeft | Qt::AlignVCenter);
@@ -180,6 +216,11 @@ private:
 
     void noData(const QRectF& r) {
         out_.labels << label(r, QStringLiteral("Нет данных"), small_, Qt::AlignCenter);
+    }
+    // What is drawn so far is the frame.
+    void frameEnds() {
+        out_.frameShapes = out_.shapes.size();
+        out_.frameLabels = out_.labels.size();
     }
 
     void pie() {
@@ -218,49 +259,19 @@ private:
         }
     }
 
-    // The value axis: from the lowest to the highest value (of the stacks, when stacked), with
-    // zero on it, in round steps.
-    struct Scale {
-        double low = 0, high = 0, step = 1;
-        double y(const QRectF& plot, double v) const {
-            return plot.bottom() - (v - low) / (high - low) * plot.height();
-        }
-    };
-
-    Scale valueScale() const {
-        const bool stacked = d_.type == ChartType::StackedBar;
-        Scale scale;
-        for (qsizetype c = 0; c < d_.categories.size(); ++c) {
-            double up = 0, down = 0;
-            for (const auto& series : d_.values) {
-                const double v = series.value(c);
-                if (stacked)
-                    (v >= 0 ? up : down) += v;
-                else
-                    scale.low = std::min(scale.low, v), scale.high = std::max(scale.high, v);
-            }
-            if (stacked)
-                scale.low = std::min(scale.low, down), scale.high = std::max(scale.high, up);
-        }
-        if (scale.high - scale.low <= 0)
-            scale.high = scale.low + 1; // no rows or all zero: an empty scale, no division by zero
-        scale.step = niceStep(scale.high - scale.low, 5);
-        scale.low = std::floor(scale.low / scale.step) * scale.step;
-        scale.high = std::ceil(scale.high / scale.step) * scale.step;
-        return scale;
-    }
-
     // The axis titles around the area; returns where the category labels start.
     double axisTitles(double h) {
         if (!d_.yAxisTitle.isEmpty()) {
-            out_.labels << label(QRectF(area_.left(), area_.top(), area_.width(), h), d_.yAxisTitle, small_,
-                                 Qt::AlignLeft | Qt::AlignTop);
+            if (frame_)
+                out_.labels << label(QRectF(area_.left(), area_.top(), area_.width(), h), d_.yAxisTitle,
+                                     small_, Qt::AlignLeft | Qt::AlignTop);
             area_.setTop(area_.top() + h);
         }
         double bottom = area_.bottom() - h; // category labels
         if (!d_.xAxisTitle.isEmpty()) {
-            out_.labels << label(QRectF(area_.left(), area_.bottom() - h, area_.width(), h), d_.xAxisTitle,
-                                 small_, Qt::AlignHCenter | Qt::AlignBottom);
+            if (frame_)
+                out_.labels << label(QRectF(area_.left(), area_.bottom() - h, area_.width(), h),
+                                     d_.xAxisTitle, small_, Qt::AlignHCenter | Qt::AlignBottom);
             bottom -= h;
         }
         return bottom;
@@ -277,6 +288,8 @@ private:
         const QRectF plot(area_.left() + tickWidth + Gap, area_.top() + h / 2,
                           std::max(1.0, area_.right() - area_.left() - tickWidth - Gap),
                           std::max(1.0, bottom - area_.top() - h / 2));
+        if (!frame_)
+            return plot;
         QPainterPath grid;
         for (qsizetype i = 0; i < ticks.size(); ++i) {
             const double y = scale.y(plot, scale.low + double(i) * scale.step);
@@ -296,19 +309,22 @@ private:
     }
 
     void axes() {
-        const Scale scale = valueScale();
+        const Scale scale = valueScale(d_);
         const double h = lineHeight(small_);
         const double bottom = axisTitles(h);
         const QRectF plot = gridAndAxes(scale, bottom, h);
         const qsizetype n = d_.categories.size();
         if (n == 0) {
-            noData(plot);
+            if (frame_)
+                noData(plot);
+            frameEnds();
             return;
         }
         const double group = plot.width() / double(n);
-        for (qsizetype c = 0; c < n; ++c)
+        for (qsizetype c = 0; frame_ && c < n; ++c)
             out_.labels << label(QRectF(plot.left() + group * double(c), bottom, group, h), d_.categories[c],
                                  small_, Qt::AlignHCenter | Qt::AlignTop);
+        frameEnds();
         if (d_.type == ChartType::Line)
             lines(scale, plot, group);
         else
@@ -367,6 +383,7 @@ private:
     const ChartData& d_;
     QRectF area_;
     FontSpec font_, small_, titleFont_;
+    bool frame_;
     ChartDrawing out_;
 };
 
@@ -552,8 +569,21 @@ ChartData decodeChart(const QByteArray& bytes) {
     return d;
 }
 
-ChartDrawing layoutChart(const ChartData& data, const QRectF& rect, const FontSpec& font) {
-    return ChartLayout(data, rect, font).run();
+ChartDrawing layoutChart(const ChartData& data, const QRectF& rect, const FontSpec& font, ChartParts parts) {
+    return ChartLayout(data, rect, font, parts).run();
+}
+
+// The frame depends on the values only through the value scale (a pie's not at all).
+QByteArray chartFrameKey(const ChartData& data) {
+    ChartData texts = data;
+    texts.values.clear();
+    QByteArray key = encodeChart(texts);
+    if (data.type != ChartType::Pie) {
+        const Scale scale = valueScale(data);
+        for (double v : {scale.low, scale.high, scale.step})
+            key.append(reinterpret_cast<const char*>(&v), sizeof v);
+    }
+    return key;
 }
 
 void paintChartShapes(QPainter& p, const ChartDrawing& drawing) {

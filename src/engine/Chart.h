@@ -33,12 +33,19 @@ struct ChartShape {
 };
 
 // What a chart draws in `rect` (points): shapes first, then the texts as text objects, so every
-// device draws them as it draws any text.
+// device draws them as it draws any text. The frame (title, legend, grid, axes and their labels)
+// comes first in both lists; it never overlaps the values' bars, lines, slices and their labels.
 struct ChartDrawing {
     QList<ChartShape> shapes;
     QList<PreparedObject> labels;
+    qsizetype frameShapes = 0, frameLabels = 0;
 };
-ChartDrawing layoutChart(const ChartData& data, const QRectF& rect, const FontSpec& font);
+// All of a chart, or only the parts its values draw (no frame) for a writer that has the frame.
+enum class ChartParts { All, Values };
+ChartDrawing layoutChart(const ChartData& data, const QRectF& rect, const FontSpec& font,
+                         ChartParts parts = ChartParts::All);
+// Charts of equal keys laid out in the same rectangle and font have the same frame.
+QByteArray chartFrameKey(const ChartData& data);
 
 // The shapes of a drawing on a painter (the labels are the caller's, as text objects).
 void paintChartShapes(QPainter& painter, const ChartDrawing& drawing);

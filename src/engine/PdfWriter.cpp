@@ -424,10 +424,11 @@ public:
         for (const auto& [key, image] : images_)
             images +=
                 "/Im" + QByteArray::number(image.index) + ' ' + QByteArray::number(image.object) + " 0 R ";
-        for (const auto& [key, form] : charts_)
-            if (form.object)
-                images +=
-                    "/Ch" + QByteArray::number(form.index) + ' ' + QByteArray::number(form.object) + " 0 R ";
+        for (const auto* forms : {&charts_, &frames_})
+            for (const auto& [key, form] : *forms)
+                if (form.object)
+                    images += "/Ch" + QByteArray::number(form.index) + ' ' + QByteArray::number(form.object) +
+                              " 0 R ";
         pdf_.object(resources_, "<< /ProcSet [/PDF /Text /ImageC] /Font << " + fonts + ">> /XObject << " +
                                     images + ">> >>");
         QByteArray kids;
@@ -790,46 +791,74 @@ private:
     // (same data, size and font) is drawn once into a form and placed by reference from then on.
     void drawChart(const PreparedObject& o) {
         const ChartKey key{o.picture, o.rect.size(), o.font};
-        auto it = charts_.find(key);
-        if (it == charts_.end()) {
-            charts_.emplace(key, Image{});
+        if (const auto it = charts_.find(key); it != charts_.end()) {
+            if (!it->second.object)
+                it->second = writeChartForm(o, false);
             out_ += "q 1 0 0 1 ";
-            point(o.rect.topLeft(), " cm 0 0 ");
-            point(QPointF(o.rect.width(), o.rect.height()), " re W n\n");
-            const State pageState = state_; // inside q: the page's colours and font hold
-            drawChartContents(o);
-            out_ += "Q\n";
-            state_ = pageState;
+            point(o.rect.topLeft(), " cm /Ch");
+            appendInt(out_, it->second.index);
+            out_ += " Do Q\n";
+            return;
+        }
+        charts_.emplace(key, Image{});
+        ChartData data;
+        try {
+            data = decodeChart(o.picture);
+        } catch (const Error&) {
+            return; // a damaged chart draws nothing but its frame
+        }
+        out_ += "q 1 0 0 1 ";
+        point(o.rect.topLeft(), " cm 0 0 ");
+        point(QPointF(o.rect.width(), o.rect.height()), " re W n\n");
+        const State pageState = state_; // inside q: the page's colours and font hold
+        drawChartFrameAndValues(o, data);
+        out_ += "Q\n";
+        state_ = pageState;
+    }
+
+    // Charts of their own on many pages mostly share their frame (title, legend, axes, months): a
+    // frame met again goes into a form, and only the values are drawn in the page.
+    void drawChartFrameAndValues(const PreparedObject& o, const ChartData& data) {
+        const QRectF area(QPointF(0, 0), o.rect.size());
+        const ChartKey key{chartFrameKey(data), o.rect.size(), o.font};
+        const auto it = frames_.find(key);
+        if (it == frames_.end()) {
+            frames_.emplace(key, Image{});
+            drawChartParts(layoutChart(data, area, o.font));
             return;
         }
         if (!it->second.object)
-            it->second = writeChartForm(o);
-        out_ += "q 1 0 0 1 ";
-        point(o.rect.topLeft(), " cm /Ch");
+            it->second = writeChartForm(o, true);
+        out_ += "/Ch";
         appendInt(out_, it->second.index);
-        out_ += " Do Q\n";
+        out_ += " Do\n";
+        drawChartParts(layoutChart(data, area, o.font, ChartParts::Values));
     }
 
-    // The chart's shapes and labels in its own coordinates, from (0, 0).
-    void drawChartContents(const PreparedObject& o) {
-        ChartDrawing drawing;
-        try {
-            drawing = layoutChart(decodeChart(o.picture), QRectF(QPointF(0, 0), o.rect.size()), o.font);
-        } catch (const Error&) {
-            // a damaged chart draws nothing but its frame
-        }
+    void drawChartParts(const ChartDrawing& drawing) {
         for (const auto& shape : drawing.shapes)
             fillAndStroke(shape.path, shape.fill, shape.stroke, shape.width, shape.rects);
         for (const auto& label : drawing.labels)
             drawLabel(label);
     }
 
-    Image writeChartForm(const PreparedObject& o) {
+    // A form in the chart's own coordinates, from (0, 0): the whole chart or its frame alone.
+    Image writeChartForm(const PreparedObject& o, bool frameOnly) {
         Content page;
         out_.swap(page);
         const State pageState = state_;
         state_ = State{};
-        drawChartContents(o);
+        ChartDrawing drawing;
+        try {
+            drawing = layoutChart(decodeChart(o.picture), QRectF(QPointF(0, 0), o.rect.size()), o.font);
+        } catch (const Error&) {
+            // a damaged chart draws nothing but its frame
+        }
+        if (frameOnly) {
+            drawing.shapes.resize(drawing.frameShapes);
+            drawing.labels.resize(drawing.frameLabels);
+        }
+        drawChartParts(drawing);
         const Image form{++chartForms_, pdf_.reserve()};
         QByteArray dict = "/Type /XObject /Subtype /Form /BBox [0 0 ";
         appendNumber(dict, o.rect.width());
@@ -929,6 +958,7 @@ private:
         bool operator<(const ChartKey& other) const { return fields() < other.fields(); }
     };
     std::map<ChartKey, Image> charts_; // no object: drawn once in its page so far
+    std::map<ChartKey, Image> frames_; // by chartFrameKey
     int chartForms_ = 0;
     struct Face {
         QString family;

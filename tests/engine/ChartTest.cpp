@@ -200,6 +200,39 @@ TEST(ChartLayout, APieOfZerosDividesNothing) {
     EXPECT_EQ(slices, 2) << "a negative share gets no slice";
 }
 
+TEST(ChartLayout, TheFrameComesFirstAndIsTheSameForValuesOnTheSameScale) {
+    for (ChartType type : {ChartType::Bar, ChartType::StackedBar, ChartType::Line, ChartType::Pie}) {
+        const ChartData low = chartData(
+            settings(type), rowsOf({{QStringLiteral("01"), 10, 20}, {QStringLiteral("02"), 30, 5}}));
+        ChartData other = low; // other values on the same round scale (0 to 30, stacked 0 to 40)
+        other.values = {{11, 28}, {19, 6}};
+        ChartData higher = low;
+        higher.values = {{10, 200}, {30, 5}};
+        const ChartDrawing all = layoutChart(low, Area, {});
+        const ChartDrawing values = layoutChart(other, Area, {}, ChartParts::Values);
+        const ChartDrawing otherAll = layoutChart(other, Area, {});
+        EXPECT_EQ(values.frameShapes + values.frameLabels, 0) << int(type);
+        // The frame of one and the values of the other make the other whole.
+        EXPECT_EQ(chartFrameKey(low), chartFrameKey(other)) << int(type);
+        EXPECT_EQ(labelTexts(all).mid(0, all.frameLabels) + labelTexts(values), labelTexts(otherAll));
+        ASSERT_EQ(all.frameShapes + values.shapes.size(), otherAll.shapes.size()) << int(type);
+        for (qsizetype i = 0; i < otherAll.shapes.size(); ++i) {
+            const ChartShape& shape =
+                i < all.frameShapes ? all.shapes[i] : values.shapes[i - all.frameShapes];
+            EXPECT_EQ(boundsOf(shape), boundsOf(otherAll.shapes[i])) << int(type) << ' ' << i;
+            EXPECT_EQ(shape.fill, otherAll.shapes[i].fill);
+        }
+        EXPECT_GT(all.frameLabels, 0) << "title, legend and axes";
+        if (type == ChartType::Pie)
+            EXPECT_EQ(chartFrameKey(low), chartFrameKey(higher)) << "a pie has no value axis";
+        else
+            EXPECT_NE(chartFrameKey(low), chartFrameKey(higher)) << int(type) << " a scale of its own";
+        ChartData renamed = low;
+        renamed.categories[1] = QStringLiteral("03");
+        EXPECT_NE(chartFrameKey(low), chartFrameKey(renamed));
+    }
+}
+
 TEST(ChartReport, PreparedChartPaintsOnScreenAndInPdf) {
     ReportTemplate t;
     TemplateObject chart;

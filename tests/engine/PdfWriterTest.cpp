@@ -257,6 +257,49 @@ TEST_F(DirectPdf, AChartMetOnceIsDrawnInItsPageARepeatedOneOnceIntoAForm) {
     EXPECT_FALSE(byPage[1].contains(QStringLiteral("Остатки"))) << text.toStdString();
 }
 
+TEST_F(DirectPdf, ChartsOfTheirOwnShareTheirFrameThroughAForm) {
+    // Four charts of the same titles and months with values of their own on one scale.
+    PreparedPages pages;
+    for (double value : {1500.0, 1400.0, 1300.0, 1450.0}) {
+        PreparedPage page;
+        page.objects << chartObject(QPointF(20, 20), QStringLiteral("Остатки"), value);
+        pages.addPage(page);
+    }
+    ASSERT_TRUE(writeDirectPdf(pages, path("f.pdf")));
+    QFile file(path("f.pdf"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray pdf = file.readAll();
+    EXPECT_EQ(pdf.count("/Subtype /Form"), 1);
+    QList<QByteArray> pageStreams, formStreams;
+    for (const auto& stream : pdfStreams(pdf))
+        (stream.startsWith("1 0 0 -1 0 ") ? pageStreams : formStreams) << stream;
+    ASSERT_EQ(pageStreams.size(), 4);
+    // The first page draws it all; the others place the frame and draw their own bars, clipped.
+    EXPECT_FALSE(pageStreams[0].contains(" Do"));
+    for (int p : {1, 2, 3}) {
+        EXPECT_TRUE(pageStreams[p].contains("q 1 0 0 1 20 20 cm 0 0 300 200 re W n\n/Ch1 Do\n"))
+            << pageStreams[p].toStdString();
+        EXPECT_TRUE(pageStreams[p].contains(" re f\n"));
+        EXPECT_FALSE(pageStreams[p].contains("Tj")) << "no label of the frame";
+    }
+    EXPECT_NE(pageStreams[1].mid(pageStreams[1].indexOf("Do")),
+              pageStreams[2].mid(pageStreams[2].indexOf("Do")));
+    EXPECT_TRUE(std::any_of(formStreams.begin(), formStreams.end(), [](const QByteArray& s) {
+        return s.contains("Tj");
+    })) << "the frame has the labels";
+
+    QString why;
+    const QString text = pdfText(path("f.pdf"), why);
+    if (!why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    const QStringList byPage = text.split(u'\f');
+    ASSERT_GE(byPage.size(), 4);
+    for (int p = 0; p < 4; ++p)
+        for (const QString& label :
+             {QStringLiteral("Остатки"), QStringLiteral("Февраль"), QStringLiteral("Здания")})
+            EXPECT_TRUE(byPage[p].contains(label)) << p << ' ' << text.toStdString();
+}
+
 TEST_F(DirectPdf, ChartLabelsDrawnBeforeComeBackInTheirOwnColour) {
     // Three charts of their own with the same months and series at the same places; the third in red.
     PreparedPages pages;
