@@ -3,11 +3,9 @@
 #include <QImage>
 #include <QPainterPath>
 #include <QRawFont>
-#include <QSaveFile>
 #include <QtEndian>
 #include <charconv>
 #include <cmath>
-#include <libdeflate.h>
 #include <map>
 #include <set>
 #include <string>
@@ -18,6 +16,7 @@
 #include "db/Error.h"
 #include "engine/Chart.h"
 #include "engine/FontSubset.h"
+#include "engine/PdfFile.h"
 #include "engine/TextLayout.h"
 
 namespace svod::engine {
@@ -83,31 +82,6 @@ template <class Out> void appendInt(Out& out, qint64 v) {
     char buf[24];
     out.append(buf, std::to_chars(buf, buf + sizeof buf, v).ptr - buf);
 }
-
-// Compresses stream after stream with one compressor: setting one up for every page costs more
-// than compressing the page. libdeflate at its fastest level takes about half zlib's time.
-class Deflater {
-public:
-    Deflater() : compressor_(libdeflate_alloc_compressor(1)) {
-        if (!compressor_)
-            throw Error(QStringLiteral("Не удалось сжать страницу PDF"));
-    }
-    ~Deflater() { libdeflate_free_compressor(compressor_); }
-    Deflater(const Deflater&) = delete;
-    Deflater& operator=(const Deflater&) = delete;
-
-    void compress(QByteArrayView data, QByteArray& out) {
-        out.resize(qsizetype(libdeflate_zlib_compress_bound(compressor_, size_t(data.size()))));
-        const size_t written = libdeflate_zlib_compress(compressor_, data.constData(), size_t(data.size()),
-                                                        out.data(), size_t(out.size()));
-        if (written == 0)
-            throw Error(QStringLiteral("Не удалось сжать страницу PDF"));
-        out.truncate(qsizetype(written));
-    }
-
-private:
-    libdeflate_compressor* compressor_;
-};
 
 // One TrueType face: its glyphs and advances, and the glyphs a document used, embedded as a subset.
 class EmbeddedFont {
@@ -244,93 +218,6 @@ QByteArray EmbeddedFont::toUnicode() const {
     return out;
 }
 
-// The file: objects written as they are ready, the cross-reference table at the end.
-class PdfFile {
-public:
-    explicit PdfFile(const QString& path) : file_(path), path_(path) {
-        if (!file_.open(QIODevice::WriteOnly))
-            throw Error(QStringLiteral("Не удалось создать файл ") + path + QStringLiteral(": ") +
-                        file_.errorString());
-        buffer_ = "%PDF-1.4\n%\xe2\xe3\xcf\xd3\n";
-    }
-    ~PdfFile() {
-        if (!committed_)
-            file_.cancelWriting();
-    }
-
-    int reserve() {
-        offsets_.push_back(-1);
-        return int(offsets_.size());
-    }
-    void object(int number, const QByteArray& body) {
-        begin(number);
-        buffer_ += body;
-        buffer_ += "\nendobj\n";
-        flushIfLarge();
-    }
-    void stream(int number, const QByteArray& dict, QByteArrayView data, bool compress) {
-        if (compress)
-            deflater_.compress(data, compressed_);
-        const QByteArrayView bytes = compress ? QByteArrayView(compressed_) : data;
-        begin(number);
-        buffer_ += "<< ";
-        buffer_ += dict;
-        if (compress)
-            buffer_ += " /Filter /FlateDecode";
-        buffer_ += " /Length ";
-        appendInt(buffer_, bytes.size());
-        buffer_ += " >>\nstream\n";
-        buffer_.append(bytes);
-        buffer_ += "\nendstream\nendobj\n";
-        flushIfLarge();
-    }
-    void finish(int root, int info) {
-        const qint64 xref = written_ + buffer_.size();
-        buffer_ += "xref\n0 ";
-        appendInt(buffer_, qint64(offsets_.size()) + 1);
-        buffer_ += "\n0000000000 65535 f \n";
-        for (qint64 offset : offsets_)
-            buffer_ +=
-                QByteArray::number(std::max<qint64>(offset, 0)).rightJustified(10, '0') + " 00000 n \n";
-        buffer_ += "trailer\n<< /Size ";
-        appendInt(buffer_, qint64(offsets_.size()) + 1);
-        buffer_ += " /Root " + QByteArray::number(root) + " 0 R /Info " + QByteArray::number(info) +
-                   " 0 R >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
-        flush();
-        if (!file_.commit())
-            throw Error(QStringLiteral("Не удалось записать файл ") + path_ + QStringLiteral(": ") +
-                        file_.errorString());
-        committed_ = true;
-    }
-
-private:
-    void begin(int number) {
-        offsets_[number - 1] = written_ + buffer_.size();
-        appendInt(buffer_, number);
-        buffer_ += " 0 obj\n";
-    }
-    void flushIfLarge() {
-        if (buffer_.size() > (1 << 20))
-            flush();
-    }
-    void flush() {
-        if (file_.write(buffer_) != buffer_.size())
-            throw Error(QStringLiteral("Не удалось записать файл ") + path_ + QStringLiteral(": ") +
-                        file_.errorString());
-        written_ += buffer_.size();
-        buffer_.resize(0); // keeps the capacity for the next megabyte
-    }
-
-    QSaveFile file_;
-    QString path_;
-    QByteArray buffer_;
-    Deflater deflater_;
-    QByteArray compressed_;
-    qint64 written_ = 0;
-    std::vector<qint64> offsets_;
-    bool committed_ = false;
-};
-
 template <class Write> void EmbeddedFont::write(Write& pdf) const {
     const int descendant = pdf.reserve(), descriptor = pdf.reserve(), fontFile = pdf.reserve(),
               unicode = pdf.reserve();
@@ -403,7 +290,7 @@ public:
         for (const auto& o : page.objects)
             drawObject(o);
         const int content = pdf_.reserve(), number = pdf_.reserve();
-        pdf_.stream(content, {}, QByteArrayView(out_.data(), qsizetype(out_.size())), true);
+        pdf_.stream(content, {}, out_, true);
         QByteArray dict = "<< /Type /Page /Parent " + QByteArray::number(pagesNode_) + " 0 R /MediaBox [0 0 ";
         appendNumber(dict, size.width());
         dict += ' ';
