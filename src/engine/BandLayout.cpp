@@ -175,6 +175,31 @@ void BandLayout::stretch(const TemplateObject& o, LaidOutObject& item) const {
     }
 }
 
+namespace {
+
+// The very rows, not equal ones: rows are shared until changed, so these cannot differ.
+bool sameRows(const RowSet& a, const RowSet& b) {
+    return a.rows.constData() == b.rows.constData() && a.rows.size() == b.rows.size() &&
+           a.texts.constData() == b.texts.constData() && a.texts.size() == b.texts.size() &&
+           a.fields == b.fields;
+}
+
+} // namespace
+
+// A dataset not bound to the master row gives the same rows page after page: its chart is made once.
+QByteArray BandLayout::chartBytes(const ChartSettings& chart) {
+    // A chart not bound to a dataset yet draws empty.
+    RowSet rows = chartRows_ && !chart.dataset.isEmpty() ? chartRows_(chart.dataset) : RowSet();
+    for (const auto& made : std::as_const(charts_))
+        if (sameRows(made.rows, rows) && made.settings == chart)
+            return made.bytes;
+    QByteArray bytes = encodeChart(chartData(chart, rows));
+    if (charts_.size() >= 8)
+        charts_.removeFirst();
+    charts_.append({chart, std::move(rows), bytes});
+    return bytes;
+}
+
 LaidOutBand BandLayout::layOut(int index) {
     const Band& band = template_.bands[index];
     LaidOutBand laid;
@@ -202,9 +227,7 @@ LaidOutBand BandLayout::layOut(int index) {
             p.picture = o.picture;
             break;
         case ObjectKind::Chart:
-            // A chart not bound to a dataset yet draws empty.
-            p.picture = encodeChart(chartData(
-                o.chart, chartRows_ && !o.chart.dataset.isEmpty() ? chartRows_(o.chart.dataset) : RowSet()));
+            p.picture = chartBytes(o.chart);
             break;
         default:
             break;

@@ -60,12 +60,20 @@ private:
     const CompiledText& compiled(int band, int object);
     QString evaluateText(int band, int object, PreparedObject& prepared);
     void stretch(const TemplateObject& source, LaidOutObject& item) const;
+    QByteArray chartBytes(const ChartSettings& chart);
 
     const ReportTemplate& template_;
     ExpressionScope& scope_;
     QList<QList<CompiledText>> texts_; // by band and object
     QList<QList<bool>> compiledFlags_;
     std::function<RowSet(const QString&)> chartRows_;
+    // The charts made last, with the rows they were made of (kept, so that shared rows stay the same).
+    struct MadeChart {
+        ChartSettings settings;
+        RowSet rows;
+        QByteArray bytes;
+    };
+    QList<MadeChart> charts_;
 };
 
 } // namespace svod::engine

@@ -430,6 +430,7 @@ namespace {
 // keep: without a buffer device, as every page with a chart encodes one.
 class ChartWriter {
 public:
+    explicit ChartWriter(qsizetype size) { out_.reserve(size); }
     void byte(quint8 v) { out_ += char(v); }
     void u32(quint32 v) {
         char b[4];
@@ -466,7 +467,15 @@ private:
 } // namespace
 
 QByteArray encodeChart(const ChartData& d) {
-    ChartWriter out;
+    qsizetype size = 1 + 4 + 4 * 4 + 1 + 4 + 4 + 4;
+    for (const QString* s : {&d.title, &d.xAxisTitle, &d.yAxisTitle, &d.numberFormat})
+        size += s->size() * 2;
+    for (const QStringList* list : {&d.categories, &d.seriesTitles})
+        for (const auto& s : *list)
+            size += 4 + s.size() * 2;
+    for (const auto& series : d.values)
+        size += 4 + series.size() * 8;
+    ChartWriter out(size);
     out.byte(ChartFormat);
     out.u32(quint32(d.type));
     for (const QString* s : {&d.title, &d.xAxisTitle, &d.yAxisTitle, &d.numberFormat})

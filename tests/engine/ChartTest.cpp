@@ -9,6 +9,7 @@
 #include "engine/Chart.h"
 #include "engine/Painter.h"
 #include "engine/Report.h"
+#include "support/TestDatabase.h"
 
 using namespace svod;
 using namespace svod::engine;
@@ -264,6 +265,54 @@ TEST(ChartReport, PreparedChartPaintsOnScreenAndInPdf) {
     QFile pdf(path);
     ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
     EXPECT_TRUE(pdf.readAll().startsWith("%PDF"));
+}
+
+TEST(ChartReport, AChartOfTheMasterRowsDataDiffersPageByPageOneOfFixedRowsStaysTheSame) {
+    svod::test::TestDatabase db(db::Backend::SQLite);
+    db.connection().execute(
+        QStringList{QStringLiteral("CREATE TABLE VALS (KOD TEXT, MES TEXT, A REAL, B REAL)"),
+                    QStringLiteral("INSERT INTO VALS VALUES ('01', 'Январь', 1, 2), ('01', 'Февраль', 3, 4), "
+                                   "('02', 'Январь', 50, 60)")});
+    ReportTemplate t;
+    t.datasets << DatasetSpec{QStringLiteral("VALS"),
+                              QStringLiteral("SELECT MES, A, B FROM VALS WHERE KOD = :KOD ORDER BY A"),
+                              QStringLiteral("FIL")};
+    TemplateObject own, fixed;
+    own.kind = fixed.kind = ObjectKind::Chart;
+    own.rect = QRectF(0, 0, 300, 200);
+    fixed.rect = QRectF(0, 200, 300, 200);
+    own.chart = fixed.chart = settings(ChartType::Bar);
+    own.chart.dataset = QStringLiteral("VALS");
+    own.chart.categoryField = QStringLiteral("MES");
+    Band master = band(BandKind::MasterData, 400, {own, fixed}, QStringLiteral("FIL"));
+    master.newPageAfter = true;
+    t.bands << master;
+    Report report;
+    report.setConnection(&db.connection());
+    report.setTemplate(t);
+    RowSet branches;
+    branches.fields = {QStringLiteral("KOD")};
+    branches.rows = {{QStringLiteral("01")}, {QStringLiteral("02")}, {QStringLiteral("01")}};
+    report.setMemoryDataset(QStringLiteral("FIL"), branches);
+    report.setMemoryDataset(QStringLiteral("DATA"),
+                            rowsOf({{QStringLiteral("x"), 7, 8}, {QStringLiteral("y"), 9, 10}}));
+    ASSERT_TRUE(report.prepareReport());
+    const PreparedPages& pages = report.preparedPages();
+    ASSERT_EQ(pages.count(), 3);
+    QList<ChartData> owns;
+    for (int p = 0; p < 3; ++p) {
+        const PreparedPage page = pages.page(p);
+        ASSERT_EQ(page.objects.size(), 2);
+        owns << decodeChart(page.objects[0].picture);
+        const ChartData f = decodeChart(page.objects[1].picture);
+        EXPECT_EQ(f.categories, (QStringList{QStringLiteral("x"), QStringLiteral("y")})) << p;
+        EXPECT_EQ(f.values, (QList<QList<double>>{{7, 9}, {8, 10}})) << p;
+    }
+    EXPECT_EQ(owns[0].categories, (QStringList{QStringLiteral("Январь"), QStringLiteral("Февраль")}));
+    EXPECT_EQ(owns[0].values, (QList<QList<double>>{{1, 3}, {2, 4}}));
+    EXPECT_EQ(owns[1].categories, QStringList{QStringLiteral("Январь")});
+    EXPECT_EQ(owns[1].values, (QList<QList<double>>{{50}, {60}}));
+    EXPECT_EQ(owns[2], owns[0]);
 }
 
 TEST(ChartData, SeriesFromAFieldSumPerCategoryInTheOrderTheyCome) {
