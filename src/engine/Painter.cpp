@@ -20,29 +20,52 @@ namespace svod::engine {
 
 namespace {
 
-// Fonts resolved for one device resolution, reused across objects.
+// Fonts resolved for one device resolution, reused across objects. `plain` (the designer): text
+// drawn and measured without OpenType shaping where its script needs none; the template fonts have
+// no default ligatures and kerning is off, so the glyphs are the same at a fraction of the cost.
 class FontCache {
 public:
-    explicit FontCache(double dpi) : dpi_(dpi) {}
+    FontCache(double dpi, bool plain) : dpi_(dpi), plain_(plain) {}
     double dpi() const { return dpi_; }
     size_t size() const { return fonts_.size(); }
-    const QFont& font(const FontSpec& style) {
-        if (last_ && last_->first == style)
-            return last_->second;
-        for (auto& entry : fonts_)
-            if (entry.first == style) {
-                last_ = &entry;
-                return entry.second;
-            }
-        fonts_.emplace_back(style, qfontFor(style, dpi_));
-        last_ = nullptr;
-        return fonts_.back().second;
+    // For painting on `device`, whose resolution is the cache's.
+    const QFont& font(const FontSpec& style, const QPaintDevice* device) { return entry(style, device).font; }
+    // A line's width in points.
+    double advance(const FontSpec& style, const QString& line, const QPaintDevice* device) {
+        const Entry& e = entry(style, device);
+        return e.metrics ? e.metrics->horizontalAdvance(line) : metricsFor(style).horizontalAdvance(line);
     }
 
 private:
+    struct Entry {
+        FontSpec style;
+        QFont font;
+        std::optional<QFontMetricsF> metrics; // plain fonts only
+    };
+    const Entry& entry(const FontSpec& style, const QPaintDevice* device) {
+        if (last_ && last_->style == style)
+            return *last_;
+        for (auto& e : fonts_)
+            if (e.style == style) {
+                last_ = &e;
+                return e;
+            }
+        QFont font = qfontFor(style, dpi_);
+        std::optional<QFontMetricsF> metrics;
+        if (plain_) {
+            font.setStyleStrategy(QFont::PreferNoShaping);
+            if (device) // in points: the font's size is scaled for the device's dpi
+                metrics.emplace(font, device);
+        }
+        fonts_.push_back({style, font, metrics});
+        last_ = nullptr;
+        return fonts_.back();
+    }
+
     double dpi_;
-    std::list<std::pair<FontSpec, QFont>> fonts_;
-    std::pair<FontSpec, QFont>* last_ = nullptr;
+    bool plain_;
+    std::list<Entry> fonts_;
+    Entry* last_ = nullptr;
 };
 
 void drawFrame(QPainter& p, const PreparedObject& o) {
@@ -70,15 +93,14 @@ void drawFrame(QPainter& p, const PreparedObject& o) {
 void drawText(QPainter& p, const PreparedObject& o, FontCache& fonts) {
     if (o.text.isEmpty())
         return;
-    const QFontMetricsF& fm = metricsFor(o.font);
     const TextBlock block = layoutTextBlock(o.text, o.font, o.rect, o.alignment, o.wordWrap);
-    p.setFont(fonts.font(o.font));
+    p.setFont(fonts.font(o.font, p.device()));
     p.setPen(o.font.color);
     // Each line measured once: shaping is the dearest part of painting text.
     QVarLengthArray<double, 8> widths;
     bool clipped = block.tooTall;
     for (const auto& line : block.lines) {
-        widths.append(fm.horizontalAdvance(line));
+        widths.append(fonts.advance(o.font, line, p.device()));
         clipped = clipped || widths.last() > block.inner.width() + 0.5;
     }
     if (clipped) {
@@ -106,7 +128,7 @@ void drawObject(QPainter& p, const PreparedObject& o, FontCache& fonts) {
         break;
     case ObjectKind::RichText: {
         QTextDocument doc;
-        doc.setDefaultFont(fonts.font(o.font));
+        doc.setDefaultFont(fonts.font(o.font, p.device()));
         doc.setHtml(o.text);
         doc.setTextWidth(o.rect.width());
         p.save();
@@ -189,7 +211,7 @@ void paintPage(const PreparedPage& page, QPainter& painter, const QRectF& target
     painter.translate(target.topLeft());
     painter.scale(target.width() / size.width(), target.height() / size.height());
     const double dpi = painter.device() ? painter.device()->logicalDpiY() : 72.0;
-    FontCache fonts(dpi);
+    FontCache fonts(dpi, false);
     for (const auto& o : page.objects)
         drawObject(painter, o, fonts);
     painter.restore();
@@ -200,7 +222,7 @@ void paintObjects(const QList<PreparedObject>& objects, QPainter& painter) {
     const double dpi = painter.device() ? painter.device()->logicalDpiY() : 72.0;
     thread_local std::optional<FontCache> fonts;
     if (!fonts || fonts->dpi() != dpi || fonts->size() > 64)
-        fonts.emplace(dpi);
+        fonts.emplace(dpi, true);
     for (const auto& o : objects)
         drawObject(painter, o, *fonts);
 }

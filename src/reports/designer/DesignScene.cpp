@@ -154,11 +154,22 @@ void BandItem::paint(QPainter* painter, const QStyleOptionGraphicsItem* option, 
         title += QStringLiteral(": [%1]").arg(band.condition);
     if (!band.child.isEmpty())
         title += QStringLiteral(" → ") + band.child;
-    QFont font(QStringLiteral("Liberation Sans"));
-    font.setPointSizeF(7 * 72.0 / (painter->device() ? painter->device()->logicalDpiY() : 72.0));
-    painter->setFont(font);
+    const auto& captionFont = scene_.captionFont(painter->device() ? painter->device()->logicalDpiY() : 72);
+    const QFontMetricsF& metrics = captionFont.metrics;
+    painter->setFont(captionFont.font);
     painter->setPen(QColor(60, 60, 60));
-    painter->drawText(caption.adjusted(3, 0, -3, 0), Qt::AlignVCenter | Qt::AlignLeft, title);
+    // Drawn at its baseline: a text in a rectangle is laid out anew each paint, ten times dearer.
+    const QRectF room = caption.adjusted(3, 0, -3, 0);
+    const QPointF baseline(room.left(),
+                           room.top() + (room.height() - metrics.height()) / 2 + metrics.ascent());
+    const bool clip = metrics.horizontalAdvance(title) > room.width();
+    if (clip) {
+        painter->save();
+        painter->setClipRect(room, Qt::IntersectClip);
+    }
+    painter->drawText(baseline, title);
+    if (clip)
+        painter->restore();
     painter->setPen(QPen(QColor(170, 170, 170), 0, Qt::DashLine));
     painter->setBrush(Qt::NoBrush);
     painter->drawRect(area);
@@ -256,6 +267,16 @@ void DesignScene::setCurrentBand(int band) {
     if (auto* item = bands_.value(band))
         item->update();
     Q_EMIT currentBandChanged(band);
+}
+
+const DesignScene::CaptionFont& DesignScene::captionFont(int dpi) {
+    if (!captionFont_ || captionFont_->dpi != dpi) { // the dpi changes only with the screen
+        QFont font(QStringLiteral("Liberation Sans"));
+        font.setPointSizeF(7 * 72.0 / dpi);
+        font.setStyleStrategy(QFont::PreferNoShaping); // plain Cyrillic and Latin: shaping adds nothing
+        captionFont_.emplace(CaptionFont{font, QFontMetricsF(font), dpi});
+    }
+    return *captionFont_;
 }
 
 void DesignScene::setGridVisible(bool on) {

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QFontMetricsF>
 #include <QGraphicsItem>
 #include <QGraphicsScene>
+#include <optional>
 
 #include "engine/PreparedPages.h"
 #include "engine/editing/Edits.h"
@@ -90,6 +92,13 @@ public:
     void setSnapToGrid(bool on) { snap_ = on; }
     double gridStep() const { return gridStep_; }
     double snap(double v) const;
+    // The font of the band captions on a device of `dpi`, with its metrics.
+    struct CaptionFont {
+        QFont font;
+        QFontMetricsF metrics;
+        int dpi;
+    };
+    const CaptionFont& captionFont(int dpi);
 
     // Brings the items in line with the document.
     void sync();
@@ -114,6 +123,7 @@ private:
     bool gridVisible_ = true;
     bool snap_ = true;
     double gridStep_ = 4;
+    std::optional<CaptionFont> captionFont_;
 };
 
 } // namespace svod::reports::designer

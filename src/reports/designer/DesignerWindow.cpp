@@ -596,8 +596,7 @@ void DesignerWindow::updateCaption() {
 }
 
 void DesignerWindow::openTemplate(engine::ReportTemplate t, const QString& documentName) {
-    document_->reset(std::move(t), documentName);
-    scene_->sync();
+    document_->reset(std::move(t), documentName); // the scene follows through changed()
     view_->showPageStart();
     offerAutosave();
 }
