@@ -58,9 +58,24 @@ void splitDisplayFormat(const QString& text, QString& expression, QString& forma
     format.clear();
 }
 
-ExpressionScope::ExpressionScope(const DatasetCursors& cursors) : cursors_(cursors) {
-    installFunctionLibrary(engine_);
-    scope_ = engine_.newObject();
+ExpressionScope::ExpressionScope(const DatasetCursors& cursors) : cursors_(cursors) {}
+
+QJSEngine& ExpressionScope::engine() {
+    if (engine_)
+        return *engine_;
+    engine_ = std::make_unique<QJSEngine>();
+    installFunctionLibrary(*engine_);
+    scope_ = engine_->newObject();
+    QJSValue global = engine_->globalObject();
+    for (auto it = setValues_.begin(); it != setValues_.end(); ++it) {
+        it->second = engine_->toScriptValue(it->first);
+        global.setProperty(variableNames_.value(it.key()), it->second);
+    }
+    QJSValue notes = engine_->newArray();
+    for (int i = 0; i < noteStrings_.size(); ++i)
+        notes.setProperty(quint32(i), noteStrings_.at(i));
+    global.setProperty(QStringLiteral("NoteStrings"), notes);
+    return *engine_;
 }
 
 void ExpressionScope::setAggregates(AggregateExtractor extractor, AggregateValues values, const int* count) {
@@ -70,8 +85,11 @@ void ExpressionScope::setAggregates(AggregateExtractor extractor, AggregateValue
 }
 
 void ExpressionScope::setGlobal(const QString& name, const QVariant& value) {
-    const QJSValue js = engine_.toScriptValue(value);
-    engine_.globalObject().setProperty(name, js);
+    QJSValue js;
+    if (engine_) {
+        js = engine_->toScriptValue(value);
+        engine_->globalObject().setProperty(name, js);
+    }
     variableNames_.insert(name.toUpper(), name);
     setValues_.insert(name.toUpper(), {value, js});
 }
@@ -85,7 +103,7 @@ void ExpressionScope::defineVariables(const QVariantMap& engineWide,
             continue;
         QVariant value;
         if (!it.value().trimmed().isEmpty()) {
-            const QJSValue v = engine_.evaluate(it.value());
+            const QJSValue v = engine().evaluate(it.value());
             if (v.isError())
                 throw Error(QStringLiteral("Ошибка в значении переменной %1: %2: %3")
                                 .arg(it.key(), it.value(), v.toString()));
@@ -96,14 +114,16 @@ void ExpressionScope::defineVariables(const QVariantMap& engineWide,
 }
 
 void ExpressionScope::runScript(const QString& script, QStringList* noteStrings) {
-    QJSValue global = engine_.globalObject();
-    QJSValue notes = engine_.newArray();
-    if (noteStrings)
-        for (int i = 0; i < noteStrings->size(); ++i)
-            notes.setProperty(quint32(i), noteStrings->at(i));
+    noteStrings_ = noteStrings ? *noteStrings : QStringList();
+    if (script.trimmed().isEmpty() && !engine_)
+        return; // nothing to run, and the notes go to the engine when it starts
+    QJSValue global = engine().globalObject();
+    QJSValue notes = engine_->newArray();
+    for (int i = 0; i < noteStrings_.size(); ++i)
+        notes.setProperty(quint32(i), noteStrings_.at(i));
     global.setProperty(QStringLiteral("NoteStrings"), notes);
     if (!script.trimmed().isEmpty()) {
-        const QJSValue r = engine_.evaluate(script, QStringLiteral("script"));
+        const QJSValue r = engine_->evaluate(script, QStringLiteral("script"));
         if (r.isError())
             throw Error(QStringLiteral("Ошибка в сценарии отчета (строка %1): %2")
                             .arg(r.property(QStringLiteral("lineNumber")).toInt())
@@ -124,9 +144,13 @@ bool ExpressionScope::variable(const QString& name, QVariant& value) const {
     const auto it = variableNames_.constFind(upper);
     if (it == variableNames_.cend())
         return false;
-    // The script engine holds the value; what was set from outside comes back in its own type.
-    const QJSValue now = engine_.globalObject().property(*it);
     const auto set = setValues_.constFind(upper);
+    if (!engine_) { // no script has run: the value as set
+        value = set->first;
+        return true;
+    }
+    // The script engine holds the value; what was set from outside comes back in its own type.
+    const QJSValue now = engine_->globalObject().property(*it);
     value = set != setValues_.cend() && now.strictlyEquals(set->second) ? set->first : fromScriptValue(now);
     return true;
 }
@@ -168,10 +192,21 @@ void ExpressionScope::resolve(CompiledExpression& e) {
             e.variable = field;
             return;
         }
+        // What the script would read from the scope, without starting it.
+        if (setName.isEmpty() && field == m.captured(0)) {
+            e.counter = field == u"PAGE"         ? &page_
+                        : field == u"TOTALPAGES" ? &totalPages_
+                        : field == u"LINE"       ? &line_
+                                                 : nullptr;
+            if (e.counter) {
+                e.kind = CompiledExpression::Kind::Counter;
+                return;
+            }
+        }
     }
     e.kind = CompiledExpression::Kind::Script;
-    e.function = engine_.evaluate(QStringLiteral("(function(__s){ with(__s) { return (\n") + e.scriptSource +
-                                  QStringLiteral("\n); } })"));
+    e.function = engine().evaluate(QStringLiteral("(function(__s){ with(__s) { return (\n") + e.scriptSource +
+                                   QStringLiteral("\n); } })"));
     if (e.function.isError())
         throw expressionError(e, e.function.toString());
 }
@@ -184,9 +219,9 @@ void ExpressionScope::fillScope() {
             const DatasetCursor* cursor = cursors_.find(*it);
             if (!cursor->onRow())
                 continue;
-            QJSValue object = engine_.newObject();
+            QJSValue object = engine_->newObject();
             for (int f = 0; f < cursor->rows.fields.size(); ++f) {
-                const QJSValue v = engine_.toScriptValue(cursor->rows.value(cursor->current, f));
+                const QJSValue v = engine_->toScriptValue(cursor->rows.value(cursor->current, f));
                 scope_.setProperty(cursor->rows.fields[f], v);
                 object.setProperty(cursor->rows.fields[f], v);
             }
@@ -197,10 +232,10 @@ void ExpressionScope::fillScope() {
     scope_.setProperty(QStringLiteral("TOTALPAGES"), totalPages_);
     scope_.setProperty(QStringLiteral("LINE"), line_);
     scope_.setProperty(QStringLiteral("DATE"),
-                       engine_.toScriptValue(QDateTime(QDate::currentDate(), QTime(0, 0))));
+                       engine_->toScriptValue(QDateTime(QDate::currentDate(), QTime(0, 0))));
     if (aggregateCount_)
         for (int i = 0; i < *aggregateCount_; ++i)
-            scope_.setProperty(QStringLiteral("__a%1").arg(i), engine_.toScriptValue(aggregateValue_(i)));
+            scope_.setProperty(QStringLiteral("__a%1").arg(i), engine_->toScriptValue(aggregateValue_(i)));
 }
 
 QVariant ExpressionScope::fieldValue(const CompiledExpression& e) const {
@@ -229,6 +264,8 @@ QVariant ExpressionScope::evaluate(CompiledExpression& e) {
         variable(e.variable, v);
         return parameterValue(v);
     }
+    case CompiledExpression::Kind::Counter:
+        return double(*e.counter); // a number, as the script gives it
     default: {
         fillScope();
         const QJSValue r = e.function.call({scope_});

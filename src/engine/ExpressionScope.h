@@ -16,7 +16,7 @@ class DatasetCursors;
 
 // One [expression] of a template, compiled once and evaluated for every row it prints in.
 struct CompiledExpression {
-    enum class Kind { Unresolved, Field, Variable, Script };
+    enum class Kind { Unresolved, Field, Variable, Counter, Script };
     QString source;       // as written, without its display format
     QString owner;        // the object it belongs to, for messages
     QString format;       // its own display format: "[SUM(N) #\"#,##0.00\"]"
@@ -26,6 +26,7 @@ struct CompiledExpression {
     int field = -1;
     bool qualified = false; // Field: written with its dataset's name
     QString variable;
+    const int* counter = nullptr; // Counter: the page number, the page count or the line
     QJSValue function;
 };
 
@@ -75,7 +76,8 @@ public:
 
     explicit ExpressionScope(const DatasetCursors& cursors);
 
-    QJSEngine& engine() { return engine_; }
+    // The script engine, started when first needed: a report of fields alone never starts it.
+    QJSEngine& engine();
     void setAggregates(AggregateExtractor extractor, AggregateValues values, const int* count);
 
     // Engine-wide variables first; the dictionary's only where no engine-wide one has the name.
@@ -103,8 +105,9 @@ private:
     void fillScope();
     void setGlobal(const QString& name, const QVariant& value);
 
-    QJSEngine engine_;
+    std::unique_ptr<QJSEngine> engine_; // first: the values below belong to it
     QJSValue scope_;
+    QStringList noteStrings_; // given to the engine when it starts
     const DatasetCursors& cursors_;
     AggregateExtractor extractAggregates_;
     AggregateValues aggregateValue_;

@@ -267,6 +267,34 @@ TEST(Preparation, VariablesScriptNoteStringsAndFormats) {
     }
 }
 
+// Without a script the script engine starts only for an expression that needs it: the values set
+// before (variables, notes) are there when it does, and [PAGE] and [LINE] read as numbers without it.
+TEST(Preparation, TheScriptEngineStartedLateSeesWhatWasSetBefore) {
+    ReportTemplate t = smallPage();
+    t.variables.insert(QStringLiteral("RATE"), QString());
+    t.bands << band(BandKind::MasterData, 10,
+                    {textObject(QRectF(0, 0, 10, 10), QStringLiteral("[ATDATE]")),
+                     textObject(QRectF(0, 0, 10, 10), QStringLiteral("[LINE]/[PAGE]")),
+                     textObject(QRectF(0, 0, 10, 10), QStringLiteral("[RATE]"))},
+                    QStringLiteral("DATA"));
+    t.bands << band(BandKind::ReportSummary, 10,
+                    {textObject(QRectF(0, 0, 10, 10),
+                                QStringLiteral("[ATDATE.getFullYear() + ' ' + NoteStrings.join('+') + ' ' + "
+                                               "(RATE === undefined)]"))});
+    Report report;
+    report.setTemplate(t);
+    report.setMemoryDataset(QStringLiteral("DATA"), numbers(2));
+    report.noteStrings() << QStringLiteral("а") << QStringLiteral("б");
+    Report::engineVariables().insert(QStringLiteral("ATDATE"), QDate(2024, 2, 29));
+    const PreparedPages pages = run(report);
+    Report::engineVariables().clear();
+    EXPECT_EQ(pageTexts(pages.page(0)),
+              (QStringList{QStringLiteral("29.02.2024"), QStringLiteral("1/1"), QString(),
+                           QStringLiteral("29.02.2024"), QStringLiteral("2/1"), QString(),
+                           QStringLiteral("2024 а+б true")}));
+    EXPECT_EQ(report.noteStrings(), (QStringList{QStringLiteral("а"), QStringLiteral("б")}));
+}
+
 TEST(Preparation, ScriptErrorNamesObjectAndExpression) {
     ReportTemplate t = smallPage();
     t.bands << band(BandKind::ReportTitle, 10,
