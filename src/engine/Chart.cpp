@@ -162,6 +162,31 @@ Scale valueScale(const ChartData& d) {
     return scale;
 }
 
+struct Ticks {
+    QStringList texts;
+    double width = 0; // the widest
+};
+
+// The labels of a scale's ticks. Charts of their own page after page mostly have the same scale:
+// the last one is kept.
+const Ticks& tickLabels(const Scale& scale, const QString& format, const FontSpec& font) {
+    thread_local struct {
+        Scale scale;
+        QString format;
+        FontSpec font;
+        Ticks ticks;
+    } last{{0, 0, 0}, {}, {}, {}};
+    if (last.scale.low == scale.low && last.scale.high == scale.high && last.scale.step == scale.step &&
+        last.format == format && last.font == font)
+        return last.ticks;
+    last = {scale, format, font, {}};
+    for (double v = scale.low; v <= scale.high + scale.step / 2; v += scale.step) {
+        last.ticks.texts << displayText(std::abs(v) < scale.step / 1e6 ? 0.0 : v, format);
+        last.ticks.width = std::max(last.ticks.width, textWidth(last.ticks.texts.last(), font));
+    }
+    return last.ticks;
+}
+
 class ChartLayout {
 public:
     ChartLayout(const ChartData& data, const QRectF& rect, const FontSpec& font, ChartParts parts)
@@ -171,6 +196,7 @@ public:
         titleFont_ = font;
         titleFont_.bold = true;
         titleFont_.sizePt = font.sizePt + 2;
+        smallHeight_ = lineHeight(small_);
     }
 
     ChartDrawing run() {
@@ -179,10 +205,11 @@ public:
         out_.labels.reserve(parts + 16);
         out_.shapes.reserve(parts + 4);
         if (!d_.title.isEmpty()) {
+            const double h = lineHeight(titleFont_);
             if (frame_)
-                out_.labels << label(QRectF(area_.left(), area_.top(), area_.width(), lineHeight(titleFont_)),
-                                     d_.title, titleFont_, Qt::AlignHCenter | Qt::AlignTop);
-            area_.setTop(area_.top() + lineHeight(titleFont_) + Gap);
+                out_.labels << label(QRectF(area_.left(), area_.top(), area_.width(), h), d_.title,
+                                     titleFont_, Qt::AlignHCenter | Qt::AlignTop);
+            area_.setTop(area_.top() + h + Gap);
         }
         const bool pie = d_.type == ChartType::Pie;
         const QStringList entries = pie ? d_.categories : d_.seriesTitles;
@@ -199,7 +226,7 @@ public:
 
 private:
     void legend(const QStringList& entries) {
-        const double h = lineHeight(small_);
+        const double h = smallHeight_;
         double width = 0;
         for (const auto& e : entries)
             width = std::max(width, textWidth(e, small_));
@@ -251,7 +278,7 @@ private:
             const QPointF at(circle.center().x() + std::cos(mid) * side * 0.33,
                              circle.center().y() - std::sin(mid) * side * 0.33);
             const QString text = displayText(values[i], d_.numberFormat);
-            const double w = textWidth(text, small_), h = lineHeight(small_);
+            const double w = textWidth(text, small_), h = smallHeight_;
             if (-sweep >= 12)
                 out_.labels << label(QRectF(at.x() - w / 2, at.y() - h / 2, w, h), text, small_,
                                      Qt::AlignCenter);
@@ -279,12 +306,7 @@ private:
 
     // The tick labels, the grid and the two axes; returns the plot's rectangle.
     QRectF gridAndAxes(const Scale& scale, double bottom, double h) {
-        QStringList ticks;
-        double tickWidth = 0;
-        for (double v = scale.low; v <= scale.high + scale.step / 2; v += scale.step) {
-            ticks << displayText(std::abs(v) < scale.step / 1e6 ? 0.0 : v, d_.numberFormat);
-            tickWidth = std::max(tickWidth, textWidth(ticks.last(), small_));
-        }
+        const auto& [ticks, tickWidth] = tickLabels(scale, d_.numberFormat, small_);
         const QRectF plot(area_.left() + tickWidth + Gap, area_.top() + h / 2,
                           std::max(1.0, area_.right() - area_.left() - tickWidth - Gap),
                           std::max(1.0, bottom - area_.top() - h / 2));
@@ -310,7 +332,7 @@ private:
 
     void axes() {
         const Scale scale = valueScale(d_);
-        const double h = lineHeight(small_);
+        const double h = smallHeight_;
         const double bottom = axisTitles(h);
         const QRectF plot = gridAndAxes(scale, bottom, h);
         const qsizetype n = d_.categories.size();
@@ -383,6 +405,7 @@ private:
     const ChartData& d_;
     QRectF area_;
     FontSpec font_, small_, titleFont_;
+    double smallHeight_ = 0;
     bool frame_;
     ChartDrawing out_;
 };
@@ -427,23 +450,21 @@ ChartData chartData(const ChartSettings& settings, const RowSet& rows) {
 namespace {
 
 // Writes the bytes QDataStream (big-endian, Qt 6.4 layout) wrote for a chart, which prepared reports
-// keep: without a buffer device, as every page with a chart encodes one.
+// keep: without a buffer device, as every page with a chart encodes one, into bytes sized first.
 class ChartWriter {
 public:
-    explicit ChartWriter(qsizetype size) { out_.reserve(size); }
-    void byte(quint8 v) { out_ += char(v); }
+    explicit ChartWriter(qsizetype size) : out_(size, Qt::Uninitialized), p_(out_.data()) {}
+    void byte(quint8 v) { *p_++ = char(v); }
     void u32(quint32 v) {
-        char b[4];
-        qToBigEndian(v, b);
-        out_.append(b, 4);
+        qToBigEndian(v, p_);
+        p_ += 4;
     }
     void string(const QString& s) {
         if (s.isNull())
             return u32(0xffffffff);
         u32(quint32(s.size() * 2));
-        const qsizetype at = out_.size();
-        out_.resize(at + s.size() * 2);
-        qToBigEndian<char16_t>(s.utf16(), s.size(), out_.data() + at);
+        qToBigEndian<char16_t>(s.utf16(), s.size(), p_);
+        p_ += s.size() * 2;
     }
     void strings(const QStringList& list) {
         u32(quint32(list.size()));
@@ -453,15 +474,18 @@ public:
     void doubles(const QList<double>& list) {
         u32(quint32(list.size()));
         for (double v : list) {
-            char b[8];
-            qToBigEndian(std::bit_cast<quint64>(v), b);
-            out_.append(b, 8);
+            qToBigEndian(std::bit_cast<quint64>(v), p_);
+            p_ += 8;
         }
     }
-    QByteArray take() { return std::move(out_); }
+    QByteArray take() {
+        Q_ASSERT(p_ == out_.constData() + out_.size());
+        return std::move(out_);
+    }
 
 private:
     QByteArray out_;
+    char* p_;
 };
 
 } // namespace

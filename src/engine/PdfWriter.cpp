@@ -28,28 +28,33 @@ using truetype::be16;
 // Thrown inside the writer when the pages need the painter; never leaves this file.
 struct NeedsPainter {};
 
-// Thousandths of a point are finer than any printer. `Out` is a QByteArray (dictionaries) or a
-// Content (page and chart drawings).
-template <class Out> void appendNumber(Out& out, double v) {
+// Thousandths of a point are finer than any printer. Writes at most 13 characters at `p`.
+char* formatNumber(char* p, double v) {
     qint64 m = qRound64(std::clamp(v, -1e7, 1e7) * 1000);
-    char buf[32];
-    char* p = buf;
+    if (m == 0) { // no "-0"
+        *p = '0';
+        return p + 1;
+    }
     if (m < 0) {
         *p++ = '-';
         m = -m;
     }
-    p = std::to_chars(p, buf + sizeof buf, m / 1000).ptr;
-    int frac = int(m % 1000);
+    p = std::to_chars(p, p + 12, m / 1000).ptr;
+    const int frac = int(m % 1000);
     if (frac) {
-        *p++ = '.';
-        for (int div = 100; frac; div /= 10) {
-            *p++ = char('0' + frac / div);
-            frac %= div;
-        }
+        p[0] = '.';
+        p[1] = char('0' + frac / 100);
+        p[2] = char('0' + frac / 10 % 10);
+        p[3] = char('0' + frac % 10);
+        p += frac % 10 ? 4 : frac % 100 ? 3 : 2;
     }
-    if (m == 0) // no "-0"
-        p = buf, *p++ = '0';
-    out.append(buf, p - buf);
+    return p;
+}
+
+// `Out` is a QByteArray (dictionaries) or a Content (page and chart drawings).
+template <class Out> void appendNumber(Out& out, double v) {
+    char buf[16];
+    out.append(buf, formatNumber(buf, v) - buf);
 }
 
 // A glyph's two bytes in a literal string: delimiters and line ends escaped, since a reader turns
@@ -362,20 +367,23 @@ private:
             state_.width = width;
         }
     }
+    // Bars come by the thousand: the four numbers formatted in place and appended once.
     void rect(const QRectF& r) {
-        appendNumber(out_, r.x());
-        out_ += ' ';
-        appendNumber(out_, r.y());
-        out_ += ' ';
-        appendNumber(out_, r.width());
-        out_ += ' ';
-        appendNumber(out_, r.height());
-        out_ += " re ";
+        char buf[4 * 14 + 4];
+        char* p = buf;
+        for (const double v : {r.x(), r.y(), r.width(), r.height()}) {
+            p = formatNumber(p, v);
+            *p++ = ' ';
+        }
+        out_.append(buf, p - buf);
+        out_ += "re ";
     }
-    void point(const QPointF& p, const char* op) {
-        appendNumber(out_, p.x());
-        out_ += ' ';
-        appendNumber(out_, p.y());
+    void point(const QPointF& at, const char* op) {
+        char buf[2 * 14];
+        char* p = formatNumber(buf, at.x());
+        *p++ = ' ';
+        p = formatNumber(p, at.y());
+        out_.append(buf, p - buf);
         out_ += op;
     }
     void line(const QPointF& a, const QPointF& b) {
