@@ -1,5 +1,7 @@
 #include "checks/HistoryChecks.h"
 
+#include "checks/ResidualCandidates.h"
+
 #include <QDateTime>
 #include <cmath>
 
@@ -146,7 +148,8 @@ QString bstNotZero(const db::Dialect& d, const DateValue& currencyFrom, const Da
 }
 
 QString negativeOstst(const db::Dialect& d, const DateValue& currencyFrom, const DateValue& roublesFrom,
-                      const QString& currencyThreshold, const QString& roublesThreshold) {
+                      const QString& currencyThreshold, const QString& roublesThreshold,
+                      bool candidatesOnly) {
     const QString dd = QStringLiteral("A.DD");
     const QString nakopl = QStringLiteral("       ") +
                            d.isnull(QStringLiteral("A.SALDO"), QStringLiteral("0"), true) +
@@ -164,6 +167,11 @@ QString negativeOstst(const db::Dialect& d, const DateValue& currencyFrom, const
         return onePass ? d.isnull(QStringLiteral("A.TURNOVER"), QStringLiteral("0"), true)
                        : packetTurnovers(d, plane, dd);
     };
+    // Only the rows found while copying can fall below the threshold (SQLite; ResidualCandidates).
+    const QString candidates = candidatesOnly && !onePass
+                                   ? QString(QStringLiteral(" and A.rowid in (select C.RID from ") +
+                                             d.tempTable(ResidualCandidatesTable) + QStringLiteral(" C)"))
+                                   : QString();
     return QStringLiteral(
                "Select MAIN.ID,MAIN.DD,MAIN.TYP AS TYP2,MAIN.OST,MAIN.BST,MAIN.NAKOPL,AI.TYPEM,"
                "AI.KARD_NUM,AI.INV_NUM,AI.NAME,AI.BEG_DATE,AI.END_DATE From (Select F.ID,F.DD,F.TYP,"
@@ -172,7 +180,7 @@ QString negativeOstst(const db::Dialect& d, const DateValue& currencyFrom, const
            turnovers(QStringLiteral("1")) + QStringLiteral(" AS BST, ") + nakopl +
            QStringLiteral("      from ") +
            rows(QStringLiteral("1"), QStringLiteral("2"), currencyFrom, currencyThreshold) +
-           QStringLiteral(" A Where TYP='2' ) F where (") +
+           QStringLiteral(" A Where TYP='2'") + candidates + QStringLiteral(" ) F where (") +
            d.exactAmount(QStringLiteral("F.BST - F.NAKOPL")) + QStringLiteral(") < ") + currencyThreshold +
            QStringLiteral("      Union all ") +
            QStringLiteral("      Select G.ID,G.DD,G.TYP,G.BST,G.NAKOPL,(G.BST - G.NAKOPL) as OST from ( ") +
@@ -181,7 +189,7 @@ QString negativeOstst(const db::Dialect& d, const DateValue& currencyFrom, const
            turnovers(QStringLiteral("3")) + QStringLiteral(" AS BST, ") + nakopl +
            QStringLiteral("      from ") +
            rows(QStringLiteral("3"), QStringLiteral("4"), roublesFrom, roublesThreshold) +
-           QStringLiteral(" A Where TYP='4' ) G where (") +
+           QStringLiteral(" A Where TYP='4'") + candidates + QStringLiteral(" ) G where (") +
            d.exactAmount(QStringLiteral("G.BST - G.NAKOPL")) + QStringLiteral(") < ") + roublesThreshold +
            QStringLiteral("     ) MAIN ") + QStringLiteral("left join ") + temp1(d) +
            QStringLiteral(" AI on AI.ID = MAIN.ID ") + QStringLiteral("where (MAIN.DD >= AI.BEG_DATE) ") +
@@ -298,12 +306,12 @@ void HistoryChecks::CheckBSTnotZero() {
 
 void HistoryChecks::CheckHasNegativeOSTST() {
     // Both families accept no residual value below zero.
-    const QString currencyThreshold = thresholdText(0.0);
-    const QString roublesThreshold = thresholdText(0.0);
+    const QString currencyThreshold = thresholdText(ResidualThreshold);
+    const QString roublesThreshold = thresholdText(ResidualThreshold);
     info_(QStringLiteral("Проверка на отрицательную остаточную стоимость"));
     const db::Dialect& d = connection_.dialect();
     QString sql = statements::negativeOstst(d, context_.CurrencyFrom, context_.RoublesFrom, currencyThreshold,
-                                            roublesThreshold);
+                                            roublesThreshold, context_.residualCandidates);
     {
         QSqlQuery mode = connection_.query(statements::checkType(d, context_.FilialCode));
         if (mode.next() && mode.value(0).toInt() == 1)

@@ -26,6 +26,8 @@ struct HistoryContext {
     DateValue RoublesFrom = DateValue::noDate();
     BranchLimits limits;
     ProtocolHeader header;
+    // The residual-value check judges only the rows of the table of ResidualCandidates.
+    bool residualCandidates = false;
 };
 
 namespace statements {
@@ -34,7 +36,8 @@ QString varNum(const db::Dialect& d, const QString& label, const DateValue& date
 QString deletedInInvalidPeriod(const db::Dialect& d, const QString& code, const BranchLimits& limits);
 QString bstNotZero(const db::Dialect& d, const DateValue& currencyFrom, const DateValue& roublesFrom);
 QString negativeOstst(const db::Dialect& d, const DateValue& currencyFrom, const DateValue& roublesFrom,
-                      const QString& currencyThreshold, const QString& roublesThreshold);
+                      const QString& currencyThreshold, const QString& roublesThreshold,
+                      bool candidatesOnly = false);
 QString checkType(const db::Dialect& d, const QString& code);
 // Appended in check mode 1: only the latest row of each item and plane is judged.
 QString latestRowOnly(const db::Dialect& d);
@@ -58,6 +61,8 @@ QString invalidPeriodsHeadline();
 // A threshold of the residual-value check as it goes into the statement: the process-wide form
 // with its first "," turned into ".".
 QString thresholdText(double amount);
+// Both families accept no residual value below this.
+inline constexpr double ResidualThreshold = 0.0;
 
 // The checks that compare the packet with the accepted history, the branch's limits and the
 // program variables. Like the packet's own checks they never stop the reception themselves.

@@ -187,7 +187,7 @@ constexpr int BatchRows = 1001;
 
 void copyRows(dbf::DbfTable& source, QList<ColumnMap>& map, const db::Dialect& dialect,
               db::BulkInsert& inserter, Interaction& interaction, const std::function<void()>& checkAbort,
-              OtherBranchRows* other) {
+              OtherBranchRows* other, const RowTap* tap) {
     const std::size_t columns = std::size_t(map.size());
     int count = 0;
     {
@@ -195,9 +195,12 @@ void copyRows(dbf::DbfTable& source, QList<ColumnMap>& map, const db::Dialect& d
         for (ReadAhead::Batch batch = reader.next(); batch.rows > 0;
              reader.recycle(std::move(batch)), batch = reader.next()) {
             for (int row = 0; row < batch.rows; ++row) {
+                const QVariant* values = batch.values.data() + std::size_t(row) * columns;
                 for (std::size_t c = 0; c < columns; ++c)
-                    inserter.add(batch.values[std::size_t(row) * columns + c]);
+                    inserter.add(values[c]);
                 inserter.endRow();
+                if (tap)
+                    tap->row(values);
                 if (++count >= BatchRows) {
                     inserter.flush();
                     count = 0;
@@ -215,7 +218,7 @@ void copyRows(dbf::DbfTable& source, QList<ColumnMap>& map, const db::Dialect& d
 
 void DBCopy(dbf::DbfTable& source, db::Connection& connection, const QString& targetTable,
             const QStringList& targetColumns, const QString& acceptCode, Interaction& interaction,
-            const std::function<void()>& checkAbort, OtherBranchRows* otherBranchRows) {
+            const std::function<void()>& checkAbort, OtherBranchRows* otherBranchRows, const RowTap* tap) {
     const db::ProfilePhase phase(QStringLiteral("copy into ") + targetTable);
     interaction.setProgress(Interaction::Position, 0);
     interaction.setProgress(Interaction::Maximum, copyProgressMaximum(source.recordCount()));
@@ -252,7 +255,9 @@ void DBCopy(dbf::DbfTable& source, db::Connection& connection, const QString& ta
         transaction.emplace(connection);
     {
         const std::unique_ptr<db::BulkInsert> inserter = db::makeBulkInsert(connection, targetTable, columns);
-        copyRows(source, map, dialect, *inserter, interaction, checkAbort, otherBranchRows);
+        if (tap)
+            tap->columns(columns);
+        copyRows(source, map, dialect, *inserter, interaction, checkAbort, otherBranchRows, tap);
     }
     if (transaction)
         transaction->commit();

@@ -3,6 +3,7 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 #include <functional>
 
 namespace svod::dbf {
@@ -28,6 +29,12 @@ struct OtherBranchRows {
     }
 };
 
+// Sees the copy: first the copied columns, then every row's values as they are stored, in order.
+struct RowTap {
+    std::function<void(const QStringList&)> columns;
+    std::function<void(const QVariant*)> row;
+};
+
 // Rows sent to the server per batch, and the progress unit of a copy.
 inline constexpr int CopyBatchRows = 1001;
 
@@ -39,9 +46,10 @@ int copyProgressMaximum(qint64 rows);
 // the header code "**" becomes "99". Rows travel in batches of 1001 inside one transaction, through
 // the backend's bulk path (db::BulkInsert); after each batch the progress advances and `checkAbort` runs.
 // A date that cannot be read stops the copy with a PacketError naming the row. With
-// `otherBranchRows`, the stored KOD_F values foreign to its ownCode are counted.
+// `otherBranchRows`, the stored KOD_F values foreign to its ownCode are counted; `tap` sees the rows.
 void DBCopy(dbf::DbfTable& source, db::Connection& connection, const QString& targetTable,
             const QStringList& targetColumns, const QString& acceptCode, Interaction& interaction,
-            const std::function<void()>& checkAbort, OtherBranchRows* otherBranchRows = nullptr);
+            const std::function<void()>& checkAbort, OtherBranchRows* otherBranchRows = nullptr,
+            const RowTap* tap = nullptr);
 
 } // namespace svod::reception

@@ -2,9 +2,11 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <optional>
 
 #include "checks/HistoryChecks.h"
 #include "checks/PacketChecks.h"
+#include "checks/ResidualCandidates.h"
 #include "db/Branches.h"
 #include "db/Connection.h"
 #include "db/Formats.h"
@@ -165,7 +167,7 @@ QString ReceptionService::confirmationText() const {
            (state_.AcceptCode == u"99" ? QStringLiteral("\r\nКАК ТЕСТОВЫЙ 99 ФИЛИАЛ") : QString());
 }
 
-void ReceptionService::runChecks() {
+void ReceptionService::runChecks(bool residualCandidates) {
     checks::CheckContext context;
     context.FilialCode = state_.FilialCode;
     context.CurrencyFrom = state_.CurrencyFrom;
@@ -180,6 +182,7 @@ void ReceptionService::runChecks() {
     historyContext.RoublesFrom = state_.RoublesFrom;
     historyContext.limits = {state_.CurrencyLimit, state_.RoublesLimit};
     historyContext.header = context.header;
+    historyContext.residualCandidates = residualCandidates;
     checks::HistoryChecks history(connection_, store_, historyContext, info, [this](const QString& text) {
         return interaction_.question(MessageKind::Error, text, Buttons::YesNo) == Answer::Yes;
     });
@@ -211,12 +214,16 @@ void ReceptionService::priemNEW() {
     store_.clear();
     state_.ReceptionOk = false;
     const db::Dialect& d = connection_.dialect();
+    // SQLite sums the turnovers for the residual-value check while the rows are copied.
+    std::optional<checks::ResidualCandidates> candidates;
     if (state_.DirectMode) {
         fillTempTablesFromStaging(connection_, tablesOwnerPrefix_, interaction_);
     } else {
         if (!dbfA_.active() || !dbfB_.active())
             return;
-        copyPacketFiles();
+        if (connection_.backend() == db::Backend::SQLite)
+            candidates.emplace();
+        copyPacketFiles(candidates ? &*candidates : nullptr);
     }
     // Indexes where the backend needs them to keep the checks near n log n; the history checks look
     // balances up by item, plane and date and sum their turnovers (DELTA, carried by the index).
@@ -226,9 +233,14 @@ void ReceptionService::priemNEW() {
     connection_.execute(
         d.indexLookupTemp(QStringLiteral("TEMP2"), statements::temp2Key(), {QStringLiteral("DELTA")}));
 
+    const bool residualCandidates =
+        candidates &&
+        candidates->store(connection_, state_.CurrencyFrom, state_.RoublesFrom, checks::ResidualThreshold);
+    candidates.reset();
+
     if (state_.AcceptCode == u"99")
         state_.FilialCode = QStringLiteral("99");
-    runChecks();
+    runChecks(residualCandidates);
     if (store_.count() > 0) {
         interaction_.showProtocols(store_.protocols());
         store_.clear();
@@ -242,7 +254,7 @@ void ReceptionService::priemNEW() {
         dropStagingTables(connection_, tablesOwnerPrefix_);
 }
 
-void ReceptionService::copyPacketFiles() {
+void ReceptionService::copyPacketFiles(checks::ResidualCandidates* candidates) {
     const db::Dialect& d = connection_.dialect();
     dbfA_.first();
     showStage(interaction_, QStringLiteral("Перенос номенклатуры на сервер"));
@@ -258,8 +270,14 @@ void ReceptionService::copyPacketFiles() {
     // own); they are counted here to be named after the success.
     OtherBranchRows other{state_.FilialCode, {}};
     const bool testReception = state_.AcceptCode == u"99";
+    RowTap tap;
+    if (candidates) {
+        tap.columns = [candidates](const QStringList& columns) { candidates->setColumns(columns); };
+        tap.row = [candidates](const QVariant* values) { candidates->addRow(values); };
+    }
     DBCopy(dbfB_, connection_, d.tempTable(QStringLiteral("TEMP2")), db::balanceColumnNames(),
-           state_.AcceptCode, interaction_, abort, testReception ? nullptr : &other);
+           state_.AcceptCode, interaction_, abort, testReception ? nullptr : &other,
+           candidates ? &tap : nullptr);
     dbfB_.close();
     state_.LeftOutRows = other.total();
     state_.LeftOutCodes = other.counts.keys();
@@ -283,7 +301,8 @@ bool discardSqliteTempDatabase(db::Connection& connection) {
     try {
         if (connection
                 .scalar(QStringLiteral("select count(*) from temp.sqlite_master where upper(tbl_name) not in "
-                                       "('TEMP1', 'TEMP2')"))
+                                       "('TEMP1', 'TEMP2', '") +
+                        checks::ResidualCandidatesTable + QStringLiteral("')"))
                 .toInt() != 0)
             return false;
         const int store = connection.scalar(QStringLiteral("pragma temp_store")).toInt();
@@ -300,7 +319,10 @@ bool discardSqliteTempDatabase(db::Connection& connection) {
 void ReceptionService::dropTempTables() {
     if (discardSqliteTempDatabase(connection_))
         return;
-    for (const QString& name : {QStringLiteral("TEMP1"), QStringLiteral("TEMP2")}) {
+    QStringList names{QStringLiteral("TEMP1"), QStringLiteral("TEMP2")};
+    if (connection_.backend() == db::Backend::SQLite)
+        names << checks::ResidualCandidatesTable;
+    for (const QString& name : names) {
         try {
             connection_.execute(statements::dropTemp(connection_.dialect(), name));
         } catch (const Error&) {

@@ -13,6 +13,10 @@ namespace svod::db {
 class Connection;
 }
 
+namespace svod::checks {
+class ResidualCandidates;
+}
+
 namespace svod::reception {
 
 class Interaction;
@@ -80,9 +84,10 @@ public:
     const QString& pathB() const { return pathB_; }
 
 private:
-    void runChecks();
-    // File mode: the packet files copied into the temporary tables.
-    void copyPacketFiles();
+    // With `residualCandidates` the residual-value check judges only the rows found while copying.
+    void runChecks(bool residualCandidates);
+    // File mode: the packet files copied into the temporary tables; `candidates` sees the balance rows.
+    void copyPacketFiles(checks::ResidualCandidates* candidates);
 
     db::Connection& connection_;
     Interaction& interaction_;

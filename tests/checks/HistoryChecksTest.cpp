@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "checks/HistoryChecks.h"
+#include "checks/ResidualCandidates.h"
 #include "support/CheckFixture.h"
 
 using namespace svod;
@@ -310,6 +311,112 @@ TEST_P(HistoryChecksTest, CheckModeOneJudgesOnlyTheLatestRow) {
     ASSERT_EQ(store_.count(), 1);
     EXPECT_EQ(cells(0), QStringList{QStringLiteral("STILL_NEG")});
     EXPECT_EQ(cells(0, 8), QStringList{QStringLiteral("28.02.2005")});
+}
+
+// The rows found while copying (SQLite): the check over them alone gives the rows of the check over
+// every row, in the same order, and a residual value of exactly 0 is left to no one.
+TEST_P(HistoryChecksTest, CandidatesFoundWhileCopyingGiveTheSameProtocol) {
+    ResidualCandidates seen;
+    seen.setColumns({QStringLiteral("ID"), QStringLiteral("KOD_F"), QStringLiteral("DD"),
+                     QStringLiteral("TYP"), QStringLiteral("SALDO"), QStringLiteral("DELTA")});
+    const db::Dialect& d = c().dialect();
+    int depreciationRows = 0;
+    const auto row = [&](const QVariant& id, const char* typ, const QVariant& dd, double saldo,
+                         const QVariant& delta) {
+        const QVariant date =
+            dd.isValid() ? d.toDbValue(at(dd.toDate())) : QVariant(QMetaType::fromType<QString>());
+        const std::vector<QVariant> values{id,   QStringLiteral("01"), date, QString::fromLatin1(typ), saldo,
+                                           delta};
+        QSqlQuery q = c().prepare(QStringLiteral("insert into ") + temp("TEMP2") +
+                                  QStringLiteral(" (ID, KOD_F, DD, TYP, SALDO, DELTA) values (?,?,?,?,?,?)"));
+        c().execPrepared(q, QVariantList(values.begin(), values.end()));
+        seen.addRow(values.data());
+        depreciationRows += typ[0] == '2' || typ[0] == '4';
+    };
+    const QVariant noId(QMetaType::fromType<QString>());
+    const QDate jan10(2005, 1, 10), jan20(2005, 1, 20), jan31(2005, 1, 31), feb28(2005, 2, 28);
+    // Below zero by a cent, against an accepted opening; exactly zero with binary doubles.
+    item(QStringLiteral("NEG"), QDate(2004, 1, 1));
+    accepted(QStringLiteral("NEG"), QStringLiteral("1"), QDate(2004, 12, 31), 999.20);
+    row(QStringLiteral("NEG"), "1", jan10, 999.30, 0.10);
+    row(QStringLiteral("NEG"), "2", jan31, 1000.01, 0.0);
+    row(QStringLiteral("NEG"), "1", jan20, 1000.00, 0.70);
+    item(QStringLiteral("EXACT"), QDate(2004, 1, 1));
+    accepted(QStringLiteral("EXACT"), QStringLiteral("1"), QDate(2004, 12, 31), 0.10);
+    row(QStringLiteral("EXACT"), "1", jan20, 0.80, 0.70);
+    row(QStringLiteral("EXACT"), "2", jan31, 0.80, 0.0);
+    // Turnovers of the row's own date count, later ones and undated ones never; NULL amounts add nothing.
+    item(QStringLiteral("DATES"), QDate(2004, 1, 1));
+    row(QStringLiteral("DATES"), "1", jan31, 100, 100);
+    row(QStringLiteral("DATES"), "1", {}, 1000, 1000);
+    row(QStringLiteral("DATES"), "1", feb28, 200, QVariant(QMetaType::fromType<double>()));
+    row(QStringLiteral("DATES"), "2", jan31, 100.5, 0.0); // -0.50: February's turnover is later
+    row(QStringLiteral("DATES"), "2", feb28, 300, 199.5); // 0: its own date's turnover counts
+    row(QStringLiteral("DATES"), "1", feb28, 300, 200);
+    row(QStringLiteral("DATES"), "2", {}, 5000, 0.0);
+    // Rows without an item, without an ID, before the item's start or on its write-off date.
+    row(QStringLiteral("NOITEM"), "2", jan31, 50, 0.0);
+    row(noId, "2", jan31, 50, 0.0);
+    item(QStringLiteral("BEFORE"), QDate(2005, 2, 1));
+    row(QStringLiteral("BEFORE"), "2", jan31, 50, 0.0);
+    item(QStringLiteral("WRITEOFF"), QDate(2004, 1, 1), QDate(2005, 1, 31));
+    row(QStringLiteral("WRITEOFF"), "2", jan31, 50, 0.0);
+    // Roubles against plane 3 only; an item twice in the packet reports its rows twice.
+    item(QStringLiteral("RUB"), QDate(2004, 1, 1));
+    item(QStringLiteral("RUB"), QDate(2004, 1, 1));
+    accepted(QStringLiteral("RUB"), QStringLiteral("3"), QDate(2004, 12, 31), 300);
+    row(QStringLiteral("RUB"), "1", jan10, 1000, 1000);
+    row(QStringLiteral("RUB"), "4", jan31, 300.5, 0.0);
+    row(QStringLiteral("RUB"), "4", jan20, 300, 0.0);
+    // A large amount fully depreciated: its residual value is 0, not a rounding error below it.
+    item(QStringLiteral("LARGE"), QDate(2004, 1, 1));
+    for (int month = 1; month <= 12; ++month) {
+        const QDate dd = QDate(2005, month, 1).addMonths(1).addDays(-1);
+        row(QStringLiteral("LARGE"), "3", dd, 123456789.17 * month, 123456789.17);
+        row(QStringLiteral("LARGE"), "4", dd, 123456789.17 * month, 123456789.17);
+    }
+
+    const auto protocolRows = [this] {
+        QStringList rows;
+        for (const engine::TableData& p : store_.protocols())
+            for (const QStringList& r : p.rows)
+                rows << r.join(u' ');
+        return rows;
+    };
+    checks().CheckHasNegativeOSTST();
+    const QStringList everyRow = protocolRows();
+    ASSERT_EQ(everyRow.size(), 4) << everyRow.join(u'\n').toStdString();
+
+    const bool stored = seen.store(c(), context_.CurrencyFrom, context_.RoublesFrom, ResidualThreshold);
+    ASSERT_EQ(stored, GetParam() == db::Backend::SQLite);
+    if (!stored)
+        return;
+    const int candidates = c().scalar(QStringLiteral("select count(*) from ") + temp("TEMP2C")).toInt();
+    EXPECT_LT(candidates, depreciationRows);
+    EXPECT_GE(candidates, 4);
+    store_.clear();
+    context_.residualCandidates = true;
+    checks().CheckHasNegativeOSTST();
+    EXPECT_EQ(protocolRows(), everyRow);
+}
+
+// Values the server would compare otherwise (a number as an ID) leave every row to the check.
+TEST(ResidualCandidates, UnusableWhenAValueIsNotAsStored) {
+    ResidualCandidates seen;
+    seen.setColumns({QStringLiteral("ID"), QStringLiteral("DD"), QStringLiteral("TYP"),
+                     QStringLiteral("SALDO"), QStringLiteral("DELTA")});
+    const std::vector<QVariant> text{QStringLiteral("A"), QStringLiteral("2005-01-31 00:00:00"),
+                                     QStringLiteral("2"), 1.0, 0.0};
+    seen.addRow(text.data());
+    EXPECT_TRUE(seen.usable());
+    const std::vector<QVariant> number{17, QStringLiteral("2005-01-31 00:00:00"), QStringLiteral("2"), 1.0,
+                                       0.0};
+    seen.addRow(number.data());
+    EXPECT_FALSE(seen.usable());
+    ResidualCandidates noDelta;
+    noDelta.setColumns(
+        {QStringLiteral("ID"), QStringLiteral("DD"), QStringLiteral("TYP"), QStringLiteral("SALDO")});
+    EXPECT_FALSE(noDelta.usable());
 }
 
 // The packet's turnovers up to a date: rows of that same date count, rows of other branches too,

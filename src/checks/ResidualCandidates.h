@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <cstdint>
+#include <vector>
+
+#include "db/DateValue.h"
+
+namespace svod::db {
+class Connection;
+} // namespace svod::db
+
+namespace svod::checks {
+
+// The name of the table of candidate rows, without the temporary prefix.
+inline const QString ResidualCandidatesTable = QStringLiteral("TEMP2C");
+
+// The depreciation rows (planes "2" and "4") of the packet whose residual value can fall below
+// the threshold, found while the balance rows are copied into TEMP2: the turnovers of the balance
+// plane up to each row's date are summed here in one pass over the rows instead of by the server
+// once per row. The residual-value check then judges only these rows, with the server's own sums;
+// a margin of a whole unit keeps in every row that the exact arithmetic could refuse. SQLite only:
+// the rows are named by their row id in TEMP2 (the position in which they were stored).
+class ResidualCandidates {
+public:
+    // The copied columns, in the order of the values of each row.
+    void setColumns(const QStringList& columns);
+    // The next stored row.
+    void addRow(const QVariant* values);
+    // False once a value was met that the server would compare otherwise than this pass does
+    // (the check then judges every row).
+    bool usable() const { return usable_; }
+    // Creates the table of candidate row ids and fills it; false (no table made) when the pass is
+    // not usable or TEMP2 does not hold exactly the rows seen, in their order.
+    bool store(db::Connection& connection, const DateValue& currencyFrom, const DateValue& roublesFrom,
+               double threshold);
+
+private:
+    struct Turnover {
+        std::int32_t itemFamily; // item * 2 + family (0 dollars, 1 roubles)
+        std::int32_t date;
+        double delta;
+    };
+#pragma pack(push, 4)
+    struct Depreciation {
+        std::int32_t row; // 1-based position among the stored rows
+        std::int32_t itemFamily;
+        std::int32_t date;
+        double saldo;
+    };
+#pragma pack(pop)
+
+    struct LastText {
+        QString text;
+        int number = -1;
+    };
+
+    // The number of a text value, the first met getting the next one.
+    static int numberOf(QHash<QString, int>& numbers, LastText& last, const QVariant& value);
+    void disable();
+    std::vector<std::int32_t> candidateRows(const std::vector<double>& openings, double threshold);
+
+    int id_ = -1, dd_ = -1, typ_ = -1, saldo_ = -1, delta_ = -1;
+    bool usable_ = true;
+    std::int32_t rows_ = 0;
+    QHash<QString, int> items_;
+    QHash<QString, int> dates_;
+    LastText lastItem_;
+    LastText lastDate_;
+    std::vector<Turnover> turnovers_;
+    std::vector<Depreciation> depreciation_;
+};
+
+} // namespace svod::checks
