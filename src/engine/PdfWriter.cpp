@@ -4,6 +4,7 @@
 #include <QPainterPath>
 #include <QRawFont>
 #include <QtEndian>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <map>
@@ -122,7 +123,6 @@ public:
             underlinePosition_ = -qint16(be16(post, 8)) / double(unitsPerEm_);
             underlineThickness_ = be16(post, 10) / double(unitsPerEm_);
         }
-        glyphs_.assign(0x10000, -1);
         seen_.assign(size_t(glyphCount_), 0);
     }
 
@@ -131,7 +131,12 @@ public:
 
     // The glyph of a character, or -1 when Qt has to shape or substitute it.
     int glyph(char16_t c) {
-        qint32& g = glyphs_[c];
+        auto& block = glyphBlocks_[c >> 8];
+        if (!block) {
+            block = std::make_unique<qint32[]>(256);
+            std::fill_n(block.get(), 256, -1);
+        }
+        qint32& g = block[c & 0xff];
         if (g == -1) {
             const QChar ch(c);
             const auto category = ch.category();
@@ -177,7 +182,8 @@ private:
     int ascent_ = 0, descent_ = 0;
     double underlinePosition_ = 0.1, underlineThickness_ = 0.05;
     std::vector<quint16> advances_;
-    std::vector<qint32> glyphs_;
+    // By character, 256 to a block, -1 not looked up yet: a document uses a few blocks of the 256.
+    std::array<std::unique_ptr<qint32[]>, 256> glyphBlocks_;
     std::map<quint16, char16_t> used_;
     std::vector<quint8> seen_; // by glyph: in used_ already
 };

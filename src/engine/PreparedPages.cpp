@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QHash>
 #include <QSaveFile>
+#include <QStringDecoder>
 #include <QtEndian>
 #include <cmath>
 #include <cstring>
@@ -358,25 +359,29 @@ void writeText(Writer& w, ColumnTexts& columns, const PreparedObject& o, bool ut
 }
 
 QString readText(Reader& r, const ColumnTexts* columns, double x, bool utf16) {
-    QString text;
+    qsizetype shared = 0;
+    const QString* above = nullptr;
     if (columns) {
-        const quint64 shared = r.varint();
-        const QString* above = columns->above(x);
-        if (shared > 0 && (!above || shared > quint64(above->size())))
+        const quint64 n = r.varint();
+        above = columns->above(x);
+        if (n > 0 && (!above || n > quint64(above->size())))
             damaged();
-        if (shared > 0)
-            text = above->left(qsizetype(shared));
+        shared = qsizetype(n);
     }
     const QByteArrayView b = r.bytes();
+    if (utf16 && b.size() % 2)
+        damaged();
+    // One block for the shared start and the rest: UTF-8 takes at least a byte a UTF-16 unit.
+    QString text(shared + (utf16 ? b.size() / 2 : b.size()), Qt::Uninitialized);
+    QChar* out = text.data();
+    if (shared)
+        out = std::copy_n(above->constData(), shared, out);
     if (utf16) {
-        if (b.size() % 2)
-            damaged();
-        text.append(reinterpret_cast<const QChar*>(b.data()), b.size() / 2);
-    } else if (text.isEmpty()) {
-        text = QString::fromUtf8(b);
-    } else {
-        text += QString::fromUtf8(b);
+        std::memcpy(out, b.data(), size_t(b.size()));
+        return text;
     }
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    text.truncate(utf8.appendToBuffer(out, b) - text.constData());
     return text;
 }
 

@@ -279,7 +279,8 @@ TEST(PreparedPageEncoding, ATextSharesItsStartWithTheCellAbove) {
     cell.rect = QRectF(10, 0, 50, 12);
     for (const QString& text :
          {QStringLiteral("Текст 1234-1"), QStringLiteral("Текст 1235-1"), QStringLiteral("Текст"),
-          QStringLiteral("Текст 1235-1"), QStringLiteral("x\U0001F600"), QStringLiteral("x\U0001F601")}) {
+          QStringLiteral("Текст 1235-1"), QStringLiteral("x\U0001F600"), QStringLiteral("x\U0001F601"),
+          QString(QStringLiteral("x\U0001F601") + QChar(0xdc00))}) { // the last: shared, then UTF-16
         cell.text = text;
         page.objects << cell;
         cell.rect.translate(0, 12);
