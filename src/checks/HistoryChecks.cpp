@@ -57,22 +57,28 @@ QString runningTurnovers(const QString& source, const QString& rows) {
 // TURNOVER - SALDO below threshold minus the packet's lowest opening, which leaves out nearly every
 // row before the openings are joined.
 QString depreciationWithTurnovers(const db::Dialect& d, const QString& turnoverPlane, const QString& plane,
-                                  const DateValue& from, const QString& threshold) {
+                                  const DateValue& from, const QString& threshold, bool candidatesOnly) {
+    // The items of the rows ResidualCandidates found; the others' rows never fall below.
+    const QString items = candidatesOnly
+                              ? QString(QStringLiteral(" and B.ID in (select C.ID from ") +
+                                        d.tempTable(ResidualCandidatesTable) + QStringLiteral(" C)"))
+                              : QString();
     const QString source = QStringLiteral("select B.ID,B.DD,case when B.TYP='") + turnoverPlane +
                            QStringLiteral("' then B.DELTA end as DELTA,case when B.TYP='") + plane +
                            QStringLiteral("' then 1 else 0 end as KEEP,B.TYP,B.SALDO from ") + temp2(d) +
                            QStringLiteral(" B where B.TYP in ('") + turnoverPlane + QStringLiteral("','") +
-                           plane + QStringLiteral("')");
+                           plane + QStringLiteral("')") + items;
     const QString opening = d.ostat(QStringLiteral("I.ID"), from, turnoverPlane.toInt());
-    const QString items =
+    const QString packetItems =
         QStringLiteral(" from (select distinct ID from ") + temp1(d) + QStringLiteral(") I");
     return QStringLiteral("(select W.ID,W.DD,W.TYP,W.SALDO,W.TURNOVER,O.OPENING from ") +
            runningTurnovers(source, QStringLiteral("R.ID,R.DD,R.TYP,R.SALDO,R.KEEP")) +
-           QStringLiteral(" left join (select I.ID,") + opening + QStringLiteral(" as OPENING") + items +
+           QStringLiteral(" left join (select I.ID,") + opening + QStringLiteral(" as OPENING") +
+           packetItems +
            QStringLiteral(
                ") O on O.ID = W.ID where W.KEEP = 1 and coalesce(W.TURNOVER,0) - coalesce(W.SALDO,0) < ") +
-           threshold + QStringLiteral(" - (select coalesce(min(") + opening + QStringLiteral("),0)") + items +
-           QStringLiteral("))");
+           threshold + QStringLiteral(" - (select coalesce(min(") + opening + QStringLiteral("),0)") +
+           packetItems + QStringLiteral("))");
 }
 
 // The packet's items with the turnovers of plane `turnoverPlane` up to their BEG_DATE.
@@ -157,7 +163,8 @@ QString negativeOstst(const db::Dialect& d, const DateValue& currencyFrom, const
     const bool onePass = isPostgres(d);
     const auto rows = [&](const QString& turnoverPlane, const QString& plane, const DateValue& from,
                           const QString& threshold) {
-        return onePass ? depreciationWithTurnovers(d, turnoverPlane, plane, from, threshold) : temp2(d);
+        return onePass ? depreciationWithTurnovers(d, turnoverPlane, plane, from, threshold, candidatesOnly)
+                       : temp2(d);
     };
     const auto opening = [&](const DateValue& from, int plane) {
         return onePass ? d.isnull(QStringLiteral("A.OPENING"), QStringLiteral("0"), true)
@@ -167,7 +174,8 @@ QString negativeOstst(const db::Dialect& d, const DateValue& currencyFrom, const
         return onePass ? d.isnull(QStringLiteral("A.TURNOVER"), QStringLiteral("0"), true)
                        : packetTurnovers(d, plane, dd);
     };
-    // Only the rows found while copying can fall below the threshold (SQLite; ResidualCandidates).
+    // Only the rows found while copying can fall below the threshold (ResidualCandidates; SQLite
+    // names them by row id, PostgreSQL by item inside the one-pass sums).
     const QString candidates = candidatesOnly && !onePass
                                    ? QString(QStringLiteral(" and A.rowid in (select C.RID from ") +
                                              d.tempTable(ResidualCandidatesTable) + QStringLiteral(" C)"))

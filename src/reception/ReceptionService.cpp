@@ -214,15 +214,15 @@ void ReceptionService::priemNEW() {
     store_.clear();
     state_.ReceptionOk = false;
     const db::Dialect& d = connection_.dialect();
-    // SQLite sums the turnovers for the residual-value check while the rows are copied.
+    // SQLite and PostgreSQL sum the turnovers for the residual-value check while the rows are copied.
     std::optional<checks::ResidualCandidates> candidates;
     if (state_.DirectMode) {
         fillTempTablesFromStaging(connection_, tablesOwnerPrefix_, interaction_);
     } else {
         if (!dbfA_.active() || !dbfB_.active())
             return;
-        if (connection_.backend() == db::Backend::SQLite)
-            candidates.emplace();
+        if (connection_.backend() != db::Backend::SqlServer)
+            candidates.emplace(connection_.backend());
         copyPacketFiles(candidates ? &*candidates : nullptr);
     }
     // Indexes where the backend needs them to keep the checks near n log n; the history checks look
@@ -320,7 +320,7 @@ void ReceptionService::dropTempTables() {
     if (discardSqliteTempDatabase(connection_))
         return;
     QStringList names{QStringLiteral("TEMP1"), QStringLiteral("TEMP2")};
-    if (connection_.backend() == db::Backend::SQLite)
+    if (connection_.backend() != db::Backend::SqlServer)
         names << checks::ResidualCandidatesTable;
     for (const QString& name : names) {
         try {
