@@ -189,7 +189,7 @@ void BandItem::paint(QPainter* painter, const QStyleOptionGraphicsItem* option, 
 
 DesignScene::DesignScene(DesignerDocument& document, QObject* parent)
     : QGraphicsScene(parent), document_(document) {
-    setItemIndexMethod(QGraphicsScene::BspTreeIndex);
+    setItemIndexMethod(QGraphicsScene::NoIndex);
     rebuild();
 }
 

@@ -217,13 +217,18 @@ DesignerWindow::DesignerWindow(DesignerServices services, QWidget* parent)
     setObjectName(QStringLiteral("ReportDesigner"));
     setAccessibleName(QStringLiteral("Дизайнер отчетов"));
     setWindowFlag(Qt::Window);
+    // Captions are Cyrillic and Latin, which need no shaping: measured and drawn faster unshaped.
+    QFont plain = font();
+    plain.setStyleStrategy(QFont::PreferNoShaping);
+    setFont(plain);
     document_ = new DesignerDocument(this);
     scene_ = new DesignScene(*document_, this);
     view_ = new DesignView(*scene_, this);
     setCentralWidget(view_);
-    properties_ = new PropertyPanel(*document_, *scene_);
-    dictionary_ = new DictionaryPanel(*document_, services_.runDataset);
-    checkList_ = new QListWidget;
+    // Made inside the window, so that its font reaches them as they are built, not afterwards.
+    properties_ = new PropertyPanel(*document_, *scene_, this);
+    dictionary_ = new DictionaryPanel(*document_, services_.runDataset, this);
+    checkList_ = new QListWidget(this);
     checkList_->setObjectName(QStringLiteral("CheckList"));
     checkList_->setAccessibleName(QStringLiteral("Проверка шаблона"));
     // Panels behind tabs are built when first shown.
