@@ -606,11 +606,20 @@ ChartDrawing layoutChart(const ChartData& data, const QRectF& rect, const FontSp
     return ChartLayout(data, rect, font, parts).run();
 }
 
-// The frame depends on the values only through the value scale (a pie's not at all).
-QByteArray chartFrameKey(const ChartData& data) {
-    ChartData texts = data;
-    texts.values.clear();
-    QByteArray key = encodeChart(texts);
+// The frame depends on the values only through the value scale (a pie's not at all). The chart's
+// bytes hold the values last: the key is what comes before them.
+QByteArray chartFrameKey(const ChartData& data, const QByteArray& bytes) {
+    qsizetype valuesBytes = 4;
+    for (const auto& series : data.values)
+        valuesBytes += 4 + series.size() * 8;
+    QByteArray key;
+    if (!bytes.isEmpty() && bytes.size() > valuesBytes) {
+        key = bytes.left(bytes.size() - valuesBytes);
+    } else {
+        ChartData texts = data;
+        texts.values.clear();
+        key = encodeChart(texts).chopped(4);
+    }
     if (data.type != ChartType::Pie) {
         const Scale scale = valueScale(data);
         for (double v : {scale.low, scale.high, scale.step})

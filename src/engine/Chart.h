@@ -44,8 +44,9 @@ struct ChartDrawing {
 enum class ChartParts { All, Values };
 ChartDrawing layoutChart(const ChartData& data, const QRectF& rect, const FontSpec& font,
                          ChartParts parts = ChartParts::All);
-// Charts of equal keys laid out in the same rectangle and font have the same frame.
-QByteArray chartFrameKey(const ChartData& data);
+// Charts of equal keys laid out in the same rectangle and font have the same frame. `bytes`, when
+// given, must be encodeChart(data) (a prepared chart's own): the key is cut from them.
+QByteArray chartFrameKey(const ChartData& data, const QByteArray& bytes = {});
 
 // The shapes of a drawing on a painter (the labels are the caller's, as text objects).
 void paintChartShapes(QPainter& painter, const ChartDrawing& drawing);

@@ -322,11 +322,13 @@ public:
         for (const auto& [key, image] : images_)
             images +=
                 "/Im" + QByteArray::number(image.index) + ' ' + QByteArray::number(image.object) + " 0 R ";
-        for (const auto* forms : {&charts_, &frames_})
-            for (const auto& [key, form] : *forms)
+        std::map<int, int> forms; // by index
+        for (const auto* kept : {&charts_, &frames_})
+            for (const auto& [key, form] : *kept)
                 if (form.object)
-                    images += "/Ch" + QByteArray::number(form.index) + ' ' + QByteArray::number(form.object) +
-                              " 0 R ";
+                    forms.emplace(form.index, form.object);
+        for (const auto& [index, object] : forms)
+            images += "/Ch" + QByteArray::number(index) + ' ' + QByteArray::number(object) + " 0 R ";
         pdf_.object(resources_, "<< /ProcSet [/PDF /Text /ImageC] /Font << " + fonts + ">> /XObject << " +
                                     images + ">> >>");
         QByteArray kids;
@@ -691,7 +693,7 @@ private:
     // on every page, and a stream less to compress is a third of a page's time. A chart met again
     // (same data, size and font) is drawn once into a form and placed by reference from then on.
     void drawChart(const PreparedObject& o) {
-        const ChartKey key{o.picture, o.rect.size(), o.font};
+        ChartKey key{o.picture, o.rect.width(), o.rect.height(), o.font};
         if (const auto it = charts_.find(key); it != charts_.end()) {
             if (!it->second.object)
                 it->second = writeChartForm(o, false);
@@ -701,7 +703,7 @@ private:
             out_ += " Do Q\n";
             return;
         }
-        charts_.emplace(key, Image{});
+        remember(charts_, std::move(key));
         ChartData data;
         try {
             data = decodeChart(o.picture);
@@ -721,10 +723,10 @@ private:
     // frame met again goes into a form, and only the values are drawn in the page.
     void drawChartFrameAndValues(const PreparedObject& o, const ChartData& data) {
         const QRectF area(QPointF(0, 0), o.rect.size());
-        const ChartKey key{chartFrameKey(data), o.rect.size(), o.font};
+        ChartKey key{chartFrameKey(data, o.picture), o.rect.width(), o.rect.height(), o.font};
         const auto it = frames_.find(key);
         if (it == frames_.end()) {
-            frames_.emplace(key, Image{});
+            remember(frames_, std::move(key));
             drawChartParts(layoutChart(data, area, o.font));
             return;
         }
@@ -850,16 +852,25 @@ private:
     std::vector<std::unique_ptr<EmbeddedFont>> fonts_;
     struct ChartKey {
         QByteArray data;
-        QSizeF size;
+        double width = 0, height = 0;
         FontSpec font;
-        auto fields() const {
-            return std::make_tuple(std::cref(data), size.width(), size.height(), std::cref(font.family),
-                                   font.sizePt, font.bold, font.italic, font.underline, font.color.rgba());
-        }
-        bool operator<(const ChartKey& other) const { return fields() < other.fields(); }
+        bool operator==(const ChartKey&) const = default;
     };
-    std::map<ChartKey, Image> charts_; // no object: drawn once in its page so far
-    std::map<ChartKey, Image> frames_; // by chartFrameKey
+    struct ChartKeyHash {
+        size_t operator()(const ChartKey& k) const {
+            return qHashMulti(0, k.data, k.width, k.height, k.font.family, k.font.sizePt);
+        }
+    };
+    using ChartForms = std::unordered_map<ChartKey, Image, ChartKeyHash>;
+    // No object: drawn once in its page so far. Those are forgotten now and then, so that a report of
+    // ever new charts does not keep them all.
+    static void remember(ChartForms& forms, ChartKey key) {
+        if (forms.size() >= 1024)
+            std::erase_if(forms, [](const auto& entry) { return !entry.second.object; });
+        forms.emplace(std::move(key), Image{});
+    }
+    ChartForms charts_;
+    ChartForms frames_; // by chartFrameKey
     int chartForms_ = 0;
     struct Face {
         QString family;

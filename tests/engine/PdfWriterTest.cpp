@@ -300,6 +300,37 @@ TEST_F(DirectPdf, ChartsOfTheirOwnShareTheirFrameThroughAForm) {
             EXPECT_TRUE(byPage[p].contains(label)) << p << ' ' << text.toStdString();
 }
 
+TEST_F(DirectPdf, ChartsSeenOnceAreForgottenThoseWithAFormKept) {
+    // A chart twice (a form), then more charts of their own than the writer keeps, then the first again.
+    PreparedPages pages;
+    auto add = [&](const PreparedObject& chart) {
+        PreparedPage page;
+        page.objects << chart;
+        pages.addPage(page);
+    };
+    const PreparedObject first = chartObject(QPointF(20, 20), QStringLiteral("Остатки"), 1500);
+    add(first);
+    add(first);
+    for (int i = 0; i < 1100; ++i)
+        add(chartObject(QPointF(20, 20), QStringLiteral("Филиал %1").arg(i), 100 + i));
+    add(first);
+    ASSERT_TRUE(writeDirectPdf(pages, path("many.pdf")));
+    QFile file(path("many.pdf"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray pdf = file.readAll();
+    EXPECT_EQ(pdf.count("/Subtype /Form"), 1);
+    EXPECT_TRUE(pdf.contains("/Ch1 ")) << "named in the resources";
+    const QList<QByteArray> streams = pdfStreams(pdf);
+    QList<QByteArray> pageStreams;
+    for (const auto& stream : streams)
+        if (stream.startsWith("1 0 0 -1 0 "))
+            pageStreams << stream;
+    ASSERT_EQ(pageStreams.size(), 1103);
+    EXPECT_TRUE(pageStreams.last().contains("q 1 0 0 1 20 20 cm /Ch1 Do Q"))
+        << pageStreams.last().toStdString();
+    EXPECT_TRUE(pageStreams[1102 - 1].contains("Tj")) << "a chart of its own drawn whole";
+}
+
 TEST_F(DirectPdf, ChartLabelsDrawnBeforeComeBackInTheirOwnColour) {
     // Three charts of their own with the same months and series at the same places; the third in red.
     PreparedPages pages;
