@@ -9,6 +9,7 @@
 #include <QtEndian>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "db/DateValue.h"
 #include "db/Error.h"
@@ -294,11 +295,23 @@ constexpr quint8 ExtraPicture = 1, ExtraUtf16 = 2, ExtraValueInText = 4;
 // shares with the cell above and the rest, since a column's values mostly start alike.
 class ColumnTexts {
 public:
-    const QString* above(double x) const {
-        const auto it = last_.constFind(key(x));
-        return it == last_.cend() ? nullptr : &*it;
+    const QString* above(double x) {
+        const qsizetype i = find(key(x));
+        return i < 0 ? nullptr : &columns_[size_t(i)].second;
     }
-    void remember(double x, const QString& text) { last_.insert(key(x), text); }
+    void remember(double x, const QString& text) {
+        const quint64 k = key(x);
+        if (const qsizetype i = find(k); i >= 0) {
+            columns_[size_t(i)].second = text;
+            return;
+        }
+        columns_.emplace_back(k, text);
+        if (columns_.size() > Listed)
+            index_.insert(k, qsizetype(columns_.size() - 1));
+        else if (columns_.size() == Listed)
+            for (qsizetype i = 0; i < qsizetype(Listed); ++i)
+                index_.insert(columns_[size_t(i)].first, i);
+    }
     // Shared UTF-16 units; a surrogate pair is never cut.
     static qsizetype shared(const QString* above, const QString& text) {
         if (!above)
@@ -313,12 +326,34 @@ public:
     }
 
 private:
+    static constexpr size_t Listed = 32; // more columns than this are looked up in index_
+
     static quint64 key(double x) {
         quint64 bits;
         std::memcpy(&bits, &x, sizeof bits);
         return bits;
     }
-    QHash<quint64, QString> last_;
+    // Cells come row by row: the column asked for is mostly the last one found or the next.
+    qsizetype find(quint64 k) {
+        const qsizetype n = qsizetype(columns_.size());
+        if (n == 0)
+            return -1;
+        for (const qsizetype i : {hint_, hint_ + 1 < n ? hint_ + 1 : 0})
+            if (columns_[size_t(i)].first == k)
+                return hint_ = i;
+        if (size_t(n) >= Listed) {
+            const auto it = index_.constFind(k);
+            return it == index_.cend() ? -1 : (hint_ = *it);
+        }
+        for (qsizetype i = 0; i < n; ++i)
+            if (columns_[size_t(i)].first == k)
+                return hint_ = i;
+        return -1;
+    }
+
+    std::vector<std::pair<quint64, QString>> columns_;
+    QHash<quint64, qsizetype> index_;
+    qsizetype hint_ = 0;
 };
 
 bool sameNumber(double a, double b) {
@@ -358,7 +393,7 @@ void writeText(Writer& w, ColumnTexts& columns, const PreparedObject& o, bool ut
     columns.remember(o.rect.x(), o.text);
 }
 
-QString readText(Reader& r, const ColumnTexts* columns, double x, bool utf16) {
+QString readText(Reader& r, ColumnTexts* columns, double x, bool utf16) {
     qsizetype shared = 0;
     const QString* above = nullptr;
     if (columns) {

@@ -315,6 +315,23 @@ TEST(PreparedPageEncoding, ATextSharesItsStartWithTheCellAbove) {
     EXPECT_EQ(older.toBytes().mid(4, 4), QByteArray("\0\0\0\4", 4)); // stored anew
 }
 
+// Wide tables too: each of many columns shares with its own cell above, whatever order the cells come in.
+TEST(PreparedPageEncoding, ManyColumnsEachShareWithTheirOwn) {
+    PreparedPage page;
+    PreparedObject cell;
+    for (int row = 0; row < 3; ++row)
+        for (int column = 0; column < 45; ++column) {
+            const int c = row == 1 ? 44 - column : column; // the second row backwards
+            cell.rect = QRectF(10 + c * 7.25, row * 12, 7.25, 12);
+            cell.text = QStringLiteral("Колонка %1 строка %2").arg(c).arg(row);
+            page.objects << cell;
+        }
+    const QByteArray bytes = encodePage(page);
+    EXPECT_EQ(decodePage(bytes), page);
+    // "Колонка N строка " is written once per column, then shared by the rows below.
+    EXPECT_EQ(bytes.count(QStringLiteral("строка").toUtf8()), 45);
+}
+
 TEST(PreparedPageEncoding, DamagedPagesAreRefused) {
     const QByteArray bytes = encodePage(assortedPage());
     for (qsizetype cut = 0; cut < bytes.size(); cut += 7)
