@@ -430,12 +430,16 @@ private:
     }
 
     EmbeddedFont& fontFor(const FontSpec& style) {
-        for (auto& face : faces_)
-            if (face.bold == style.bold && face.italic == style.italic &&
-                (face.family.constData() == style.family.constData() || face.family == style.family)) {
-                face.family = style.family; // the next page's objects share this string
+        for (auto& face : faces_) {
+            if (face.bold != style.bold || face.italic != style.italic)
+                continue;
+            if (face.family.constData() == style.family.constData())
+                return *face.font;
+            if (face.family == style.family) {
+                face.family = style.family; // the next objects share this string
                 return *face.font;
             }
+        }
         fonts_.push_back(std::make_unique<EmbeddedFont>(style, int(fonts_.size()) + 1));
         fonts_.back()->objectNumber = pdf_.reserve();
         faces_.push_back({style.family, style.bold, style.italic, fonts_.back().get()});
