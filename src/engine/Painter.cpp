@@ -217,14 +217,18 @@ void paintPage(const PreparedPage& page, QPainter& painter, const QRectF& target
     painter.restore();
 }
 
-void paintObjects(const QList<PreparedObject>& objects, QPainter& painter) {
+void paintObject(const PreparedObject& object, QPainter& painter) {
     // Kept between calls: the designer paints its objects one at a time.
     const double dpi = painter.device() ? painter.device()->logicalDpiY() : 72.0;
     thread_local std::optional<FontCache> fonts;
     if (!fonts || fonts->dpi() != dpi || fonts->size() > 64)
         fonts.emplace(dpi, true);
+    drawObject(painter, object, *fonts);
+}
+
+void paintObjects(const QList<PreparedObject>& objects, QPainter& painter) {
     for (const auto& o : objects)
-        drawObject(painter, o, *fonts);
+        paintObject(o, painter);
 }
 
 void writePdf(const PreparedPages& pages, const QString& path) {

@@ -15,6 +15,7 @@ void paintPage(const PreparedPage& page, QPainter& painter, const QRectF& target
 // Paints objects on a painter whose units are points (the designer's scene); text needing no
 // shaping is drawn unshaped, the same glyphs faster.
 void paintObjects(const QList<PreparedObject>& objects, QPainter& painter);
+void paintObject(const PreparedObject& object, QPainter& painter);
 
 // Writes all pages to a PDF file; throws svod::Error when the file cannot be written.
 void writePdf(const PreparedPages& pages, const QString& path);

@@ -109,7 +109,7 @@ void ObjectItem::paint(QPainter* painter, const QStyleOptionGraphicsItem* option
         shown_ = shownObject(object_, size_);
         shownStale_ = false;
     }
-    engine::paintObjects({shown_}, *painter);
+    engine::paintObject(shown_, *painter);
     const QRectF r(QPointF(0, 0), size_);
     const double scale = option->levelOfDetailFromTransform(painter->worldTransform());
     if (object_.frame.sides == engine::FrameAll || object_.kind == engine::ObjectKind::Line ||

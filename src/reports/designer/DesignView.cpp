@@ -96,6 +96,8 @@ DesignView::DesignView(DesignScene& scene, QWidget* parent) : QGraphicsView(&sce
     setRenderHint(QPainter::Antialiasing, false);
     setRenderHint(QPainter::TextAntialiasing, true);
     setViewportUpdateMode(QGraphicsView::MinimalViewportUpdate);
+    // Every item sets the pen, brush and font it paints with, and none paints outside its bounds.
+    setOptimizationFlags(QGraphicsView::DontSavePainterState | QGraphicsView::DontAdjustForAntialiasing);
     setDragMode(QGraphicsView::RubberBandDrag);
     setRubberBandSelectionMode(Qt::IntersectsItemShape);
     setAlignment(Qt::AlignHCenter | Qt::AlignTop);
