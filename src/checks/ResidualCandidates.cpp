@@ -72,7 +72,7 @@ bool tenThousandths(const char* text, const char* end, double& units) {
 
 } // namespace
 
-void ResidualCandidates::setColumns(const QStringList& columns) {
+void ResidualCandidates::setColumns(const QStringList& columns, qint64 rows) {
     const auto at = [&columns](const char16_t* name) {
         for (qsizetype i = 0; i < columns.size(); ++i)
             if (columns[i].compare(QStringView(name), Qt::CaseInsensitive) == 0)
@@ -85,7 +85,11 @@ void ResidualCandidates::setColumns(const QStringList& columns) {
     saldo_ = at(u"SALDO");
     delta_ = at(u"DELTA");
     if (id_ < 0 || dd_ < 0 || typ_ < 0 || saldo_ < 0 || delta_ < 0)
-        disable();
+        return disable();
+    // Sized once: grown by doubling, they may hold twice what they need (three times while moving).
+    const auto half = std::size_t(std::clamp<qint64>(rows / 2 + 1, 0, 1 << 26));
+    turnovers_.reserve(half);
+    depreciation_.reserve(half);
 }
 
 void ResidualCandidates::disable() {

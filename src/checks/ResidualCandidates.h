@@ -31,8 +31,9 @@ class ResidualCandidates {
 public:
     explicit ResidualCandidates(db::Backend backend) : exact_(backend == db::Backend::PostgreSQL) {}
 
-    // The copied columns, in the order of the values of each row.
-    void setColumns(const QStringList& columns);
+    // The copied columns, in the order of the values of each row, and how many rows will come
+    // (0 when unknown): balance and depreciation rows are taken to be half of them each.
+    void setColumns(const QStringList& columns, qint64 rows = 0);
     // The next stored row.
     void addRow(const QVariant* values);
     // False once a value was met that the server would compare otherwise than this pass does

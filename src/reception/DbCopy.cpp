@@ -256,7 +256,7 @@ void DBCopy(dbf::DbfTable& source, db::Connection& connection, const QString& ta
     {
         const std::unique_ptr<db::BulkInsert> inserter = db::makeBulkInsert(connection, targetTable, columns);
         if (tap)
-            tap->columns(columns);
+            tap->columns(columns, source.recordCount());
         copyRows(source, map, dialect, *inserter, interaction, checkAbort, otherBranchRows, tap);
     }
     if (transaction)

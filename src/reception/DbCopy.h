@@ -29,9 +29,10 @@ struct OtherBranchRows {
     }
 };
 
-// Sees the copy: first the copied columns, then every row's values as they are stored, in order.
+// Sees the copy: first the copied columns and the number of rows to come, then every row's values
+// as they are stored, in order.
 struct RowTap {
-    std::function<void(const QStringList&)> columns;
+    std::function<void(const QStringList&, qint64)> columns;
     std::function<void(const QVariant*)> row;
 };
 

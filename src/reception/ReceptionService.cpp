@@ -272,7 +272,9 @@ void ReceptionService::copyPacketFiles(checks::ResidualCandidates* candidates) {
     const bool testReception = state_.AcceptCode == u"99";
     RowTap tap;
     if (candidates) {
-        tap.columns = [candidates](const QStringList& columns) { candidates->setColumns(columns); };
+        tap.columns = [candidates](const QStringList& columns, qint64 rows) {
+            candidates->setColumns(columns, rows);
+        };
         tap.row = [candidates](const QVariant* values) { candidates->addRow(values); };
     }
     DBCopy(dbfB_, connection_, d.tempTable(QStringLiteral("TEMP2")), db::balanceColumnNames(),
