@@ -60,23 +60,23 @@ constexpr double HandlePixels = 6;
 
 } // namespace
 
-ObjectItem::ObjectItem(ObjectRef ref, const engine::TemplateObject& object) : ref_(ref) {
+ObjectItem::ObjectItem(ObjectRef ref, const engine::TemplateObject& object)
+    : ref_(ref), object_(object), size_(object.rect.size()) {
     setFlags(ItemIsSelectable | ItemIsFocusable);
-    setObject(object);
 }
 
 void ObjectItem::setObject(const engine::TemplateObject& object) {
     prepareGeometryChange();
     object_ = object;
     size_ = object.rect.size();
-    shownStale_ = true;
+    shown_.reset();
     update();
 }
 
 void ObjectItem::setPreviewSize(const QSizeF& size) {
     prepareGeometryChange();
     size_ = QSizeF(std::max(0.0, size.width()), std::max(0.0, size.height()));
-    shownStale_ = true;
+    shown_.reset();
     update();
 }
 
@@ -105,11 +105,9 @@ QList<QRectF> ObjectItem::handles(double scale) const {
 
 void ObjectItem::paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) {
     (void)widget;
-    if (shownStale_) { // made when first painted: most of a long template is never in sight
+    if (!shown_) // made when first painted: most of a long template is never in sight
         shown_ = shownObject(object_, size_);
-        shownStale_ = false;
-    }
-    engine::paintObject(shown_, *painter);
+    engine::paintObject(*shown_, *painter);
     const QRectF r(QPointF(0, 0), size_);
     const double scale = option->levelOfDetailFromTransform(painter->worldTransform());
     if (object_.frame.sides == engine::FrameAll || object_.kind == engine::ObjectKind::Line ||

@@ -36,8 +36,7 @@ public:
 private:
     engine::editing::ObjectRef ref_;
     engine::TemplateObject object_;
-    engine::PreparedObject shown_;
-    bool shownStale_ = true;
+    std::optional<engine::PreparedObject> shown_; // made when first painted, dropped on a change
     QSizeF size_;
 };
 
