@@ -1,6 +1,6 @@
 // A report of one page per row with a chart on every page, prepared and written to PDF, against the
 // same report without its chart, in the same run:
-// chart_bench PAGES OUT_DIR [--charts-only | --distinct-only]
+// chart_bench PAGES OUT_DIR [--charts-only | --plain-only | --distinct-only]
 // Prints each kind's pages, seconds and pages per second (the fastest of five runs), and the ratio
 // of the speeds; also the same with a different chart on every page.
 #include <QDir>
@@ -148,7 +148,12 @@ int main(int argc, char** argv) {
         print("with_charts", run(true, pages, out.filePath(QStringLiteral("charts.pdf"))));
         return 0;
     }
-    if (args.contains(QStringLiteral("--distinct-only"))) { // for a profiler
+    // One kind alone, for a profiler.
+    if (args.contains(QStringLiteral("--plain-only"))) {
+        print("without_charts", run(false, pages, out.filePath(QStringLiteral("plain.pdf"))));
+        return 0;
+    }
+    if (args.contains(QStringLiteral("--distinct-only"))) {
         print("with_distinct_charts", runDistinct(pages, out.filePath(QStringLiteral("distinct.pdf"))));
         return 0;
     }

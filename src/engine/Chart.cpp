@@ -519,8 +519,14 @@ namespace {
 // report with a chart on every page decodes one a page, and a QBuffer costs a virtual call a value.
 class ChartReader {
 public:
-    explicit ChartReader(const QByteArray& bytes) : p_(bytes.constData()), end_(p_ + bytes.size()) {}
+    explicit ChartReader(const QByteArray& bytes)
+        : start_(bytes.constData()), p_(start_), end_(p_ + bytes.size()) {}
     bool ok() const { return ok_ && p_ == end_; }
+    qsizetype position() const { return p_ - start_; }
+    void skip(qsizetype n) {
+        if (need(n))
+            p_ += n;
+    }
 
     quint8 byte() { return need(1) ? quint8(*p_++) : 0; }
     quint32 u32() {
@@ -563,17 +569,19 @@ public:
         return list;
     }
 
+    void fail() {
+        ok_ = false;
+        p_ = end_;
+    }
+
 private:
     bool need(qsizetype n) {
         if (ok_ && end_ - p_ >= n)
             return true;
         return fail(), false;
     }
-    void fail() {
-        ok_ = false;
-        p_ = end_;
-    }
 
+    const char* start_;
     const char* p_;
     const char* end_;
     bool ok_ = true;
@@ -581,24 +589,44 @@ private:
 
 } // namespace
 
+// Charts of their own on many pages mostly differ in their values alone: the texts read last are
+// kept with their bytes, and a chart that starts with the same bytes shares them.
 ChartData decodeChart(const QByteArray& bytes) {
+    thread_local struct {
+        QByteArray bytes; // up to the values
+        ChartData texts;
+    } last;
     ChartData d;
     ChartReader in(bytes);
-    const quint8 format = in.byte();
-    const qint32 type = qint32(in.u32());
-    d.title = in.string();
-    d.xAxisTitle = in.string();
-    d.yAxisTitle = in.string();
-    d.numberFormat = in.string();
-    d.legend = in.byte() != 0;
-    d.categories = in.strings();
-    d.seriesTitles = in.strings();
+    const bool known = !last.bytes.isEmpty() && bytes.startsWith(last.bytes);
+    if (known) {
+        d = last.texts;
+        in.skip(last.bytes.size());
+    } else {
+        const quint8 format = in.byte();
+        const qint32 type = qint32(in.u32());
+        d.title = in.string();
+        d.xAxisTitle = in.string();
+        d.yAxisTitle = in.string();
+        d.numberFormat = in.string();
+        d.legend = in.byte() != 0;
+        d.categories = in.strings();
+        d.seriesTitles = in.strings();
+        if (format != ChartFormat || type < 0 || type > int(ChartType::Pie))
+            in.fail();
+        d.type = ChartType(type);
+    }
+    const qsizetype textBytes = in.position();
     d.values.resize(in.count(4));
     for (auto& series : d.values)
         series = in.doubles();
-    if (!in.ok() || format != ChartFormat || type < 0 || type > int(ChartType::Pie))
+    if (!in.ok())
         throw Error(QStringLiteral("Файл отчета поврежден: неверные данные диаграммы"));
-    d.type = ChartType(type);
+    if (!known) {
+        last.bytes = bytes.left(textBytes);
+        last.texts = d;
+        last.texts.values.clear();
+    }
     return d;
 }
 

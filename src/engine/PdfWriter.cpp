@@ -7,6 +7,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <set>
 #include <string>
@@ -29,27 +30,38 @@ using truetype::be16;
 // Thrown inside the writer when the pages need the painter; never leaves this file.
 struct NeedsPainter {};
 
-// Thousandths of a point are finer than any printer. Writes at most 13 characters at `p`.
+// The fraction of a number in thousandths as written: ".5" for 500, ".125" for 125, "" for 0.
+struct Fraction {
+    char text[4];
+    int length;
+};
+constexpr std::array<Fraction, 1000> fractions() {
+    std::array<Fraction, 1000> table{};
+    for (int f = 1; f < 1000; ++f) {
+        table[size_t(f)] = {{'.', char('0' + f / 100), char('0' + f / 10 % 10), char('0' + f % 10)},
+                            f % 10    ? 4
+                            : f % 100 ? 3
+                                      : 2};
+    }
+    return table;
+}
+constexpr std::array<Fraction, 1000> Fractions = fractions();
+
+// Thousandths of a point are finer than any printer. Writes at most 13 characters at `p`: a page
+// writes thousands of numbers.
 char* formatNumber(char* p, double v) {
-    qint64 m = qRound64(std::clamp(v, -1e7, 1e7) * 1000);
+    const qint64 m = qRound64(std::clamp(v, -1e7, 1e7) * 1000);
     if (m == 0) { // no "-0"
         *p = '0';
         return p + 1;
     }
-    if (m < 0) {
+    if (m < 0)
         *p++ = '-';
-        m = -m;
-    }
-    p = std::to_chars(p, p + 12, m / 1000).ptr;
-    const int frac = int(m % 1000);
-    if (frac) {
-        p[0] = '.';
-        p[1] = char('0' + frac / 100);
-        p[2] = char('0' + frac / 10 % 10);
-        p[3] = char('0' + frac % 10);
-        p += frac % 10 ? 4 : frac % 100 ? 3 : 2;
-    }
-    return p;
+    const quint64 u = quint64(m < 0 ? -m : m);
+    p = std::to_chars(p, p + 12, u / 1000).ptr;
+    const Fraction& f = Fractions[size_t(u % 1000)];
+    std::memcpy(p, f.text, 4);
+    return p + f.length;
 }
 
 // `Out` is a QByteArray (dictionaries) or a Content (page and chart drawings).

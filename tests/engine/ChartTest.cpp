@@ -126,6 +126,26 @@ TEST(ChartData, BytesComeBackAsTheyWereAndDamagedOnesAreRefused) {
     EXPECT_THROW(decodeChart(huge), Error) << "a count the bytes cannot hold";
 }
 
+TEST(ChartData, ChartsOfTheSameTextsDecodeTheirOwnValues) {
+    ChartData a;
+    a.title = QStringLiteral("Остатки");
+    a.categories = {QStringLiteral("Январь"), QStringLiteral("Февраль")};
+    a.seriesTitles = {QStringLiteral("Здания")};
+    a.values = {{1, 2}};
+    ChartData b = a;
+    b.values = {{3, 4, 5}};
+    ChartData c = a;
+    c.type = ChartType::Pie;
+    c.categories << QStringLiteral("Март");
+    for (const ChartData* d : {&a, &b, &a, &c, &b, &c})
+        EXPECT_EQ(decodeChart(encodeChart(*d)), *d);
+    const QByteArray bytes = encodeChart(b);
+    decodeChart(bytes);
+    EXPECT_THROW(decodeChart(bytes.chopped(1)), Error) << "values cut after texts read before";
+    EXPECT_THROW(decodeChart(bytes + '\0'), Error);
+    EXPECT_EQ(decodeChart(bytes), b);
+}
+
 TEST(ChartData, AMissingFieldIsNamed) {
     ChartSettings s = settings(ChartType::Bar);
     s.valueFields << QStringLiteral("NO_SUCH");
