@@ -3,16 +3,12 @@
 #include <QSaveFile>
 #include <algorithm>
 #include <charconv>
-#include <condition_variable>
-#include <deque>
-#include <exception>
 #include <libdeflate.h>
 #include <mutex>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "db/Error.h"
+#include "engine/SerialWorker.h"
 
 namespace svod::engine {
 
@@ -155,133 +151,50 @@ private:
 
 // Hands the pieces to a thread of its own in batches of a few pages: a thread woken for every page
 // costs more than compressing it. At most two batches wait, so the memory a document takes does not
-// depend on its length. With one processor the pieces are written as they come.
+// depend on its length.
 class PdfFile::Writer {
 public:
-    explicit Writer(const QString& path) : output_(path) {
-        if (std::thread::hardware_concurrency() > 1) {
-            try {
-                thread_ = std::thread([this] { run(); });
-            } catch (const std::system_error&) {
-                // no thread to be had: written as they come
-            }
-        }
-    }
-    ~Writer() { stop(true); }
-    Writer(const Writer&) = delete;
-    Writer& operator=(const Writer&) = delete;
+    explicit Writer(const QString& path) : output_(path) {}
 
     // Queued with the pieces before it; a failure of the thread is thrown here.
     void push(Piece piece) {
-        if (!thread_.joinable()) {
-            output_.write(piece);
-            recycle(piece.data);
-            return;
-        }
         batchBytes_ += piece.data.size() + size_t(piece.dict.size());
         batch_.push_back(std::move(piece));
         if (batchBytes_ >= BatchBytes)
             handOver();
     }
 
-    // An empty buffer that has held a stream before: its memory is reused, not taken anew.
-    std::string spare() {
-        std::lock_guard lock(mutex_);
-        if (spare_.empty())
-            return {};
-        std::string s = std::move(spare_.back());
-        spare_.pop_back();
-        return s;
-    }
+    std::string spare() { return spare_.take(); }
 
     void finish(int root, int info, int objects) {
-        if (thread_.joinable()) {
-            handOver();
-            stop(false);
-            if (failure_)
-                std::rethrow_exception(failure_);
-        }
+        handOver();
+        worker_.finish();
         output_.finish(root, info, objects);
     }
 
 private:
     using Batch = std::vector<Piece>;
-    static constexpr size_t BatchBytes = 128 * 1024, QueueLength = 2, SpareBuffers = 32;
+    static constexpr size_t BatchBytes = 128 * 1024;
 
-    // Waits while the queue is full.
     void handOver() {
-        {
-            std::unique_lock lock(mutex_);
-            room_.wait(lock, [&] { return queue_.size() < QueueLength || failure_; });
-            if (failure_)
-                std::rethrow_exception(failure_);
-            queue_.push_back(std::move(batch_));
-        }
-        ready_.notify_one();
-        batch_ = {};
+        Batch batch;
+        batch.swap(batch_);
         batchBytes_ = 0;
+        worker_.push(std::move(batch));
     }
 
-    void recycle(std::string& data) {
-        // A plain object's is too small to be worth keeping, an image's too large.
-        if (data.capacity() < 4096 || data.capacity() > (1 << 20))
-            return;
-        data.clear();
-        std::lock_guard lock(mutex_);
-        if (spare_.size() < SpareBuffers)
-            spare_.push_back(std::move(data));
-    }
-
-    void run() {
-        for (;;) {
-            Batch batch;
-            {
-                std::unique_lock lock(mutex_);
-                ready_.wait(lock, [&] { return !queue_.empty() || stopping_; });
-                if (queue_.empty())
-                    return;
-                batch = std::move(queue_.front());
-                queue_.pop_front();
-            }
-            room_.notify_one();
-            try {
-                for (const Piece& piece : batch)
-                    output_.write(piece);
-            } catch (...) {
-                std::lock_guard lock(mutex_);
-                failure_ = std::current_exception();
-                queue_.clear();
-                room_.notify_one();
-                return;
-            }
-            for (Piece& piece : batch)
-                recycle(piece.data);
+    void write(Batch& batch) {
+        for (Piece& piece : batch) {
+            output_.write(piece);
+            spare_.give(piece.data);
         }
-    }
-
-    // Waits for the thread: after writing what is queued, or dropping it when the file is given up.
-    void stop(bool discard) {
-        {
-            std::lock_guard lock(mutex_);
-            stopping_ = true;
-            if (discard)
-                queue_.clear();
-        }
-        ready_.notify_one();
-        if (thread_.joinable())
-            thread_.join();
     }
 
     Output output_;
     Batch batch_; // the caller's, not yet handed over
     size_t batchBytes_ = 0;
-    std::mutex mutex_;
-    std::condition_variable ready_, room_;
-    std::deque<Batch> queue_;
-    std::vector<std::string> spare_;
-    std::exception_ptr failure_;
-    bool stopping_ = false;
-    std::thread thread_; // last: started once everything above exists
+    SpareBuffers spare_;
+    SerialWorker<Batch> worker_{[this](Batch& batch) { write(batch); }, 2}; // last: stops first
 };
 
 PdfFile::PdfFile(const QString& path) : writer_(std::make_unique<Writer>(path)) {}
