@@ -754,11 +754,47 @@ private:
         drawChartParts(layoutChart(data, area, o.font, ChartParts::Values));
     }
 
+    // Bars are most of a chart's bytes: they are written in hundredths of a point (still finer than
+    // any printer) as whole numbers, a quarter fewer bytes to write and to compress.
     void drawChartParts(const ChartDrawing& drawing) {
-        for (const auto& shape : drawing.shapes)
-            fillAndStroke(shape.path, shape.fill, shape.stroke, shape.width, shape.rects);
+        bool scaled = false;
+        State outside;
+        for (const auto& shape : drawing.shapes) {
+            const bool bars = shape.path.isEmpty() && !shape.rects.isEmpty() && shape.fill.isValid() &&
+                              !shape.stroke.isValid();
+            if (bars && !scaled) {
+                outside = state_;
+                out_ += "q 0.01 0 0 0.01 0 0 cm\n";
+            } else if (!bars && scaled) {
+                out_ += "Q\n";
+                state_ = outside; // inside q: the colours before it hold again
+            }
+            scaled = bars;
+            if (!bars) {
+                fillAndStroke(shape.path, shape.fill, shape.stroke, shape.width, shape.rects);
+                continue;
+            }
+            setFill(shape.fill);
+            for (const QRectF& r : shape.rects)
+                hundredthsRect(r);
+            out_ += "f\n";
+        }
+        if (scaled) {
+            out_ += "Q\n";
+            state_ = outside;
+        }
         for (const auto& label : drawing.labels)
             drawLabel(label);
+    }
+    void hundredthsRect(const QRectF& r) {
+        char buf[4 * 14 + 4];
+        char* p = buf;
+        for (const double v : {r.x(), r.y(), r.width(), r.height()}) {
+            p = formatNumber(p, std::round(v * 100));
+            *p++ = ' ';
+        }
+        out_.append(buf, p - buf);
+        out_ += "re ";
     }
 
     // A form in the chart's own coordinates, from (0, 0): the whole chart or its frame alone.

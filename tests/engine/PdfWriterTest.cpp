@@ -2,6 +2,7 @@
 #include <QFile>
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -281,6 +282,14 @@ TEST_F(DirectPdf, ChartsOfTheirOwnShareTheirFrameThroughAForm) {
             << pageStreams[p].toStdString();
         EXPECT_TRUE(pageStreams[p].contains(" re f\n"));
         EXPECT_FALSE(pageStreams[p].contains("Tj")) << "no label of the frame";
+        // The bars in whole hundredths of a point, the page's scale back after them.
+        const qsizetype bars = pageStreams[p].indexOf("q 0.01 0 0 0.01 0 0 cm\n");
+        ASSERT_GE(bars, 0) << pageStreams[p].toStdString();
+        const QByteArray scaled = pageStreams[p].mid(bars, pageStreams[p].indexOf("Q\n", bars) - bars);
+        EXPECT_TRUE(scaled.contains(" re f\n"));
+        EXPECT_FALSE(QString::fromLatin1(scaled).contains(QRegularExpression(QStringLiteral("\\.\\d+ re "))))
+            << scaled.toStdString();
+        EXPECT_TRUE(pageStreams[p].endsWith("f\nQ\nQ\n")) << pageStreams[p].toStdString();
     }
     EXPECT_NE(pageStreams[1].mid(pageStreams[1].indexOf("Do")),
               pageStreams[2].mid(pageStreams[2].indexOf("Do")));
