@@ -790,7 +790,7 @@ private:
         char buf[4 * 14 + 4];
         char* p = buf;
         for (const double v : {r.x(), r.y(), r.width(), r.height()}) {
-            p = formatNumber(p, std::round(v * 100));
+            p = std::to_chars(p, p + 13, qRound64(std::clamp(v, -1e7, 1e7) * 100)).ptr;
             *p++ = ' ';
         }
         out_.append(buf, p - buf);
