@@ -344,7 +344,7 @@ TEST_F(DesignerTest, ScreenshotWithADemoTemplate) {
     d.window->view().setZoom(100);
     engine::ReportTemplate broken = d.model();
     broken.bands[2].objects[3].text = QStringLiteral("[IZN_VALUTA]");
-    d.window->document().replaceAsChange(broken, QStringLiteral("test"));
+    d.window->document().replaceAsChange(broken, QStringLiteral("Изменение текста"));
     d.window->checkTemplate();
     QApplication::processEvents();
     const QImage shot = d.window->grab().toImage();
