@@ -283,6 +283,13 @@ HistoryChecks::HistoryChecks(db::Connection& connection, ProtocolStore& store, H
     : connection_(connection), store_(store), context_(std::move(context)), info_(std::move(info)),
       ask_(std::move(ask)) {}
 
+void HistoryChecks::indexBalanceRows() {
+    if (context_.indexBalanceRows) {
+        context_.indexBalanceRows();
+        context_.indexBalanceRows = {};
+    }
+}
+
 void HistoryChecks::protocolOf(const QString& sql, const QString& title) {
     QSqlQuery result = connection_.query(sql);
     if (result.next())
@@ -308,6 +315,7 @@ void HistoryChecks::CheckBSTnotZero() {
         value != 1.0)
         return;
     info_(QStringLiteral("Проверка наличия балансовой стоимости"));
+    indexBalanceRows();
     protocolOf(statements::bstNotZero(connection_.dialect(), context_.CurrencyFrom, context_.RoublesFrom),
                QStringLiteral("Обнаружены позиции не имеющие балансовой стоимости на дату оприходования."));
 }
@@ -320,11 +328,19 @@ void HistoryChecks::CheckHasNegativeOSTST() {
     const db::Dialect& d = connection_.dialect();
     QString sql = statements::negativeOstst(d, context_.CurrencyFrom, context_.RoublesFrom, currencyThreshold,
                                             roublesThreshold, context_.residualCandidates);
+    bool latestOnly = false;
     {
         QSqlQuery mode = connection_.query(statements::checkType(d, context_.FilialCode));
-        if (mode.next() && mode.value(0).toInt() == 1)
-            sql += statements::latestRowOnly(d);
+        latestOnly = mode.next() && mode.value(0).toInt() == 1;
     }
+    if (latestOnly)
+        sql += statements::latestRowOnly(d);
+    // Without candidates nothing is summed; with some, each sums its item's rows through the index.
+    if (context_.indexBalanceRows &&
+        (latestOnly || !context_.residualCandidates ||
+         connection_.scalar(QStringLiteral("select count(*) from ") + d.tempTable(ResidualCandidatesTable))
+                 .toLongLong() > 0))
+        indexBalanceRows();
     protocolOf(sql, QStringLiteral("Обнаружены позиции с отрицательной остаточной стоимостью."));
 }
 

@@ -28,6 +28,8 @@ struct HistoryContext {
     ProtocolHeader header;
     // The residual-value check judges only the rows of the table of ResidualCandidates.
     bool residualCandidates = false;
+    // Builds TEMP2's lookup index before the first check that needs it; empty when it exists.
+    std::function<void()> indexBalanceRows;
 };
 
 namespace statements {
@@ -81,6 +83,7 @@ public:
 
 private:
     void protocolOf(const QString& sql, const QString& title);
+    void indexBalanceRows();
 
     db::Connection& connection_;
     ProtocolStore& store_;

@@ -117,6 +117,18 @@ QString hasAmortIn9Group(const db::Dialect& d) {
            QStringLiteral(" and (B.SALDO <> 0) and (B.DELTA > 0) ") + groupNineOnly(d) + u')';
 }
 
+QString hasAmortIn9GroupByScan(const db::Dialect& d) {
+    // The same rows in the same order as hasAmortIn9Group: each item row of TEMP1 judged by its
+    // own BEG_DATE, found through TEMP1's index on ID while TEMP2 is read once.
+    const QString temp1 = d.tempTable(QStringLiteral("TEMP1"));
+    return QStringLiteral(
+               "select A.ID, A.NAME , A.TYPEM , A.KARD_NUM , A.INV_NUM ,A.BEG_DATE, A.END_DATE  from  ") +
+           temp1 + QStringLiteral(" A  where (rtrim(A.GROUP1) = '9')  and A.rowid in (select G.rowid from ") +
+           d.tempTable(QStringLiteral("TEMP2")) + QStringLiteral(" B cross join ") + temp1 +
+           QStringLiteral(" G on G.ID = B.ID where (rtrim(G.GROUP1) = '9') and (B.DD > G.BEG_DATE) and "
+                          "(B.TYP = '2' or B.TYP = '4') and (B.SALDO <> 0) and (B.DELTA > 0))");
+}
+
 } // namespace statements
 
 PacketChecks::PacketChecks(db::Connection& connection, ProtocolStore& store, CheckContext context,
@@ -177,7 +189,10 @@ void PacketChecks::CheckNoShifr() {
 
 void PacketChecks::CheckHasAMORT_In9Group() {
     info_(QStringLiteral("Проверка на наличие износа по 9 группе"));
-    run(statements::hasAmortIn9Group(connection_.dialect()),
+    const db::Dialect& d = connection_.dialect();
+    run(context_.balanceRowsUnindexed && d.backend() == db::Backend::SQLite
+            ? statements::hasAmortIn9GroupByScan(d)
+            : statements::hasAmortIn9Group(d),
         QStringLiteral("Обнаружены позиции из 9-ой группы с движениями по износу."));
 }
 

@@ -20,6 +20,8 @@ struct CheckContext {
     DateValue RoublesFrom = DateValue::noDate();
     bool HasControlPlanes = false;
     ProtocolHeader header;
+    // SQLite: TEMP2 has no lookup index yet; a check probing it per item scans it once instead.
+    bool balanceRowsUnindexed = false;
 };
 
 // The statements of the packet's own checks over the temporary tables.
@@ -30,6 +32,8 @@ QString bExistsInA(const db::Dialect& d);
 QString controlDatesCurrency(const db::Dialect& d, const DateValue& currencyFrom);
 QString controlDatesRoubles(const db::Dialect& d, const DateValue& roublesFrom);
 QString noGroup(const db::Dialect& d);
+// The items of group 9 with depreciation rows, found in one pass over TEMP2 (SQLite, no index).
+QString hasAmortIn9GroupByScan(const db::Dialect& d);
 QString noShifr(const db::Dialect& d);
 QString hasAmortIn9Group(const db::Dialect& d);
 } // namespace statements

@@ -167,13 +167,14 @@ QString ReceptionService::confirmationText() const {
            (state_.AcceptCode == u"99" ? QStringLiteral("\r\nКАК ТЕСТОВЫЙ 99 ФИЛИАЛ") : QString());
 }
 
-void ReceptionService::runChecks(bool residualCandidates) {
+void ReceptionService::runChecks(bool residualCandidates, const std::function<void()>& indexBalanceRows) {
     checks::CheckContext context;
     context.FilialCode = state_.FilialCode;
     context.CurrencyFrom = state_.CurrencyFrom;
     context.RoublesFrom = state_.RoublesFrom;
     context.HasControlPlanes = state_.HasControlPlanes;
     context.header = {state_.FilialName, state_.PacketInfo};
+    context.balanceRowsUnindexed = bool(indexBalanceRows);
     const auto info = [this](const QString& text) { showStage(interaction_, text); };
     checks::PacketChecks packet(connection_, store_, context, info);
     checks::HistoryContext historyContext;
@@ -183,6 +184,7 @@ void ReceptionService::runChecks(bool residualCandidates) {
     historyContext.limits = {state_.CurrencyLimit, state_.RoublesLimit};
     historyContext.header = context.header;
     historyContext.residualCandidates = residualCandidates;
+    historyContext.indexBalanceRows = indexBalanceRows;
     checks::HistoryChecks history(connection_, store_, historyContext, info, [this](const QString& text) {
         return interaction_.question(MessageKind::Error, text, Buttons::YesNo) == Answer::Yes;
     });
@@ -230,17 +232,24 @@ void ReceptionService::priemNEW() {
     // SALDO stays out: the sums never read it, the few look-ups that do (items of group 9) take it
     // from the row, and the narrower index costs a tenth less to build.
     connection_.execute(d.indexTempTable(QStringLiteral("TEMP1"), {QStringLiteral("ID")}));
-    connection_.execute(
-        d.indexLookupTemp(QStringLiteral("TEMP2"), statements::temp2Key(), {QStringLiteral("DELTA")}));
-
     const bool residualCandidates =
         candidates &&
         candidates->store(connection_, state_.CurrencyFrom, state_.RoublesFrom, checks::ResidualThreshold);
     candidates.reset();
+    const auto indexBalanceRows = [this, &d] {
+        connection_.execute(
+            d.indexLookupTemp(QStringLiteral("TEMP2"), statements::temp2Key(), {QStringLiteral("DELTA")}));
+    };
+    // With the candidates known, SQLite builds the index only for a check that needs it: a packet
+    // whose residual values are all well above zero is judged without it.
+    const bool deferIndex = residualCandidates && connection_.backend() == db::Backend::SQLite;
+    if (!deferIndex)
+        indexBalanceRows();
 
     if (state_.AcceptCode == u"99")
         state_.FilialCode = QStringLiteral("99");
-    runChecks(residualCandidates);
+    runChecks(residualCandidates,
+              deferIndex ? std::function<void()>(indexBalanceRows) : std::function<void()>());
     if (store_.count() > 0) {
         interaction_.showProtocols(store_.protocols());
         store_.clear();

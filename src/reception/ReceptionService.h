@@ -85,7 +85,8 @@ public:
 
 private:
     // With `residualCandidates` the residual-value check judges only the rows found while copying.
-    void runChecks(bool residualCandidates);
+    // `indexBalanceRows`, when given, builds TEMP2's lookup index for the first check that needs it.
+    void runChecks(bool residualCandidates, const std::function<void()>& indexBalanceRows);
     // File mode: the packet files copied into the temporary tables; `candidates` sees the balance rows.
     void copyPacketFiles(checks::ResidualCandidates* candidates);
 

@@ -147,11 +147,26 @@ TEST_P(ChecksTest, DepreciationInGroup9) {
     balance(QStringLiteral("ROUBLES"), QStringLiteral("4"), QDate(2005, 1, 31), 1, 1);
     balance(QStringLiteral("ROUBLES"), QStringLiteral("1"), QDate(2005, 1, 31), 1, 1);
     balance(QStringLiteral("GROUP1"), QStringLiteral("2"), QDate(2005, 1, 31), 5, 5);
-    checks().CheckHasAMORT_In9Group();
-    ASSERT_EQ(store_.count(), 1);
-    EXPECT_EQ(ids(0), QStringList({QStringLiteral("MOVED"), QStringLiteral("ROUBLES")}));
-    EXPECT_TRUE(store_.protocols()[0].title.endsWith(
-        QStringLiteral("\r\nОбнаружены позиции из 9-ой группы с движениями по износу.\r\n ")));
+    // An item listed twice is judged by each row's own start; an item's many rows list it once.
+    item(QStringLiteral("TWICE"), QStringLiteral("9"), QStringLiteral("A"), QStringLiteral("Станок"),
+         QDate(2005, 1, 10));
+    item(QStringLiteral("TWICE"), QStringLiteral("9"), QStringLiteral("A"), QStringLiteral("Станок"),
+         QDate(2005, 2, 15));
+    balance(QStringLiteral("TWICE"), QStringLiteral("2"), QDate(2005, 1, 31), 5, 5);
+    balance(QStringLiteral("MOVED"), QStringLiteral("2"), QDate(2005, 2, 28), 5, 5);
+    // The same protocol whether TEMP2 is looked up through its index or read once (SQLite).
+    for (const bool unindexed : {false, true}) {
+        SCOPED_TRACE(unindexed ? "read once" : "looked up");
+        context_.balanceRowsUnindexed = unindexed;
+        store_.clear();
+        checks().CheckHasAMORT_In9Group();
+        ASSERT_EQ(store_.count(), 1);
+        EXPECT_EQ(ids(0),
+                  QStringList({QStringLiteral("MOVED"), QStringLiteral("ROUBLES"), QStringLiteral("TWICE")}));
+        EXPECT_EQ(store_.protocols()[0].rows.size(), 3);
+        EXPECT_TRUE(store_.protocols()[0].title.endsWith(
+            QStringLiteral("\r\nОбнаружены позиции из 9-ой группы с движениями по износу.\r\n ")));
+    }
 }
 
 TEST_P(ChecksTest, ControlBalancesMustBeDatedTheDayBeforeTheSelection) {
