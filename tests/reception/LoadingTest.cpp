@@ -222,6 +222,29 @@ TEST_P(LoadingTest, RefusalShowsTheProtocolsAndLeavesNothingBehind) {
     EXPECT_TRUE(ui_.texts(QStringLiteral("info")).isEmpty());
 }
 
+TEST_P(LoadingTest, ChecksThatLookBalancesUpJudgeAFileReception) {
+    // SQLite builds the balance rows' lookup index only when a check needs it: both checks must
+    // still find their items, the group-9 one without the index, the residual value one with it.
+    SamplePacket packet = samplePacket(3);
+    packet.items[1].group1 = QStringLiteral("9");
+    ASSERT_EQ(packet.balances[11].id, QStringLiteral("0100003"));
+    ASSERT_EQ(packet.balances[11].typ, QStringLiteral("2"));
+    packet.balances[11].saldo = 50; // depreciation 50 on a turnover of 10
+    pickPacket(packet);
+    EXPECT_EQ(runCommand(), QStringLiteral("Ошибки при проверке данных. Данные не приняты."));
+    ASSERT_EQ(ui_.protocols.size(), 2);
+    EXPECT_TRUE(ui_.protocols[0].title.contains(
+        QStringLiteral("Обнаружены позиции из 9-ой группы с движениями по износу.")));
+    ASSERT_EQ(ui_.protocols[0].rows.size(), 1);
+    EXPECT_EQ(ui_.protocols[0].rows[0][0], QStringLiteral("0100002"));
+    EXPECT_EQ(ui_.protocols[1].title,
+              QStringLiteral("Обнаружены позиции с отрицательной остаточной стоимостью.\r\n "));
+    ASSERT_EQ(ui_.protocols[1].rows.size(), 1);
+    EXPECT_EQ(ui_.protocols[1].rows[0][0], QStringLiteral("0100003"));
+    EXPECT_EQ(count(QStringLiteral("select count(*) from INV")), 0);
+    EXPECT_TRUE(tempTablesGone());
+}
+
 TEST_P(LoadingTest, CancelBetweenBatchesChangesNothing) {
     seedAcceptedData();
     pickPacket(samplePacket(600)); // 2402 balance rows: two full batches
