@@ -328,19 +328,13 @@ void HistoryChecks::CheckHasNegativeOSTST() {
     const db::Dialect& d = connection_.dialect();
     QString sql = statements::negativeOstst(d, context_.CurrencyFrom, context_.RoublesFrom, currencyThreshold,
                                             roublesThreshold, context_.residualCandidates);
-    bool latestOnly = false;
     {
         QSqlQuery mode = connection_.query(statements::checkType(d, context_.FilialCode));
-        latestOnly = mode.next() && mode.value(0).toInt() == 1;
+        if (mode.next() && mode.value(0).toInt() == 1) {
+            sql += statements::latestRowOnly(d);
+            indexBalanceRows(); // the latest row of each item and plane is looked up
+        }
     }
-    if (latestOnly)
-        sql += statements::latestRowOnly(d);
-    // Without candidates nothing is summed; with some, each sums its item's rows through the index.
-    if (context_.indexBalanceRows &&
-        (latestOnly || !context_.residualCandidates ||
-         connection_.scalar(QStringLiteral("select count(*) from ") + d.tempTable(ResidualCandidatesTable))
-                 .toLongLong() > 0))
-        indexBalanceRows();
     protocolOf(sql, QStringLiteral("Обнаружены позиции с отрицательной остаточной стоимостью."));
 }
 

@@ -303,12 +303,14 @@ void ResidualCandidates::storeCandidates(db::Connection& connection, const std::
                 named[std::size_t(dep.itemFamily / 2)] = true;
                 inserter->add(ids[std::size_t(dep.itemFamily / 2)]);
                 inserter->endRow();
+                ++stored_;
             }
     } else {
         for (const std::int32_t row : rows) {
             inserter->add(QVariant(qint64(row)));
             inserter->endRow();
         }
+        stored_ = rows.size();
     }
     inserter->finish();
 }

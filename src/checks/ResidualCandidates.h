@@ -44,6 +44,8 @@ public:
     // exactly the rows seen, in their order.
     bool store(db::Connection& connection, const DateValue& currencyFrom, const DateValue& roublesFrom,
                double threshold);
+    // How many candidates store() put into the table.
+    std::size_t stored() const { return stored_; }
 
 private:
     struct Turnover {
@@ -79,6 +81,7 @@ private:
     const bool exact_;
     int id_ = -1, dd_ = -1, typ_ = -1, saldo_ = -1, delta_ = -1;
     bool usable_ = true;
+    std::size_t stored_ = 0;
     std::int32_t rows_ = 0;
     QHash<QString, int> items_;
     QHash<QString, int> dates_;

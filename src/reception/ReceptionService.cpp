@@ -235,14 +235,15 @@ void ReceptionService::priemNEW() {
     const bool residualCandidates =
         candidates &&
         candidates->store(connection_, state_.CurrencyFrom, state_.RoublesFrom, checks::ResidualThreshold);
+    // With no candidates SQLite builds the index only for a check that needs it: a packet whose
+    // residual values are all well above zero is judged without it. Each candidate sums through it.
+    const bool deferIndex =
+        residualCandidates && candidates->stored() == 0 && connection_.backend() == db::Backend::SQLite;
     candidates.reset();
     const auto indexBalanceRows = [this, &d] {
         connection_.execute(
             d.indexLookupTemp(QStringLiteral("TEMP2"), statements::temp2Key(), {QStringLiteral("DELTA")}));
     };
-    // With the candidates known, SQLite builds the index only for a check that needs it: a packet
-    // whose residual values are all well above zero is judged without it.
-    const bool deferIndex = residualCandidates && connection_.backend() == db::Backend::SQLite;
     if (!deferIndex)
         indexBalanceRows();
 
