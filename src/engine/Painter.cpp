@@ -226,11 +226,6 @@ void paintObject(const PreparedObject& object, QPainter& painter) {
     drawObject(painter, object, *fonts);
 }
 
-void paintObjects(const QList<PreparedObject>& objects, QPainter& painter) {
-    for (const auto& o : objects)
-        paintObject(o, painter);
-}
-
 void writePdf(const PreparedPages& pages, const QString& path) {
     if (writeDirectPdf(pages, path))
         return;

@@ -12,9 +12,8 @@ namespace svod::engine {
 // Paints a prepared page scaled into `target` (device coordinates) on any paint device.
 void paintPage(const PreparedPage& page, QPainter& painter, const QRectF& target);
 
-// Paints objects on a painter whose units are points (the designer's scene); text needing no
+// Paints an object on a painter whose units are points (the designer's scene); text needing no
 // shaping is drawn unshaped, the same glyphs faster.
-void paintObjects(const QList<PreparedObject>& objects, QPainter& painter);
 void paintObject(const PreparedObject& object, QPainter& painter);
 
 // Writes all pages to a PDF file; throws svod::Error when the file cannot be written.
